@@ -1,0 +1,62 @@
+// Small RAII holders and readers for board files. Every reader takes a board
+// path and resolves it through board::path().
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace board {
+
+// A FILE that closes itself.
+class File {
+public:
+    File() = default;
+    File(const char *board_path, const char *mode);
+    explicit File(std::FILE *f) : f_(f) {}
+    ~File() { close(); }
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+    File(File &&o) noexcept : f_(o.f_) { o.f_ = nullptr; }
+    File &operator=(File &&o) noexcept {
+        if (this != &o) { close(); f_ = o.f_; o.f_ = nullptr; }
+        return *this;
+    }
+    explicit operator bool() const { return f_ != nullptr; }
+    std::FILE *get() const { return f_; }
+    // fclose's result, or 0 when nothing was open.
+    int close();
+
+private:
+    std::FILE *f_ = nullptr;
+};
+
+// A file descriptor that closes itself.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd();
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    explicit operator bool() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// fopen of a board path.
+std::FILE *fopen(const char *board_path, const char *mode);
+
+// stat of a board path; the result of stat().
+int stat(const char *board_path, struct ::stat *st);
+
+// open(2) of a board path.
+int open(const char *board_path, int flags, int mode = 0);
+
+// Read at most n bytes of a board file into buf in one fread. Returns the
+// count read, or -1 when the file cannot be opened. buf is not terminated.
+long read_bytes(const char *board_path, void *buf, std::size_t n);
+
+}  // namespace board

@@ -1,0 +1,24 @@
+// What the console does once the screen is left: the action a page asked
+// for, its argument buffers, and starting the board program.
+#pragma once
+
+// 0 none (power off), 1..6 a board script or program; 7 or more counts as 0.
+extern int ExitAction;
+
+extern char ext_recovery_tar[256];
+extern char ext_recovery_dev[256];
+extern char int_recovery_tar[256];
+extern char int_recovery_dev[256];
+extern char rom_image_path[1024];
+extern char rom_url[1024];
+extern char net_args[4][1025];
+
+// "0\n" into /var/run/tolvane/recovery.stat; 0 or -1 (logged).
+[[nodiscard]] int write_recovery_stat();
+
+// Replace the console with the program of ExitAction. Returns only when
+// there is nothing to start, a precondition failed or the exec failed.
+void exit_action_run();
+
+// Sync, then replace the console with /sbin/poweroff. Returns if that fails.
+void exit_action_poweroff();

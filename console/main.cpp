@@ -1,0 +1,132 @@
+// tolvane: the board's full-screen service console.
+#include <clocale>
+#include <cstdio>
+#include <ncurses.h>
+#include <panel.h>
+#include <unistd.h>
+
+#include "board/board.h"
+#include "board/files.h"
+#include "console/exit_action.h"
+#include "console/log.h"
+#include "console/page_state.h"
+#include "console/pages/boot_page.h"
+#include "console/pages/main_page.h"
+#include "console/pages/net_page.h"
+#include "console/pages/recovery_page.h"
+#include "console/top_menu.h"
+#include "fru/fru_log.h"
+#include "fru/fru_store.h"
+
+namespace {
+
+constexpr const char *kLogPath = "/var/log/tolvane.log";
+
+void start_colours() {
+    init_pair(1, COLOR_BLACK, COLOR_WHITE);
+    init_pair(2, COLOR_BLUE, COLOR_WHITE);
+    init_pair(3, COLOR_WHITE, COLOR_BLUE);
+    init_pair(4, COLOR_BLACK, COLOR_BLACK);
+    init_pair(5, COLOR_GREEN, COLOR_WHITE);
+    init_pair(6, COLOR_RED, COLOR_WHITE);
+    init_pair(7, COLOR_WHITE, COLOR_RED);
+    init_pair(8, COLOR_WHITE, COLOR_BLACK);
+}
+
+void save_countdown() {
+    if (fru_save() != 0) {
+        console_log("E[MAIN]: FRU save failed\n");
+        std::printf("Saving failed: settings were not stored\n");
+    }
+    std::printf("Saving ");
+    std::fflush(stdout);
+    for (int i = 0; i < 10; ++i) {
+        sleep(1);
+        std::printf(".");
+        std::fflush(stdout);
+    }
+    sync();
+}
+
+}  // namespace
+
+int main() {
+    if (!board::require_root("tolvane")) return 2;
+    std::setlocale(LC_ALL, "");
+
+    // A log that cannot be opened leaves log_file null and logging is skipped.
+    log_file = board::fopen(kLogPath, "w");
+    console_log("L[MAIN]: Started log\n");
+    const char *tty = ttyname(0);
+    console_log("L[MAIN]: ttyname: %s\n", tty != nullptr ? tty : "(null)");
+
+    console_log("L[MAIN]: Parse FRU\n");
+    fru_log_set_sink(log_file, true);
+    if (fru_load() != 0) {
+        sleep(1);
+        fru_load();
+    }
+
+    initscr();
+    console_log("L[MAIN]: Start color\n");
+    start_color();
+    raw();
+    keypad(stdscr, TRUE);
+    noecho();
+    cbreak();
+    wtimeout(stdscr, 500);
+    start_colours();
+    curs_set(0);
+    console_log("L[MAIN]: Init done\n");
+    console_log("L[MAIN]: Available screen space: %ix%i\n", COLS, LINES);
+
+    main_page_create();
+    boot_page_create();
+    net_page_create();
+    recovery_page_create();
+    top_menu_create(main_page_panel(), boot_page_panel(), net_page_panel(), recovery_page_panel());
+    // A bad address line leaves the tab of line 1 selected; show Main and
+    // select it too, so the tab on show and the selected tab never differ.
+    int restored = restore_state();
+    if (restored == -4) top_menu_select_tab(0);
+    if (restored != 0) top_menu_show_page(main_page_panel());
+    update_panels();
+    ExitAction = 0;
+    bool save_on_exit = false;
+
+    for (;;) {
+        int key = wgetch(stdscr);
+        if (key != ERR) console_log("L[MAIN]: CH: 0x%08x\n", static_cast<unsigned>(key));
+        if (key == KEY_F(10)) save_on_exit = true;
+        top_menu_handle_key(key);
+        main_page_handle_key(key);
+        net_page_handle_key(key);
+        boot_page_handle_key(key);
+        recovery_page_handle_key(key);
+        if (key == KEY_RESIZE) {
+            // The terminal changed size: repaint everything so nothing stays
+            // garbled.
+            clearok(curscr, TRUE);
+        }
+        update_panels();
+        doupdate();
+        if (key == KEY_F(6) || key == KEY_F(10)) break;
+        if (ExitAction != 0) break;
+    }
+
+    save_state();
+    curs_set(1);
+    recovery_page_destroy();
+    net_page_destroy();
+    boot_page_destroy();
+    main_page_destroy();
+    top_menu_destroy();
+    endwin();
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    setvbuf(stderr, nullptr, _IONBF, 0);
+
+    exit_action_run();
+    if (save_on_exit) save_countdown();
+    exit_action_poweroff();
+    return 0;
+}

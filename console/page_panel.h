@@ -1,0 +1,16 @@
+// The record each page keeps of itself for the tab bar; every page's state
+// begins with one.
+#pragma once
+
+#include <panel.h>
+
+struct PagePanel {
+    PANEL *panel;
+    WINDOW *win;
+    bool hidden;  // written only by top_menu_show_page
+};
+
+// Build a page's window the way every page does: LINES - 3 rows, full width,
+// at screen row 2; default border; background pair 2; its panel.
+void page_panel_create(PagePanel &p);
+void page_panel_destroy(PagePanel &p);

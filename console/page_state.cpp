@@ -1,0 +1,35 @@
+#include "console/page_state.h"
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "board/files.h"
+#include "console/log.h"
+#include "console/pages/recovery_page.h"
+#include "console/top_menu.h"
+
+namespace {
+constexpr const char *kStateFile = "/var/run/tolvane/recovery.state";
+}  // namespace
+
+void save_state() {
+    board::File f(kStateFile, "w");
+    if (!f) return;
+    if (top_menu_save_state(f.get()) < 0) return;
+    recovery_page_save_state(f.get());
+}
+
+int restore_state() {
+    struct stat st {};
+    int r = board::stat(kStateFile, &st);
+    if (r != 0) {
+        console_log("L[MAIN]: Failed to stat %s: %i, errno: %s\n", kStateFile, r, std::strerror(errno));
+        return -1;
+    }
+    board::File f(kStateFile, "r");
+    if (!f) return -2;
+    if (top_menu_load_state(f.get()) != 0) return -3;
+    if (recovery_page_load_state(f.get()) != 0) return -4;
+    return 0;
+}

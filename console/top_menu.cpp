@@ -1,0 +1,128 @@
+#include "console/top_menu.h"
+
+#include <array>
+#include <cstring>
+#include <menu.h>
+
+#include "console/log.h"
+
+bool tab_focus = false;
+
+namespace {
+
+constexpr const char *kTitle = "Norvane Service Mode";
+constexpr const char *kHelp =
+    "Enter: select | Left/Right: select page | Up/Down: select option | F6: exit | F10: save and exit";
+
+struct Tab {
+    const char *name;
+    const char *description;
+};
+constexpr std::array<Tab, 4> kTabs = {{
+    {"Main", "MAIN"},
+    {"Boot", "BOOT"},
+    {"Network", "NETWORK"},
+    {"Maintenance", "MAINTENANCE"},
+}};
+
+WINDOW *top_win;
+WINDOW *tab_win;
+WINDOW *help_win;
+std::array<ITEM *, kTabs.size() + 1> tab_items;
+MENU *tab_menu;
+
+PagePanel *tab_page(int i) { return static_cast<PagePanel *>(item_userptr(tab_items[static_cast<std::size_t>(i)])); }
+
+}  // namespace
+
+void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
+                     PagePanel *recovery_page) {
+    top_win = newwin(2, COLS, 0, 0);
+    wbkgd(top_win, COLOR_PAIR(3));
+
+    PagePanel *pages[] = {main_page, boot_page, net_page, recovery_page};
+    for (std::size_t i = 0; i < kTabs.size(); ++i) {
+        tab_items[i] = new_item(kTabs[i].name, kTabs[i].description);
+        set_item_userptr(tab_items[i], pages[i]);
+    }
+    tab_items[kTabs.size()] = nullptr;
+
+    tab_menu = new_menu(tab_items.data());
+    menu_opts_off(tab_menu, O_SHOWDESC);
+    set_menu_win(tab_menu, top_win);
+    tab_win = derwin(top_win, 1, COLS - 2, 1, 2);
+    wbkgd(tab_win, COLOR_PAIR(3));
+    set_menu_sub(tab_menu, tab_win);
+    set_menu_format(tab_menu, 1, 4);
+    set_menu_mark(tab_menu, "");
+    set_menu_fore(tab_menu, A_REVERSE);
+    set_menu_back(tab_menu, COLOR_PAIR(3));
+
+    int title_len = static_cast<int>(std::strlen(kTitle));
+    if (wmove(top_win, 0, COLS / 2 - title_len / 2) == OK) waddstr(top_win, kTitle);
+
+    help_win = newwin(1, COLS, LINES - 1, 0);
+    wbkgd(help_win, COLOR_PAIR(3));
+    // The column is unsigned on purpose: with fewer than 96 columns the move
+    // fails and the help line stays empty.
+    unsigned help_col = (static_cast<unsigned>(COLS) - static_cast<unsigned>(std::strlen(kHelp))) / 2u;
+    if (wmove(help_win, 0, static_cast<int>(help_col)) == OK && help_col <= static_cast<unsigned>(COLS))
+        waddstr(help_win, kHelp);
+    post_menu(tab_menu);
+
+    wredrawln(top_win, 0, getmaxy(top_win));
+    wredrawln(help_win, 0, getmaxy(help_win));
+    tab_focus = true;
+}
+
+void top_menu_show_page(PagePanel *page) {
+    for (int i = 0; i < static_cast<int>(kTabs.size()); ++i) {
+        PagePanel *p = tab_page(i);
+        if (p == page) {
+            console_log("L[TOP_MENU]: Show panel %i\n", i);
+            show_panel(p->panel);
+            p->hidden = false;
+        } else {
+            console_log("L[TOP_MENU]: Hide panel %i\n", i);
+            hide_panel(p->panel);
+            p->hidden = true;
+        }
+    }
+}
+
+void top_menu_select_tab(int i) {
+    if (i >= 0 && i < static_cast<int>(kTabs.size())) set_current_item(tab_menu, tab_items[static_cast<std::size_t>(i)]);
+}
+
+int top_menu_handle_key(int key) {
+    if (!tab_focus) return 0;
+    if (key == KEY_LEFT || key == KEY_RIGHT) {
+        menu_driver(tab_menu, key == KEY_LEFT ? REQ_LEFT_ITEM : REQ_RIGHT_ITEM);
+        top_menu_show_page(static_cast<PagePanel *>(item_userptr(current_item(tab_menu))));
+        touchwin(top_win);
+    }
+    wnoutrefresh(top_win);
+    wnoutrefresh(help_win);
+    return 0;
+}
+
+int top_menu_save_state(std::FILE *f) { return std::fprintf(f, "%i\n", item_index(current_item(tab_menu))); }
+
+int top_menu_load_state(std::FILE *f) {
+    int tab = 0;
+    if (std::fscanf(f, "%i\n", &tab) != 1) return -1;
+    if (tab < 0 || tab > 3) return -2;
+    set_current_item(tab_menu, tab_items[static_cast<std::size_t>(tab)]);
+    top_menu_show_page(tab_page(tab));
+    return 0;
+}
+
+void top_menu_destroy() {
+    unpost_menu(tab_menu);
+    free_menu(tab_menu);
+    for (std::size_t i = 0; i < kTabs.size(); ++i) free_item(tab_items[i]);
+    delwin(tab_win);
+    delwin(top_win);
+    delwin(help_win);
+    tab_menu = nullptr;
+}

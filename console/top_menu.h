@@ -1,0 +1,20 @@
+// The tab bar: title, the four tabs and the help line; it owns the choice of
+// the page on show.
+#pragma once
+
+#include <cstdio>
+
+#include "console/page_panel.h"
+
+// 1 while the tab bar owns the keyboard, 0 while a page's form does.
+extern bool tab_focus;
+
+void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
+                     PagePanel *recovery_page);
+void top_menu_show_page(PagePanel *page);
+// Make tab i the current item without showing or hiding any page.
+void top_menu_select_tab(int i);
+int top_menu_handle_key(int key);
+int top_menu_save_state(std::FILE *f);
+int top_menu_load_state(std::FILE *f);
+void top_menu_destroy();

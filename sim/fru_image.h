@@ -1,0 +1,42 @@
+// FRU EEPROM images for the simulated board and the tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct FruRecord {
+    std::uint8_t type;
+    std::vector<std::uint8_t> data;
+};
+
+// What the simulated EEPROM holds. Texts are stored with type bits 00 (the
+// type/length byte is the length), as the board's own tools write them.
+struct FruImageSpec {
+    std::string b_mfg_name = "Norvane Systems";
+    std::string b_product_name = "NV-7400 Service Board";
+    std::string b_serial_number = "NV74-000123";
+    std::string b_part_number = "PN-7400-01";
+    std::string b_fru_id = "fru-7400-a";
+    std::string p_product_mfg = "Norvane Systems";
+    std::string p_product_name = "NV-7400";
+    std::string p_part_model_number = "NV7400-STD";
+    std::string p_product_version = "rev B";
+    std::string p_serial_number = "P-000123";
+    std::string p_fru_id = "fru-p-7400";
+    // Minutes since 1996-01-01 00:00, stored least significant byte first.
+    std::uint32_t mfg_minutes = 10605600;  // 2016-03-01
+    std::vector<FruRecord> records = {
+        {0xC0, {0x02, 0x00, 0x5e, 0x10, 0x20, 0x30}},
+        {0xC1, {'s', 'a', 't', 'a', '0', ':', '0'}},
+        {0xC3, {0x01}},
+        {0xC4, {0x00}},
+    };
+};
+
+// A complete, valid 4096-byte image.
+std::vector<std::uint8_t> make_fru_image(const FruImageSpec &spec = {});
+
+}  // namespace sim

@@ -1,0 +1,109 @@
+// The seam: board paths under the root, the offset clock, the effects log.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <linux/rtc.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "board/board.h"
+#include "board/files.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+class BoardSeam : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/board-test-XXXXXX";
+        root_ = mkdtemp(tmpl);
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(root_);
+        unsetenv("BOARD_ROOT");
+    }
+    std::string root_;
+};
+
+TEST_F(BoardSeam, PathsLiveUnderTheRootAndGlobsGiveBoardPaths) {
+    EXPECT_EQ(std::string(board::path("/etc/recovery-version").c_str()), root_ + "/etc/recovery-version");
+    sim::BoardTree t(root_);
+    t.write("/sys/bus/i2c/drivers/x-bmc/version", "2.0.2\n");
+    board::Glob g("/sys/bus/i2c/drivers/*-bmc/version");
+    ASSERT_EQ(g.result(), 0);
+    ASSERT_EQ(g.count(), 1u);
+    EXPECT_STREQ(g.board_path(0), "/sys/bus/i2c/drivers/x-bmc/version");
+    board::Glob none("/sys/nothing/*");
+    EXPECT_EQ(none.result(), GLOB_NOMATCH);
+    EXPECT_EQ(none.count(), 0u);
+
+    char buf[16] = {};
+    EXPECT_EQ(board::read_bytes("/sys/bus/i2c/drivers/x-bmc/version", buf, sizeof buf), 6);
+    EXPECT_STREQ(buf, "2.0.2\n");
+    EXPECT_EQ(board::read_bytes("/missing", buf, sizeof buf), -1);
+
+    // A path too long for the buffer resolves to nothing rather than a cut path.
+    std::string long_path(3000, 'a');
+    EXPECT_FALSE(board::path(("/" + long_path).c_str()).ok());
+}
+
+TEST_F(BoardSeam, RequireRootRefusesWithoutBoardRoot) {
+    EXPECT_TRUE(board::require_root("test"));
+    setenv("BOARD_ROOT", "", 1);
+    EXPECT_FALSE(board::require_root("test"));
+    unsetenv("BOARD_ROOT");
+    EXPECT_FALSE(board::require_root("test"));
+}
+
+TEST_F(BoardSeam, ClockIsAnOffsetFromTheHostAndSettingsAreRecorded) {
+    sim::BoardTree t(root_);
+    t.mkdir("/sim");
+    std::int64_t host = time(nullptr);
+    EXPECT_LE(std::llabs(board::now() - host), 1);
+
+    ASSERT_EQ(board::set_system_time(32503680000LL), 0);  // year 3000
+    EXPECT_LE(std::llabs(board::now() - 32503680000LL), 1);
+    EXPECT_LE(std::llabs(time(nullptr) - host), 2) << "the host clock must not move";
+    EXPECT_NE(t.effects().find("clock_settime 32503680000\n"), std::string::npos);
+
+    ASSERT_EQ(board::set_system_time(0), 0);
+    EXPECT_LE(std::llabs(board::now()), 1);
+
+    t.write("/dev/rtc0", "");
+    struct rtc_time tm {};
+    tm.tm_year = 126; tm.tm_mon = 11; tm.tm_mday = 8; tm.tm_hour = 3; tm.tm_min = 4; tm.tm_sec = 5;
+    EXPECT_EQ(board::set_rtc(tm), 0);
+    EXPECT_NE(t.effects().find("rtc_set_time 2026-12-08 03:04:05\n"), std::string::npos);
+}
+
+TEST(QuoteArg, BlanksQuotesAndLineEndsSurvive) {
+    char out[64];
+    board::quote_arg("a b\n\"c\"\\\t\x01", out, sizeof out);
+    EXPECT_STREQ(out, "\"a b\\n\\\"c\\\"\\\\\\t\\x01\"");
+    // Cut output stays terminated.
+    char small[4];
+    EXPECT_EQ(board::quote_arg("abcdef", small, sizeof small), 8u);
+    EXPECT_STREQ(small, "\"ab");
+}
+
+TEST_F(BoardSeam, StandInRecordsItsArgumentsAndExitsZero) {
+    sim::build_board_tree(root_);
+    pid_t pid = fork();
+    if (pid == 0) {
+        const char *argv[] = {"ash", "/usr/bin/netconf.sh", "192.0.2.1", "with blank", nullptr};
+        board::exec("/bin/ash", argv);
+        _exit(99);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(sim::BoardTree(root_).effects(),
+              "exec /bin/ash \"ash\" \"/usr/bin/netconf.sh\" \"192.0.2.1\" \"with blank\"\n");
+}
+
+}  // namespace
