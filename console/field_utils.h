@@ -1,0 +1,59 @@
+// The form field toolkit: every page's fields are built from a constant
+// table of FieldDesc rows.
+#pragma once
+
+#include <cstddef>
+#include <form.h>
+
+enum FieldKind : int {
+    FIELD_LABEL = 0,
+    FIELD_INPUT = 1,
+    FIELD_VALUE = 2,
+    FIELD_SPINNER = 3,
+};
+
+// One row of a page's field table; field i of a page is built from row i.
+struct FieldDesc {
+    int kind;
+    int col;
+    int row;
+    int width;
+    const char *text;    // initial buffer; a spinner's option list
+    const char *regexp;  // input only: TYPE_REGEXP pattern
+    int colour;          // attribute, e.g. COLOR_PAIR(3)
+    int back;            // label only: background attribute
+    bool fixed_size;     // input only: capacity stays at width
+    int max;             // input only, when !fixed_size: growth limit
+    bool autoskip;       // input only
+    bool active;         // input only: 0 = visible but not selectable
+    int spin_index;      // spinner only: option shown first
+};
+
+// User data of a spinner field. Option lists are written as the options one
+// after another, each ended by its NUL, the list ended by ";" after a NUL:
+// "Automatic\0Manual\0;".
+struct Spinner {
+    int index;
+    int count;
+    char **options;
+};
+
+FIELD *mk_field(const FieldDesc &d);
+FIELD *mk_label(int width, int col, int row, const char *text, int fore, int back);
+FIELD *mk_input(int width, int col, int row, const char *text, const char *regexp, int colour,
+                bool autoskip, bool fixed_size, int max, bool active);
+FIELD *mk_value(int width, int col, int row, const char *text, int colour);
+FIELD *mk_spinner(int width, int col, int row, const char *options, int first_index, int colour,
+                  bool centre);
+FIELD *mk_label_plain(int width, int col, int row, const char *text, int colour);
+FIELD *mk_text_block(int width, int height, int col, int row, const char *text, int colour);
+FIELD *mk_input_simple(int width, int col, int row, const char *text, const char *regexp,
+                       int colour);
+
+void spinner_next(FIELD *f);
+int spinner_index(FIELD *f);
+void spinner_free(FIELD *f);
+
+// Current input white on black, other active inputs white on blue.
+void highlight_inputs(const FieldDesc *table, FIELD *current, FIELD **fields, std::size_t rows);
+void clear_highlight(const FieldDesc *table, FIELD **fields, std::size_t rows);
