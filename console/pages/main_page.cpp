@@ -1,5 +1,7 @@
 #include "console/pages/main_page.h"
 
+BmcInfo bmc_info;
+
 namespace {
 struct Page {
     PagePanel panel;

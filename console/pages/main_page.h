@@ -1,8 +1,23 @@
 #pragma once
 
+#include <cstdint>
+
 #include "console/page_panel.h"
 
+// What the BMC driver reported at start: its protocol version and the boot
+// status code. All zero until main_page_create has read them; the Boot page
+// decides from the version whether the power-restore policy can be set.
+struct BmcInfo {
+    int major, minor, patch;
+    std::uint8_t boot_reason;     // bits 0..7 of the boot-reason number
+    std::uint8_t boot_reason_hi;  // bits 8..15, only logged
+};
+
+extern BmcInfo bmc_info;
+
+// Builds the status page and reads every value; must run before boot_page_create.
 void main_page_create();
 PagePanel *main_page_panel();
+// One key code or ERR after a silent tick; always 0.
 int main_page_handle_key(int key);
 void main_page_destroy();
