@@ -1,0 +1,83 @@
+// The board's record set: identity texts, settings and the multirecord
+// table that a save writes back. One instance per program.
+#pragma once
+
+#include <cstdint>
+
+// Board's own multirecord type ids.
+enum : std::uint8_t {
+    MREC_MAC = 0xC0,
+    MREC_BOOTDEV = 0xC1,
+    MREC_PASSWD_LINE = 0xC2,
+    MREC_TEST_OK = 0xC3,
+    MREC_POWER_POLICY = 0xC4,
+    MREC_POWER_STATE = 0xC5,
+    MREC_MAC2 = 0xC6,
+    MREC_MAC3 = 0xC7,
+};
+
+inline constexpr int FRU_MREC_MAX = 8;
+
+// One area field: its (capped) length and NUL-terminated text.
+struct FruString {
+    std::int32_t length;  // 0..31
+    char text[32];
+};
+
+// One multirecord table entry. data points into the loaded image or,
+// after a setter, at the BoardInfo field that holds the value.
+struct MultiRecord {
+    std::uint8_t type;
+    std::uint8_t format;  // record format version, 2
+    std::uint8_t end_of_list;
+    std::int32_t length;  // 0..255
+    const std::uint8_t *data;
+};
+
+struct BoardInfo {
+    std::uint8_t mac[6];
+    std::uint8_t mac2[6];
+    std::uint8_t mac3[6];
+    std::uint8_t *mac_list[3];  // mac, mac2, mac3; set at each load
+    std::uint8_t b_mfg_date[3];
+    char bootdevice[32];     // not terminated when all 32 bytes are used
+    char passwd_line[128];   // likewise
+    std::uint8_t power_policy;
+    std::uint8_t power_state;
+    std::uint8_t test_ok;    // 1 passed, 2 failed, else unknown
+    std::int32_t board_offset;
+    std::int32_t product_offset;
+    std::int32_t mrec_offset;
+    FruString b_mfg_name;
+    FruString b_product_name;
+    FruString b_serial_number;
+    FruString b_part_number;
+    FruString b_fru_id;
+    FruString p_product_mfg;
+    FruString p_product_name;
+    FruString p_part_model_number;
+    FruString p_product_version;
+    FruString p_serial_number;
+    FruString p_fru_id;
+    MultiRecord mrecs[FRU_MREC_MAX];
+    std::uint32_t mrec_count;  // 0..8
+};
+
+// The program's one record set, filled by fru_load.
+extern BoardInfo board_info;
+
+// Fills the value fields of board_info from its table after a good parse.
+void fru_extract_values();
+
+// index 0..2 selects mac/mac2/mac3 (ids 0xC0, 0xC6, 0xC7). 0 when a record
+// of that id now carries the value, -1 when there is none (no record is
+// created) or the index is out of range.
+int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index);
+
+// 0 when an existing record was updated, -1 when one was created, -2 when
+// one had to be created but the table is full (nothing changed but the value).
+int fru_set_bootdev(BoardInfo *info, const char *text);
+int fru_set_passwd_line(BoardInfo *info, const char *text);
+int fru_set_test_ok(BoardInfo *info, std::uint8_t value);
+int fru_set_power_policy(BoardInfo *info, std::uint8_t value);
+int fru_set_power_state(BoardInfo *info);
