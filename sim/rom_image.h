@@ -34,4 +34,9 @@ struct RomBlockSpec {
 // The 2133-byte block with a correct identifier and CRC.
 std::vector<std::uint8_t> make_rom_block(const RomBlockSpec &spec = {});
 
+// The CRC a block's first 2129 bytes call for, and that CRC written into
+// bytes 2129..2132 (big-endian) after a test has changed the block.
+std::uint32_t rom_block_crc(const std::vector<std::uint8_t> &block);
+void fix_rom_block_crc(std::vector<std::uint8_t> &block);
+
 }  // namespace sim
