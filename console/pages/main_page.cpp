@@ -1,17 +1,476 @@
 #include "console/pages/main_page.h"
 
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <curses.h>
+#include <form.h>
+
+#include "board/board.h"
+#include "board/files.h"
+#include "console/field_utils.h"
+#include "console/log.h"
+#include "console/page_form.h"
+#include "console/pages/clock.h"
+#include "console/top_menu.h"
+#include "fru/board_info.h"
+
 BmcInfo bmc_info;
 
 namespace {
+
+constexpr const char *kBmcVersionGlob = "/sys/bus/i2c/drivers/*-bmc/version";
+constexpr const char *kBmcBootReasonGlob = "/sys/bus/i2c/drivers/*-bmc/bootreason";
+constexpr const char *kGpioBaseGlob = "/sys/bus/i2c/devices/1-0021/gpio/*/base";
+constexpr const char *kGpioExport = "/sys/class/gpio/export";
+constexpr const char *kTempInput = "/sys/bus/platform/drivers/pvt-hwmon/1f200000.pvt/temp1_input";
+constexpr const char *kVoltInput = "/sys/bus/platform/drivers/pvt-hwmon/1f200000.pvt/in1_input";
+constexpr const char *kRecoveryVersion = "/etc/recovery-version";
+constexpr const char *kOsRelease = "/proc/sys/kernel/osrelease";
+
+// What the form needs around it: the border and the sub-window's offset of
+// two rows and two columns inside the page window, which starts at row 2.
+constexpr int kFormRows = 21;
+constexpr int kFormCols = 97;
+constexpr int kNeedLines = kFormRows + 2 + 3;
+constexpr int kNeedCols = kFormCols + 2;
+
+constexpr FieldDesc label(int row, int col, int width, const char *text, int pair = 2) {
+    return {.kind = FIELD_LABEL, .col = col, .row = row, .width = width, .text = text,
+            .regexp = nullptr, .colour = COLOR_PAIR(pair), .back = COLOR_PAIR(pair),
+            .fixed_size = false, .max = 0, .autoskip = false, .active = false, .spin_index = 0};
+}
+
+constexpr FieldDesc cell(int row, int col, int width, const char *text, const char *regexp,
+                         bool autoskip) {
+    return {.kind = FIELD_INPUT, .col = col, .row = row, .width = width, .text = text,
+            .regexp = regexp, .colour = COLOR_PAIR(3), .back = 0, .fixed_size = true, .max = 0,
+            .autoskip = autoskip, .active = true, .spin_index = 0};
+}
+
+enum : int {
+    F_BOOT = 1, F_TEST = 3, F_RTC = 5, F_HOUR = 7, F_MIN = 9, F_SEC = 11, F_YEAR = 13,
+    F_MONTH = 15, F_DAY = 17, F_TEMP = 19, F_VOLT = 21, F_SHRED = 23, F_BMC = 25,
+    F_SM_VERSION = 27, F_KERNEL = 29, F_MFG_DATE = 31, F_MFG_NAME = 33,
+};
+
+constexpr FieldDesc kMainFields[] = {
+    label(0, 0, 23, "Boot status"),
+    label(0, 23, 22, "N/A"),
+    label(2, 0, 23, "MFG HW test status"),
+    label(2, 23, 22, "N/A"),
+    label(4, 0, 23, "RTC status"),
+    label(4, 23, 22, "N/A"),
+    label(6, 0, 23, "Time"),
+    cell(6, 23, 2, "00", "[0-2][0-9]", true),
+    label(6, 25, 1, ":", 3),
+    cell(6, 26, 2, "00", "[0-6][0-9]", true),
+    label(6, 28, 1, ":", 3),
+    cell(6, 29, 2, "00", "[0-6][0-9]", true),
+    label(8, 0, 23, "Date"),
+    cell(8, 23, 4, "0000", "[0-2][0-9][0-9][0-9]", true),
+    label(8, 27, 1, "-", 3),
+    cell(8, 28, 2, "00", "[0-1][0-9]", true),
+    label(8, 30, 1, "-", 3),
+    cell(8, 31, 2, "00", "[0-3][0-9]", false),
+    label(10, 0, 23, "Core temperature"),
+    label(10, 23, 22, "N/A"),
+    label(12, 0, 23, "Core voltage"),
+    label(12, 23, 22, "N/A"),
+    label(14, 0, 23, "SHRED"),
+    label(14, 23, 22, "N/A"),
+    label(16, 0, 23, "BMC protocol version"),
+    label(16, 23, 22, "N/A"),
+    label(18, 0, 23, "Service mode version"),
+    label(18, 23, 22, "N/A"),
+    label(20, 0, 23, "Kernel release"),
+    label(20, 23, 22, "N/A"),
+    label(0, 45, 27, "Board MFG date"),
+    label(0, 72, 25, "N/A"),
+    label(2, 45, 27, "Board manufacturer"),
+    label(2, 72, 25, "N/A"),
+    label(4, 45, 27, "Board product name"),
+    label(4, 72, 25, "N/A"),
+    label(6, 45, 27, "Board serial number"),
+    label(6, 72, 25, "N/A"),
+    label(8, 45, 27, "Board part number"),
+    label(8, 72, 25, "N/A"),
+    label(10, 45, 27, "Board FRU file ID"),
+    label(10, 72, 25, "N/A"),
+    label(12, 45, 27, "Product manufacturer"),
+    label(12, 72, 25, "N/A"),
+    label(14, 45, 27, "Product part/model number"),
+    label(14, 72, 25, "N/A"),
+    label(16, 45, 27, "Product version"),
+    label(16, 72, 25, "N/A"),
+};
+constexpr std::size_t kRows = std::size(kMainFields);
+static_assert(kRows == 48);
+
 struct Page {
-    PagePanel panel;
+    PagePanel panel;  // first, as the tab bar expects
+    WINDOW *form_win;
+    int shred;
+    std::array<FIELD *, kRows + 1> fields;
+    FORM *form;
+    bool clock_edited;
+    bool page_focus;
+    FIELD *first_input, *last_input;
+    std::int64_t sensor_time;
+    bool too_small;  // the form did not fit the terminal; a notice stands in for it
+    char shred_text[20];
+    char temp_text[20];
+    char volt_text[20];
+    char mfg_date_text[20];
+    char bmc_text[20];
+    char sm_version_text[21];
+    char kernel_text[21];
 } page;
+
+void set_text(int i, const char *text) { set_field_buffer(page.fields[i], 0, text); }
+void set_fore(int i, int pair) {
+    set_field_fore(page.fields[i], static_cast<chtype>(COLOR_PAIR(pair)));
+}
+
+// Open the first match of a board glob, logging the failure as the page does.
+board::File open_first(const char *pattern) {
+    board::Glob g(pattern);
+    if (g.result() != 0 || g.count() == 0) {
+        console_log("E[MAIN_PAGE]: Failed to glob %s\n", pattern);
+        return {};
+    }
+    board::File f(g.board_path(0), "r");
+    if (!f) console_log("E[MAIN_PAGE]: Failed to open %s\n", g.board_path(0));
+    return f;
+}
+
+void read_bmc_info() {
+    bmc_info = {};
+    board::File v = open_first(kBmcVersionGlob);
+    if (!v) return;
+    int n = std::fscanf(v.get(), "%i.%i.%i", &bmc_info.major, &bmc_info.minor, &bmc_info.patch);
+    console_log("L[MAIN_PAGE]: BMC version read returned %i, value: %i.%i.%i\n", n, bmc_info.major,
+                bmc_info.minor, bmc_info.patch);
+    if (bmc_info.major < 2) return;
+    board::File r = open_first(kBmcBootReasonGlob);
+    if (!r) return;
+    int reason = 0;
+    if (std::fscanf(r.get(), "%i", &reason) != 1) reason = 0;
+    bmc_info.boot_reason = static_cast<std::uint8_t>(reason & 0xff);
+    bmc_info.boot_reason_hi = static_cast<std::uint8_t>((reason >> 8) & 0xff);
+    console_log("L[MAIN_PAGE]: Bootreason: %i/%i\n", bmc_info.boot_reason, bmc_info.boot_reason_hi);
+}
+
+int read_shred() {
+    int base = 0;
+    {
+        board::File b = open_first(kGpioBaseGlob);
+        if (!b) return 0;
+        if (std::fscanf(b.get(), "%d", &base) != 1) base = 0;
+    }
+    int word = 0;
+    int value = 0;
+    for (int i = 0; i < 8; ++i) {
+        const int pin = base + i;
+        console_log("L[MAIN_PAGE]: Opening %s\n", kGpioExport);
+        board::File exp(kGpioExport, "w");
+        if (!exp) {
+            console_log("E[MAIN_PAGE]: Failed to open %s\n", kGpioExport);
+            return word;
+        }
+        char pin_text[16];
+        int len = std::snprintf(pin_text, sizeof pin_text, "%i", pin);
+        console_log("L[MAIN_PAGE]: Exporting pin %s[len: %i]\n", pin_text, len);
+        // A pin already exported refuses the write; that is fine.
+        std::fwrite(pin_text, 1, static_cast<std::size_t>(len), exp.get());
+        exp.close();
+
+        char path[64];
+        std::snprintf(path, sizeof path, "/sys/class/gpio/gpio%i/value", pin);
+        console_log("L[MAIN_PAGE]: Opening %s\n", path);
+        board::File val(path, "r");
+        if (!val) {
+            console_log("E[MAIN_PAGE]: Failed to open %s\n", path);
+            return word;
+        }
+        // A value that does not convert keeps the one of the pin before.
+        int n = std::fscanf(val.get(), "%i", &value);
+        console_log("L[MAIN_PAGE]: gpio[%i] read returned %i, value: %i\n", pin, n, value);
+        if (value != 0) word |= 1 << i;
+    }
+    return word;
+}
+
+// One number in thousandths from a sensor input; false when it cannot be opened.
+bool read_milli(const char *path, float *out) {
+    board::File f(path, "r");
+    if (!f) {
+        console_log("E[MAIN_PAGE]: Failed to open %s\n", path);
+        return false;
+    }
+    int raw = 0;
+    if (std::fscanf(f.get(), "%i", &raw) != 1) raw = 0;
+    *out = static_cast<float>(raw) / 1000.0f;
+    return true;
+}
+
+void read_sensors() {
+    float v = 0;
+    if (!read_milli(kTempInput, &v)) {
+        // The voltage is not read in this pass and keeps its text.
+        std::snprintf(page.temp_text, sizeof page.temp_text, "%.3f", 0.0);
+        return;
+    }
+    std::snprintf(page.temp_text, sizeof page.temp_text, "%.3f Deg.C", static_cast<double>(v));
+    if (!read_milli(kVoltInput, &v)) {
+        std::snprintf(page.volt_text, sizeof page.volt_text, "%.3f", 0.0);
+        return;
+    }
+    std::snprintf(page.volt_text, sizeof page.volt_text, "%.3f V", static_cast<double>(v));
+}
+
+// A version file as read, at most 20 bytes; the line end and anything after
+// a control character would garble the cell, so the text ends there.
+void version_cell(int i, const char *path, char (&buf)[21]) {
+    std::memset(buf, 0, sizeof buf);
+    long n = board::read_bytes(path, buf, sizeof buf - 1);
+    if (n < 0) {
+        set_text(i, "UNKNOWN");
+        set_fore(i, 6);
+        return;
+    }
+    for (char &c : buf) {
+        if (c != '\0' && static_cast<unsigned char>(c) < 0x20) {
+            c = '\0';
+            break;
+        }
+    }
+    set_text(i, buf);
+    set_fore(i, 2);
+}
+
+void mfg_date_cell() {
+    struct tm base {};
+    base.tm_year = 96;
+    base.tm_mday = 1;
+    base.tm_isdst = -1;
+    const time_t t0 = mktime(&base);
+    const BoardInfo &b = board_info;
+    const std::uint32_t minutes = static_cast<std::uint32_t>(b.b_mfg_date[0]) |
+                                  static_cast<std::uint32_t>(b.b_mfg_date[1]) << 8 |
+                                  static_cast<std::uint32_t>(b.b_mfg_date[2]) << 16;
+    console_log("L[MAIN_PAGE]: offset: 0x%08x\n", minutes);
+    const time_t t = t0 + static_cast<time_t>(minutes) * 60;
+    struct tm tm {};
+    page.mfg_date_text[0] = '\0';
+    if (localtime_r(&t, &tm) != nullptr)
+        std::strftime(page.mfg_date_text, sizeof page.mfg_date_text, "%Y-%m-%d", &tm);
+    set_text(F_MFG_DATE, page.mfg_date_text);
+}
+
+void status_cells(std::int64_t now) {
+    switch (bmc_info.boot_reason) {
+    case 1: set_text(F_BOOT, "NORMAL"); set_fore(F_BOOT, 5); break;
+    case 2: set_text(F_BOOT, "BOOTCONF FAIL"); set_fore(F_BOOT, 6); break;
+    case 3: set_text(F_BOOT, "NOT TESTED"); set_fore(F_BOOT, 6); break;
+    case 4: set_text(F_BOOT, "HW TEST FAIL"); set_fore(F_BOOT, 6); break;
+    default: set_text(F_BOOT, "UNKNOWN"); set_fore(F_BOOT, 6); break;
+    }
+
+    console_log("L[MAIN_PAGE]: Test ok: %i\n", board_info.test_ok);
+    switch (board_info.test_ok) {
+    case 1: set_text(F_TEST, "PASSED"); set_fore(F_TEST, 5); break;
+    case 2: set_text(F_TEST, "FAILED"); set_fore(F_TEST, 6); break;
+    default: set_text(F_TEST, "UNKNOWN"); set_fore(F_TEST, 2); break;
+    }
+
+    const time_t t = static_cast<time_t>(now);
+    struct tm tm {};
+    const bool in_1970 = localtime_r(&t, &tm) != nullptr && tm.tm_year == 70;
+    set_text(F_RTC, in_1970 ? "FAIL" : "OK");
+    set_fore(F_RTC, in_1970 ? 6 : 5);
+}
+
+// The notice that stands in for a form the terminal cannot hold.
+void draw_too_small() {
+    if (page.panel.win == nullptr) return;
+    char line[96];
+    std::snprintf(line, sizeof line, "Screen too small for this page: needs %ix%i, has %ix%i",
+                  kNeedCols, kNeedLines, COLS, LINES);
+    const int width = getmaxx(page.panel.win) - 4;
+    const int row = getmaxy(page.panel.win) > 2 ? 2 : 0;
+    wmove(page.panel.win, row, 2);
+    wclrtoeol(page.panel.win);
+    if (width > 0) mvwaddnstr(page.panel.win, row, 2, line, width);
+    wborder(page.panel.win, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+
+void refresh_values() {
+    const std::int64_t now = board::now();
+    if (!page.clock_edited) clock_show_at(now);
+    const std::int64_t since = now - page.sensor_time;
+    if (since != 0 && since != 1) {
+        page.sensor_time = now;
+        read_sensors();
+        set_text(F_TEMP, page.temp_text);
+        set_text(F_VOLT, page.volt_text);
+    }
+}
+
+// Key codes that are no key press (a resize, a mouse or other event) never
+// count as editing: treating them so would freeze the clock cells and the
+// next Up or Down would set the clock to the stale time they show.
+bool is_key_press(int key) {
+    if (key == KEY_RESIZE || key == KEY_MOUSE) return false;
+#ifdef KEY_EVENT
+    if (key == KEY_EVENT) return false;
+#endif
+    return key >= 0 && key <= KEY_MAX;
+}
+
+void apply_clock() {
+    // Have the form copy what was typed into the current cell's buffer.
+    form_driver(page.form, REQ_VALIDATION);
+    clear_highlight(kMainFields, page.fields.data(), kRows);
+    clock_apply();
+    page.clock_edited = false;
+}
+
+void edit(int request) {
+    highlight_inputs(kMainFields, current_field(page.form), page.fields.data(), kRows);
+    page.clock_edited = true;
+    form_driver(page.form, request);
+}
+
 }  // namespace
 
-void main_page_create() { page_panel_create(page.panel); }
+void main_page_create() {
+    page.clock_edited = false;
+    page.page_focus = false;
+    page.first_input = nullptr;
+    page.last_input = nullptr;
+    page.sensor_time = 0;
+    page.volt_text[0] = '\0';
+    page.temp_text[0] = '\0';
+
+    read_bmc_info();
+    page_panel_create(page.panel);
+
+    page.shred = read_shred();
+    std::snprintf(page.shred_text, sizeof page.shred_text, "%i", page.shred);
+    console_log("L[MAIN_PAGE]: shred: 0x%08x\n", static_cast<unsigned>(page.shred));
+
+    const std::int64_t now = board::now();
+    read_sensors();
+
+    for (std::size_t i = 0; i < kRows; ++i) {
+        page.fields[i] = mk_field(kMainFields[i]);
+        if (kMainFields[i].kind != FIELD_LABEL) {
+            if (page.first_input == nullptr) page.first_input = page.fields[i];
+            page.last_input = page.fields[i];
+        }
+    }
+    page.fields[kRows] = nullptr;
+    clock_use_cells({page.fields[F_HOUR], page.fields[F_MIN], page.fields[F_SEC],
+                     page.fields[F_YEAR], page.fields[F_MONTH], page.fields[F_DAY]});
+
+    page.form = nullptr;
+    page.form_win = nullptr;
+    if (page.panel.win != nullptr)
+        page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+    page.too_small = page.form_win == nullptr;
+    if (page.too_small) {
+        console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
+                    kNeedCols, kNeedLines, COLS, LINES);
+        draw_too_small();
+    }
+
+    status_cells(now);
+    clock_show_at(now);
+    set_text(F_TEMP, page.temp_text);
+    set_text(F_VOLT, page.volt_text);
+    set_text(F_SHRED, page.shred_text);
+    std::snprintf(page.bmc_text, sizeof page.bmc_text, "%i.%i.%i", bmc_info.major,
+                  bmc_info.minor, bmc_info.patch);
+    set_text(F_BMC, page.bmc_text);
+    version_cell(F_SM_VERSION, kRecoveryVersion, page.sm_version_text);
+    version_cell(F_KERNEL, kOsRelease, page.kernel_text);
+    mfg_date_cell();
+
+    const FruString *texts[] = {
+        &board_info.b_mfg_name,    &board_info.b_product_name, &board_info.b_serial_number,
+        &board_info.b_part_number, &board_info.b_fru_id,       &board_info.p_product_mfg,
+        &board_info.p_part_model_number, &board_info.p_product_version,
+    };
+    int i = F_MFG_NAME;
+    for (const FruString *s : texts) {
+        char text[sizeof s->text + 1] = {};
+        std::memcpy(text, s->text, sizeof s->text);  // terminated even if the record is not
+        set_text(i, text);
+        i += 2;
+    }
+}
 
 PagePanel *main_page_panel() { return &page.panel; }
 
-int main_page_handle_key(int) { return 0; }
+int main_page_handle_key(int key) {
+    if (page.panel.hidden) return 0;
+    refresh_values();
 
-void main_page_destroy() { page_panel_destroy(page.panel); }
+    if (page.too_small) {
+        // No form to hand the keyboard to: the tab bar keeps it.
+        if (key == KEY_RESIZE) draw_too_small();
+        curs_set(0);
+        if (page.panel.win != nullptr) wnoutrefresh(page.panel.win);
+        return 0;
+    }
+
+    if (!page.page_focus) {
+        curs_set(0);
+        if (key == KEY_DOWN) {
+            page.clock_edited = false;
+            page.page_focus = true;
+            tab_focus = false;
+        }
+    } else {
+        curs_set(1);
+        switch (key) {
+        case KEY_DOWN:
+            if (page.clock_edited) apply_clock();
+            if (current_field(page.form) != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
+            break;
+        case KEY_UP:
+            if (page.clock_edited) apply_clock();
+            if (current_field(page.form) == page.first_input) {
+                page.page_focus = false;
+                tab_focus = true;
+            } else {
+                form_driver(page.form, REQ_PREV_FIELD);
+            }
+            break;
+        case KEY_LEFT: edit(REQ_PREV_CHAR); break;
+        case KEY_RIGHT: edit(REQ_NEXT_CHAR); break;
+        case KEY_BACKSPACE:
+        case 127: edit(REQ_DEL_PREV); break;
+        case KEY_DC: edit(REQ_DEL_CHAR); break;
+        case '\n':
+        case 27:
+        case ERR: break;
+        default:
+            if (is_key_press(key)) edit(key);
+            break;
+        }
+    }
+    wnoutrefresh(page.panel.win);
+    return 0;
+}
+
+void main_page_destroy() {
+    clock_use_cells({});
+    page_form_destroy(page.form, page.fields.data(), page.form_win);
+    page.form = nullptr;
+    page.form_win = nullptr;
+    page.fields = {};
+    page_panel_destroy(page.panel);
+}

@@ -1,0 +1,130 @@
+#include "console/pages/clock.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <curses.h>
+#include <linux/rtc.h>
+
+#include "board/board.h"
+#include "console/log.h"
+
+namespace {
+
+ClockCells cells;
+
+void paint(FIELD *f, int pair) {
+    set_field_fore(f, static_cast<chtype>(COLOR_PAIR(pair)));
+    set_field_back(f, static_cast<chtype>(COLOR_PAIR(pair)));
+}
+
+void put(FIELD *f, const char *fmt, int value) {
+    char buf[12];  // room for any int; the cells hold two or four digits
+    std::snprintf(buf, sizeof buf, fmt, value);
+    set_field_buffer(f, 0, buf);
+}
+
+// Cell buffers come padded with blanks; strtol stops at the first non-digit
+// and a blank cell reads 0.
+int cell_value(const char *text) { return static_cast<int>(std::strtol(text, nullptr, 10)); }
+
+}  // namespace
+
+void clock_use_cells(const ClockCells &c) { cells = c; }
+
+void clock_show_at(std::int64_t t) {
+    if (cells.hour == nullptr) return;
+    time_t tt = static_cast<time_t>(t);
+    struct tm tm {};
+    if (localtime_r(&tt, &tm) == nullptr) return;
+    put(cells.year, "%04i", tm.tm_year + 1900);
+    put(cells.month, "%02i", tm.tm_mon + 1);
+    put(cells.day, "%02i", tm.tm_mday);
+    put(cells.hour, "%02i", tm.tm_hour);
+    put(cells.minute, "%02i", tm.tm_min);
+    put(cells.second, "%02i", tm.tm_sec);
+}
+
+void clock_show() { clock_show_at(board::now()); }
+
+int clock_parse(struct tm *tm) {
+    if (cells.hour == nullptr) return -1;
+    const char *sc = field_buffer(cells.second, 0);
+    const char *mn = field_buffer(cells.minute, 0);
+    const char *hr = field_buffer(cells.hour, 0);
+    const char *y = field_buffer(cells.year, 0);
+    const char *m = field_buffer(cells.month, 0);
+    const char *d = field_buffer(cells.day, 0);
+    const int v_sc = cell_value(sc), v_mn = cell_value(mn), v_hr = cell_value(hr);
+    const int v_y = cell_value(y), v_m = cell_value(m), v_d = cell_value(d);
+    console_log("L[MAIN_PAGE]: sc: %s, mn: %s, hr: %s, y: %s, m: %s, d: %s\n"
+                "parsed sc: %i, mn: %i, hr: %i, y: %i, m: %i, d: %i\n",
+                sc, mn, hr, y, m, d, v_sc, v_mn, v_hr, v_y, v_m, v_d);
+
+    // Checked in this order; the first failure ends the check, and the cells
+    // after it keep their colours.
+    const struct {
+        FIELD *cell;
+        int value, low, high;  // high < 0: no upper bound
+        int *store, bias;
+        const char *warning;
+    } checks[] = {
+        {cells.second, v_sc, 0, 60, &tm->tm_sec, 0,
+         "W[MAIN_PAGE]: Bad sec value: %i not in 0-60 range\n"},
+        {cells.minute, v_mn, 0, 59, &tm->tm_min, 0,
+         "W[MAIN_PAGE]: Bad min value: %i not in 0-59 range\n"},
+        {cells.hour, v_hr, 0, 23, &tm->tm_hour, 0,
+         "W[MAIN_PAGE]: Bad hour value: %i not in 0-23 range\n"},
+        {cells.day, v_d, 1, 31, &tm->tm_mday, 0,
+         "W[MAIN_PAGE]: Bad day value: %i not in 1-31 range\n"},
+        {cells.month, v_m, 1, 12, &tm->tm_mon, 1,
+         "W[MAIN_PAGE]: Bad month value: %i not in 1-12 range\n"},
+        {cells.year, v_y, 1970, -1, &tm->tm_year, 1900,
+         "W[MAIN_PAGE]: Bad year value: %i not >=1970\n"},
+    };
+    int result = -1;
+    for (const auto &c : checks) {
+        if (c.value < c.low || (c.high >= 0 && c.value > c.high)) {
+            paint(c.cell, 7);
+            console_log(c.warning, c.value);
+            return result;
+        }
+        *c.store = c.value - c.bias;
+        paint(c.cell, 3);
+        --result;
+    }
+    return 0;
+}
+
+int clock_set(struct tm *tm) {
+    const struct tm typed = *tm;
+    const time_t t = mktime(tm);
+    // mktime's -1 is its error: handing it on would set the clock to 1969.
+    // A time before the epoch cannot be set either.
+    if (t < 0) {
+        if (cells.year != nullptr) paint(cells.year, 7);
+        console_log("W[MAIN_PAGE]: Bad time: %04i-%02i-%02i %02i:%02i:%02i cannot be set\n",
+                    typed.tm_year + 1900, typed.tm_mon + 1, typed.tm_mday, typed.tm_hour,
+                    typed.tm_min, typed.tm_sec);
+        return -1;
+    }
+    // Neither result is looked at: without privilege the cells simply show
+    // the unchanged clock at the next refresh, and a missing RTC leaves the
+    // system clock set all the same.
+    (void)board::set_system_time(static_cast<std::int64_t>(t));
+    struct rtc_time rtc {};
+    rtc.tm_sec = tm->tm_sec;
+    rtc.tm_min = tm->tm_min;
+    rtc.tm_hour = tm->tm_hour;
+    rtc.tm_mday = tm->tm_mday;
+    rtc.tm_mon = tm->tm_mon;
+    rtc.tm_year = tm->tm_year;
+    (void)board::set_rtc(rtc);
+    return 0;
+}
+
+int clock_apply() {
+    struct tm tm {};
+    tm.tm_isdst = -1;  // the C library decides whether daylight saving applies
+    if (clock_parse(&tm) != 0) return -1;
+    return clock_set(&tm);
+}

@@ -1,0 +1,231 @@
+// The clock cells: display, the checks in their order with their colours and
+// warnings, and the setting through the board seam on a simulated board.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <curses.h>
+#include <filesystem>
+#include <form.h>
+#include <string>
+
+#include "board/board.h"
+#include "console/field_utils.h"
+#include "console/log.h"
+#include "console/pages/clock.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+const auto kBlue = static_cast<chtype>(COLOR_PAIR(3));
+const auto kRed = static_cast<chtype>(COLOR_PAIR(7));
+const auto kUntouched = static_cast<chtype>(COLOR_PAIR(8));
+
+class Clock : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        null_out = std::fopen("/dev/null", "w");
+        null_in = std::fopen("/dev/null", "r");
+        screen = newterm("xterm-256color", null_out, null_in);
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    static void TearDownTestSuite() {
+        endwin();
+        delscreen(screen);
+        std::fclose(null_out);
+        std::fclose(null_in);
+    }
+    void SetUp() override {
+        char tmpl[] = "/tmp/clock-test-XXXXXX";
+        root_ = mkdtemp(tmpl);
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+        tree_ = sim::build_board_tree(root_);
+        log_file = std::tmpfile();
+        hour_ = cell(2, "[0-2][0-9]");
+        minute_ = cell(2, "[0-6][0-9]");
+        second_ = cell(2, "[0-6][0-9]");
+        year_ = cell(4, "[0-2][0-9][0-9][0-9]");
+        month_ = cell(2, "[0-1][0-9]");
+        day_ = cell(2, "[0-3][0-9]");
+        clock_use_cells({hour_, minute_, second_, year_, month_, day_});
+    }
+    void TearDown() override {
+        clock_use_cells({});
+        for (FIELD *f : {hour_, minute_, second_, year_, month_, day_}) free_field(f);
+        std::fclose(log_file);
+        log_file = nullptr;
+        unsetenv("BOARD_ROOT");
+        std::filesystem::remove_all(root_);
+    }
+    static FIELD *cell(int width, const char *re) {
+        FIELD *f = mk_input(width, 0, 0, "", re, COLOR_PAIR(3), true, true, 0, true);
+        // A colour no step of the check uses, to see which cells it touched.
+        set_field_fore(f, kUntouched);
+        set_field_back(f, kUntouched);
+        return f;
+    }
+    void type(const char *y, const char *mo, const char *d, const char *h, const char *mi,
+              const char *s) {
+        set_field_buffer(year_, 0, y);
+        set_field_buffer(month_, 0, mo);
+        set_field_buffer(day_, 0, d);
+        set_field_buffer(hour_, 0, h);
+        set_field_buffer(minute_, 0, mi);
+        set_field_buffer(second_, 0, s);
+    }
+    std::string log() const {
+        std::string s;
+        std::rewind(log_file);
+        for (int c; (c = std::fgetc(log_file)) != EOF;) s += static_cast<char>(c);
+        return s;
+    }
+    static std::string text(FIELD *f) { return field_buffer(f, 0); }
+    static chtype colour(FIELD *f) {
+        EXPECT_EQ(field_fore(f), field_back(f));
+        return field_fore(f);
+    }
+    std::string root_;
+    sim::BoardTree tree_{""};
+    FIELD *hour_, *minute_, *second_, *year_, *month_, *day_;
+    static inline SCREEN *screen;
+    static inline std::FILE *null_out, *null_in;
+};
+
+TEST_F(Clock, ShowWritesTheLocalTimeIntoTheCells) {
+    clock_show_at(1456808829);  // 2016-03-01 05:07:09 UTC
+    EXPECT_EQ(text(year_), "2016");
+    EXPECT_EQ(text(month_), "03");
+    EXPECT_EQ(text(day_), "01");
+    EXPECT_EQ(text(hour_), "05");
+    EXPECT_EQ(text(minute_), "07");
+    EXPECT_EQ(text(second_), "09");
+
+    // clock_show reads the board's clock, not the host's.
+    tree_.set_clock_offset(-(static_cast<std::int64_t>(std::time(nullptr)) - 86400 * 3));
+    clock_show();
+    EXPECT_EQ(text(year_), "1970");
+    EXPECT_EQ(text(day_), "04");
+}
+
+TEST_F(Clock, ParseChecksInOrderAndColoursOnlyWhatItChecked) {
+    struct Case {
+        const char *y, *mo, *d, *h, *mi, *s;
+        int result;
+        const char *warning;
+    } cases[] = {
+        {"2020", "05", "06", "07", "08", "61", -1, "W[MAIN_PAGE]: Bad sec value: 61 not in 0-60 range\n"},
+        {"2020", "05", "06", "07", "60", "60", -2, "W[MAIN_PAGE]: Bad min value: 60 not in 0-59 range\n"},
+        {"2020", "05", "06", "25", "08", "09", -3, "W[MAIN_PAGE]: Bad hour value: 25 not in 0-23 range\n"},
+        {"2020", "05", "00", "07", "08", "09", -4, "W[MAIN_PAGE]: Bad day value: 0 not in 1-31 range\n"},
+        {"2020", "05", "32", "07", "08", "09", -4, "W[MAIN_PAGE]: Bad day value: 32 not in 1-31 range\n"},
+        {"2020", "00", "06", "07", "08", "09", -5, "W[MAIN_PAGE]: Bad month value: 0 not in 1-12 range\n"},
+        {"2020", "13", "06", "07", "08", "09", -5, "W[MAIN_PAGE]: Bad month value: 13 not in 1-12 range\n"},
+        {"1969", "05", "06", "07", "08", "09", -6, "W[MAIN_PAGE]: Bad year value: 1969 not >=1970\n"},
+        // Several bad cells: only the first in check order is reported.
+        {"2020", "13", "06", "07", "65", "09", -2, "W[MAIN_PAGE]: Bad min value: 65 not in 0-59 range\n"},
+        // A blank cell reads 0.
+        {"2020", "05", "  ", "07", "08", "09", -4, "W[MAIN_PAGE]: Bad day value: 0 not in 1-31 range\n"},
+    };
+    // Check order: second, minute, hour, day, month, year.
+    FIELD *order[] = {second_, minute_, hour_, day_, month_, year_};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.warning));
+        for (FIELD *f : order) {
+            set_field_fore(f, kUntouched);
+            set_field_back(f, kUntouched);
+        }
+        std::fclose(log_file);
+        log_file = std::tmpfile();
+        type(c.y, c.mo, c.d, c.h, c.mi, c.s);
+        struct tm tm {};
+        EXPECT_EQ(clock_parse(&tm), c.result);
+        const int failed = -c.result - 1;
+        for (int i = 0; i < 6; ++i) {
+            const chtype want = i < failed ? kBlue : i == failed ? kRed : kUntouched;
+            EXPECT_EQ(colour(order[i]), want) << "cell " << i;
+        }
+        std::string l = log();
+        EXPECT_NE(l.find(c.warning), std::string::npos) << l;
+        EXPECT_EQ(l.find("W[MAIN_PAGE]", l.find(c.warning) + 1), std::string::npos) << l;
+    }
+}
+
+TEST_F(Clock, ParseStoresAcceptedValuesAndLogsBuffersAndNumbers) {
+    type("2999", "12", "31", "23", "59", "60");
+    struct tm tm {};
+    ASSERT_EQ(clock_parse(&tm), 0);
+    EXPECT_EQ(tm.tm_year, 1099);
+    EXPECT_EQ(tm.tm_mon, 11);
+    EXPECT_EQ(tm.tm_mday, 31);
+    EXPECT_EQ(tm.tm_hour, 23);
+    EXPECT_EQ(tm.tm_min, 59);
+    EXPECT_EQ(tm.tm_sec, 60);
+    for (FIELD *f : {second_, minute_, hour_, day_, month_, year_}) EXPECT_EQ(colour(f), kBlue);
+    EXPECT_EQ(log(), "L[MAIN_PAGE]: sc: 60, mn: 59, hr: 23, y: 2999, m: 12, d: 31\n"
+                     "parsed sc: 60, mn: 59, hr: 23, y: 2999, m: 12, d: 31\n");
+}
+
+TEST_F(Clock, ApplySetsSystemClockAndRtcWithNormalisedTime) {
+    struct Case {
+        const char *y, *mo, *d, *h, *mi, *s;
+        long long epoch;
+        const char *rtc;
+    } cases[] = {
+        // Second 60 carries into the next minute.
+        {"2021", "06", "15", "10", "20", "60", 1623752460LL, "rtc_set_time 2021-06-15 10:21:00"},
+        // 31 February: 3 March in a common year, 2 March in a leap year.
+        {"2023", "02", "31", "08", "00", "00", 1677830400LL, "rtc_set_time 2023-03-03 08:00:00"},
+        {"2024", "02", "31", "08", "00", "00", 1709366400LL, "rtc_set_time 2024-03-02 08:00:00"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rtc);
+        tree_.remove("/sim/effects.log");
+        type(c.y, c.mo, c.d, c.h, c.mi, c.s);
+        ASSERT_EQ(clock_apply(), 0);
+        EXPECT_EQ(tree_.effects(),
+                  "clock_settime " + std::to_string(c.epoch) + "\n" + c.rtc + "\n");
+        // The board's clock now reads the set time (kept as an offset).
+        EXPECT_NEAR(static_cast<double>(board::now()), static_cast<double>(c.epoch), 2.0);
+    }
+}
+
+TEST_F(Clock, RejectedCellsSetNothing) {
+    const std::string offset = tree_.read("/sim/clock-offset");
+    type("2020", "05", "06", "25", "08", "09");
+    EXPECT_EQ(clock_apply(), -1);
+    EXPECT_EQ(tree_.effects(), "");
+    EXPECT_EQ(tree_.read("/sim/clock-offset"), offset);
+}
+
+TEST_F(Clock, UnrepresentableTimeIsRejectedNotSetTo1969) {
+    // Month and year so large that the year overflows: mktime gives -1.
+    struct tm tm {};
+    tm.tm_year = INT_MAX;
+    tm.tm_mon = INT_MAX;
+    tm.tm_mday = 1;
+    tm.tm_isdst = -1;
+    EXPECT_EQ(clock_set(&tm), -1);
+    EXPECT_EQ(tree_.effects(), "");
+    EXPECT_EQ(colour(year_), kRed);
+    EXPECT_NE(log().find("W[MAIN_PAGE]: Bad time: "), std::string::npos) << log();
+
+    // A time before the epoch (valid for mktime) is no clock to set either.
+    struct tm early {};
+    early.tm_year = 60;
+    early.tm_mday = 1;
+    early.tm_isdst = -1;
+    EXPECT_EQ(clock_set(&early), -1);
+    EXPECT_EQ(tree_.effects(), "");
+}
+
+TEST_F(Clock, MissingRtcStillSetsTheSystemClock) {
+    tree_.remove("/dev/rtc0");
+    type("2022", "01", "02", "03", "04", "05");
+    EXPECT_EQ(clock_apply(), 0);
+    EXPECT_NE(tree_.effects().find("clock_settime 1641092645\n"), std::string::npos);
+}
+
+}  // namespace
