@@ -1,15 +1,214 @@
 #include "console/pages/boot_page.h"
 
+#include <array>
+#include <cstring>
+#include <curses.h>
+
+#include "console/field_utils.h"
+#include "console/log.h"
+#include "console/page_form.h"
+#include "console/pages/main_page.h"
+#include "console/top_menu.h"
+#include "fru/board_info.h"
+
 namespace {
+
+constexpr int kPair2 = COLOR_PAIR(2);
+constexpr int kPair3 = COLOR_PAIR(3);
+
+constexpr FieldDesc cell(int kind, int row, int col, int width, const char *text, int colour) {
+    FieldDesc d{};
+    d.kind = kind;
+    d.row = row;
+    d.col = col;
+    d.width = width;
+    d.text = text;
+    d.colour = colour;
+    return d;
+}
+
+constexpr FieldDesc label(int row, int col, int width, const char *text) {
+    FieldDesc d = cell(FIELD_LABEL, row, col, width, text, kPair2);
+    d.back = kPair2;
+    return d;
+}
+
+constexpr FieldDesc spinner(int row, int col, int width, const char *options) {
+    return cell(FIELD_SPINNER, row, col, width, options, kPair3);
+}
+
+// Row order is form order: Up and Down walk it.
+constexpr std::array<FieldDesc, 5> kFields = {{
+    label(0, 0, 23, "SATA boot priority"),
+    label(2, 0, 23, "SATA boot port"),
+    spinner(2, 23, 22, "sata0:0\0sata0:1\0;"),
+    label(4, 0, 23, "Power restore policy"),
+    spinner(4, 23, 22, "always off\0always on\0;"),
+}};
+
+constexpr std::size_t kPortRow = 2;
+constexpr std::size_t kPolicyRow = 4;
+
+// A BMC older than protocol 2.0.2 cannot keep a policy: its cell becomes this.
+constexpr FieldDesc kPolicyUnsupported = label(4, 23, 22, "N/A");
+
+// Policy codes as the page stores them.
+constexpr std::uint8_t kPolicyOff = 0;
+constexpr std::uint8_t kPolicyOn = 2;
+
+// At most this many characters of the port buffer are looked at.
+constexpr int kBootdevScan = 16;
+
 struct Page {
-    PagePanel panel;
+    PagePanel panel;  // first, as the tab bar expects
+    WINDOW *form_win;
+    std::array<FIELD *, kFields.size() + 1> fields;
+    FORM *form;
+    bool page_focus;
+    FIELD *first_input;
+    FIELD *last_input;
+    bool policy_supported;
 } page;
+
+// Compared part by part, so a minor or patch number above 255 cannot pass
+// for a newer major version.
+bool policy_supported() {
+    if (bmc_info.major != 2) return bmc_info.major > 2;
+    if (bmc_info.minor != 0) return bmc_info.minor > 0;
+    return bmc_info.patch >= 2;
+}
+
+FIELD *port_field() { return page.fields[kPortRow]; }
+FIELD *policy_field() { return page.fields[kPolicyRow]; }
+
+void save_bootdev() {
+    console_log("L[BOOT_PAGE]: Save boot device\n");
+    const char *buf = field_buffer(port_field(), 0);
+    char text[kBootdevScan + 1] = {};
+    console_log("PTR:\n");
+    for (int i = 0; buf != nullptr && i < kBootdevScan && buf[i] != '\0'; ++i) {
+        console_log("%02x ", static_cast<unsigned>(static_cast<unsigned char>(buf[i])));
+        if (buf[i] == ' ') break;
+        text[i] = buf[i];
+    }
+    console_log("\n");
+    console_log("L[BOOT_PAGE]: Obtained buffer: [%s]\n", text);
+    fru_set_bootdev(&board_info, text);
+}
+
+void save_policy() {
+    console_log("L[BOOT_PAGE]: Save power policy\n");
+    if (!page.policy_supported) return;
+    std::uint8_t code = kPolicyOff;
+    if (spinner_index(policy_field()) == 1) {
+        console_log("W[BOOT_PAGE]: PP_KEEP support is disabled\n");
+        code = kPolicyOn;
+    }
+    fru_set_power_policy(&board_info, code);
+    fru_set_power_state(&board_info);
+}
+
+// Resize and mouse reports are not key presses: no page reacts to them.
+bool is_event(int key) { return key == KEY_RESIZE || key == KEY_MOUSE; }
+
 }  // namespace
 
-void boot_page_create() { page_panel_create(page.panel); }
+void boot_page_create() {
+    page.page_focus = false;
+    page.first_input = nullptr;
+    page.last_input = nullptr;
+    page_panel_create(page.panel);
+
+    console_log("L[BOOT_PAGE]: Check power policy spinner\n");
+    page.policy_supported = policy_supported();
+    std::array<FieldDesc, kFields.size()> rows = kFields;
+    if (!page.policy_supported) rows[kPolicyRow] = kPolicyUnsupported;
+
+    console_log("L[BOOT_PAGE]: Init boot page fields\n");
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        page.fields[i] = mk_field(rows[i]);
+        if (rows[i].kind != FIELD_LABEL) {
+            if (page.first_input == nullptr) page.first_input = page.fields[i];
+            page.last_input = page.fields[i];
+        }
+    }
+    page.fields[rows.size()] = nullptr;
+    page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+
+    console_log("L[BOOT_PAGE]: Check port spinner\n");
+    // bootdevice fills all 32 bytes without a terminator when full.
+    char bootdev[sizeof board_info.bootdevice + 1] = {};
+    std::memcpy(bootdev, board_info.bootdevice, sizeof board_info.bootdevice);
+    console_log("L[BOOT_PAGE]: fru.bootdevice: %s\n", bootdev);
+    if (std::strncmp(bootdev, "sata0:1", 7) == 0) spinner_next(port_field());
+
+    console_log("L[BOOT_PAGE]: Check power policy spinner\n");
+    if (!page.policy_supported) return;
+    if (board_info.power_policy > 3) {
+        // Directly, not through the setter: the stored record stays as it
+        // was unless the operator picks a policy.
+        board_info.power_policy = kPolicyOff;
+    } else if (board_info.power_policy != kPolicyOff) {
+        spinner_next(policy_field());
+    }
+}
+
+std::span<const FieldDesc> boot_page_table() { return kFields; }
 
 PagePanel *boot_page_panel() { return &page.panel; }
 
-int boot_page_handle_key(int) { return 0; }
+int boot_page_handle_key(int key) {
+    if (page.panel.hidden || is_event(key)) return 0;
+    // A terminal too small for the form: the page stays blank and the tab
+    // bar keeps the keyboard.
+    if (page.form_win == nullptr) return 0;
 
-void boot_page_destroy() { page_panel_destroy(page.panel); }
+    if (!page.page_focus) {
+        curs_set(0);
+        if (key == KEY_DOWN) {
+            page.page_focus = true;
+            tab_focus = false;
+            set_current_field(page.form, page.first_input);
+        }
+        return 0;
+    }
+
+    curs_set(1);
+    FIELD *current = current_field(page.form);
+    switch (key) {
+    case KEY_DOWN:
+        if (current != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
+        break;
+    case KEY_UP:
+        if (current == page.first_input) {
+            page.page_focus = false;
+            tab_focus = true;
+        } else {
+            form_driver(page.form, REQ_PREV_FIELD);
+        }
+        break;
+    case '\n':
+        if (current == port_field()) {
+            spinner_next(current);
+            save_bootdev();
+        } else if (page.policy_supported && current == policy_field()) {
+            spinner_next(current);
+            save_policy();
+        }
+        break;
+    default: break;
+    }
+    wnoutrefresh(page.panel.win);
+    return 0;
+}
+
+void boot_page_destroy() {
+    page_form_destroy(page.form, page.fields.data(), page.form_win);
+    page.form = nullptr;
+    page.form_win = nullptr;
+    page.fields = {};
+    page_panel_destroy(page.panel);
+    page.page_focus = false;
+    page.first_input = nullptr;
+    page.last_input = nullptr;
+}

@@ -1,0 +1,147 @@
+// Shared by the Boot and Network page unit tests: a curses screen on
+// /dev/null (the form library keeps field buffers only once a screen
+// exists), the console's colour pairs, a captured log, and readers of what a
+// page window holds.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <curses.h>
+#include <gtest/gtest.h>
+
+#include "console/log.h"
+
+namespace boot_test {
+
+class Curses : public testing::Environment {
+public:
+    void SetUp() override {
+        setenv("TERM", "xterm-256color", 1);
+        unsetenv("LINES");
+        unsetenv("COLUMNS");
+        out_ = std::fopen("/dev/null", "w");
+        in_ = std::fopen("/dev/null", "r");
+        screen_ = newterm(nullptr, out_, in_);
+        ASSERT_NE(screen_, nullptr);
+        start_color();
+        const short pairs[8][2] = {{0, 7}, {4, 7}, {7, 4}, {0, 0}, {2, 7}, {1, 7}, {7, 1}, {7, 0}};
+        for (short i = 0; i < 8; ++i) init_pair(static_cast<short>(i + 1), pairs[i][0], pairs[i][1]);
+    }
+    void TearDown() override {
+        endwin();
+        delscreen(screen_);
+        std::fclose(out_);
+        std::fclose(in_);
+    }
+
+private:
+    SCREEN *screen_ = nullptr;
+    FILE *out_ = nullptr;
+    FILE *in_ = nullptr;
+};
+
+// Point log_file at a temporary file for the life of the object.
+class LogCapture {
+public:
+    LogCapture() { log_file = f_ = std::tmpfile(); }
+    ~LogCapture() {
+        log_file = nullptr;
+        std::fclose(f_);
+    }
+    LogCapture(const LogCapture &) = delete;
+    LogCapture &operator=(const LogCapture &) = delete;
+    std::string text() const {
+        std::fflush(f_);
+        std::string s;
+        long at = std::ftell(f_);
+        std::rewind(f_);
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f_)) > 0) s.append(buf, n);
+        std::fseek(f_, at, SEEK_SET);
+        return s;
+    }
+    bool has(const std::string &line) const { return text().find(line) != std::string::npos; }
+    std::size_t count(const std::string &line) const {
+        std::string t = text();
+        std::size_t n = 0;
+        for (std::size_t at = t.find(line); at != std::string::npos; at = t.find(line, at + 1)) ++n;
+        return n;
+    }
+
+private:
+    std::FILE *f_;
+};
+
+// Form coordinates are window coordinates less the form's (2, 2) offset.
+inline std::string form_text(WINDOW *win, int row, int col, int width) {
+    std::string s;
+    for (int i = 0; i < width; ++i)
+        s += static_cast<char>(mvwinch(win, row + 2, col + 2 + i) & A_CHARTEXT);
+    return s;
+}
+
+inline int form_pair(WINDOW *win, int row, int col) {
+    return static_cast<int>(PAIR_NUMBER(mvwinch(win, row + 2, col + 2)));
+}
+
+}  // namespace boot_test
+
+#include <span>
+#include <string_view>
+
+#include "console/field_utils.h"
+
+namespace boot_test {
+
+// What every page table must hold: kinds in range, texts where a field
+// shows one, widths that fit the 80-column form, spinner lists that end.
+inline void check_table(std::span<const FieldDesc> t, int max_cols, int max_rows) {
+    ASSERT_FALSE(t.empty());
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        SCOPED_TRACE("row " + std::to_string(i));
+        const FieldDesc &d = t[i];
+        EXPECT_GE(d.kind, FIELD_LABEL);
+        EXPECT_LE(d.kind, FIELD_SPINNER);
+        EXPECT_GT(d.width, 0);
+        EXPECT_GE(d.col, 0);
+        EXPECT_GE(d.row, 0);
+        EXPECT_LE(d.col + d.width, max_cols);
+        EXPECT_LT(d.row, max_rows);
+        ASSERT_NE(d.text, nullptr);
+        if (d.kind == FIELD_LABEL || d.kind == FIELD_VALUE) {
+            EXPECT_GT(std::string_view(d.text).size(), 0u);
+            EXPECT_LE(static_cast<int>(std::string_view(d.text).size()), d.width);
+        }
+        if (d.kind == FIELD_INPUT) {
+            ASSERT_NE(d.regexp, nullptr);
+            EXPECT_GT(std::string_view(d.regexp).size(), 0u);
+            EXPECT_LE(static_cast<int>(std::string_view(d.text).size()), d.width);
+        }
+        if (d.kind == FIELD_SPINNER) {
+            // Options end at a ";" right after a NUL; each fits the field.
+            int options = 0;
+            const char *p = d.text;
+            for (int guard = 0; guard < 1024; ++guard) {
+                std::string_view opt(p);
+                EXPECT_LE(static_cast<int>(opt.size()), d.width);
+                ++options;
+                p += opt.size() + 1;
+                if (*p == ';') break;
+            }
+            ASSERT_EQ(*p, ';');
+            EXPECT_GE(d.spin_index, 0);
+            EXPECT_LT(d.spin_index, options);
+        }
+        // No two fields of a row overlap.
+        for (std::size_t j = 0; j < i; ++j) {
+            if (t[j].row != d.row) continue;
+            EXPECT_TRUE(t[j].col + t[j].width <= d.col || d.col + d.width <= t[j].col)
+                << "overlaps row " << j;
+        }
+    }
+}
+
+}  // namespace boot_test
