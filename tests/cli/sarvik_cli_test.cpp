@@ -1,0 +1,271 @@
+// sarvik's command line: output, exit status and nothing on stderr.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/rom_image.h"
+#include "tests/rominfo/rom_expected.h"
+
+extern char **environ;
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+// Result sarvik with these arguments; BOARD_ROOT is removed from its environment
+// (and extra "NAME=value" entries added).
+Result sarvik(std::vector<std::string> args, std::vector<std::string> env_extra = {}) {
+    std::vector<std::string> argv_s;
+#ifdef SARVIK_EMULATOR
+    argv_s.push_back(SARVIK_EMULATOR);
+#endif
+    argv_s.push_back(SARVIK_PATH);
+    argv_s.insert(argv_s.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &a : argv_s) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> env_s;
+    for (char **e = environ; *e != nullptr; ++e)
+        if (std::strncmp(*e, "BOARD_ROOT=", 11) != 0) env_s.push_back(*e);
+    env_s.insert(env_s.end(), env_extra.begin(), env_extra.end());
+    std::vector<char *> envp;
+    for (auto &e : env_s) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    int out[2], err[2];
+    Result r;
+    if (pipe(out) != 0 || pipe(err) != 0) return r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
+        close(out[1]);
+        close(err[1]);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int open_count = 2;
+    while (open_count > 0 && poll(fds, 2, 10000) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buf[4096];
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_count;
+            } else {
+                (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    for (auto &f : fds)
+        if (f.fd >= 0) close(f.fd);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
+    return r;
+}
+
+class Sarvik : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/sarvik-cli-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+    }
+    // An image holding the block at the offset, the rest 0xFF.
+    std::string image(const std::vector<std::uint8_t> &block, std::size_t at = 0,
+                      const char *name = "rom.bin", std::size_t tail = 0) {
+        std::vector<std::uint8_t> img(at + block.size() + tail, 0xFF);
+        std::copy(block.begin(), block.end(), img.begin() + static_cast<long>(at));
+        std::string p = dir_ + "/" + name;
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char *>(img.data()), static_cast<long>(img.size()));
+        return p;
+    }
+    static std::string with_usage(const std::string &msg) { return msg + "\n" + kUsage; }
+
+    std::string dir_;
+};
+
+void expect(const Result &r, int status, const std::string &out) {
+    EXPECT_EQ(r.status, status);
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, "");
+}
+
+std::string line(const std::string &report, const std::string &label) {
+    auto at = report.find(label);
+    if (at == std::string::npos) return "<no " + label + ">";
+    return report.substr(at, report.find('\n', at) - at);
+}
+
+TEST_F(Sarvik, ValidBlockAtStart) {
+    std::string rom = image(sim::make_rom_block(), 0, "rom.bin", 4096);
+    expect(sarvik({"-r", rom}), 0, kDefaultReport);
+    expect(sarvik({"--rom", rom}), 0, kDefaultReport);
+    expect(sarvik({"--rom=" + rom, "-o", "0"}), 0, kDefaultReport);
+    // a later -r replaces an earlier one; other words are ignored
+    expect(sarvik({"-r", dir_ + "/missing", "-r", rom, "stray", "words"}), 0, kDefaultReport);
+}
+
+TEST_F(Sarvik, OffsetFormsSelectTheSameBlock) {
+    std::string rom = image(sim::make_rom_block(), 0x1000);
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"-o", "0x1000"}, {"--offset", "4096"}, {"--offset=4096"}, {"-o4096"},
+             {"-o", "010000"}, {"-o", "0X1000"}, {"-o", "4096 bytes"}}) {
+        args.insert(args.begin(), {"-r", rom});
+        expect(sarvik(args), 0, kDefaultReport);
+    }
+    // offset 0 of that image holds no block
+    expect(sarvik({"-r", rom}), 249, "Error: Invalid info block identifier\n");
+}
+
+TEST_F(Sarvik, TrailingCharactersOfTheOffsetIgnored) {
+    std::string rom = image(sim::make_rom_block(), 12);
+    expect(sarvik({"-r", rom, "-o", "12k"}), 0, kDefaultReport);
+    rom = image(sim::make_rom_block(), 16, "b.bin");
+    expect(sarvik({"-r", rom, "-o", "16abc"}), 0, kDefaultReport);
+}
+
+TEST_F(Sarvik, BadOffsets) {
+    std::string rom = image(sim::make_rom_block());
+    for (const char *bad : {"0x", "abc", "", "-", "k12", "0xg"}) {
+        expect(sarvik({"-r", rom, "-o", bad}), 254,
+               with_usage(std::string("Error: Couldn't convert offset '") + bad +
+                          "' to integer\n"));
+    }
+}
+
+TEST_F(Sarvik, OffsetsBeyond32BitsRefusedNotCut) {
+    // 0x100000000 cut to 32 bits would read the valid block at 0
+    std::string rom = image(sim::make_rom_block(), 0, "rom.bin", 8192);
+    for (const char *bad : {"0x100000000", "4294967296", "0x100001000", "2147483648",
+                            "0x80000000", "-2147483649", "99999999999999999999"}) {
+        expect(sarvik({"-r", rom, "-o", bad}), 254,
+               with_usage(std::string("Error: Couldn't convert offset '") + bad +
+                          "' to integer\n"));
+    }
+    // the ends of the range are offsets
+    expect(sarvik({"-r", rom, "-o", "2147483647"}), 250,
+           "Error: Failed to read info block of size 2133\n");
+    expect(sarvik({"-r", rom, "-o", "-2147483648"}), 252,
+           "Error: Could't set offset -2147483648 in file '" + rom + "'\n");
+}
+
+TEST_F(Sarvik, NegativeOffsetFailsTheSeek) {
+    std::string rom = image(sim::make_rom_block());
+    expect(sarvik({"-r", rom, "-o", "-1"}), 252, "Error: Could't set offset -1 in file '" + rom + "'\n");
+    expect(sarvik({"-r", rom, "--offset=-0x10"}), 252,
+           "Error: Could't set offset -16 in file '" + rom + "'\n");
+}
+
+TEST_F(Sarvik, OptionErrors) {
+    expect(sarvik({"-o"}), 255, with_usage("Error: Option '-o' requires an argument\n"));
+    expect(sarvik({"-v", "-o"}), 2, "sarvik v1.0.0\n");
+    expect(sarvik({"-r"}), 255, with_usage("Error: Option '-r' requires an argument\n"));
+    expect(sarvik({"--offset"}), 255, with_usage("Error: Option '-o' requires an argument\n"));
+    expect(sarvik({"-x"}), 254, with_usage("Error: Invalid argument 'x' detected\n"));
+    expect(sarvik({"-x", "-v"}), 254, with_usage("Error: Invalid argument 'x' detected\n"));
+    expect(sarvik({"-r", "/x", "-q"}), 254, with_usage("Error: Invalid argument 'q' detected\n"));
+    // an unknown long option has no letter: it is named whole, never as a NUL byte
+    expect(sarvik({"--frob"}), 254, with_usage("Error: Invalid argument '--frob' detected\n"));
+}
+
+TEST_F(Sarvik, HelpAndVersionActAtOnce) {
+    expect(sarvik({"-h"}), 0, kUsage);
+    expect(sarvik({"--help"}), 0, kUsage);
+    expect(sarvik({"-h", "-x", "-o"}), 0, kUsage);
+    expect(sarvik({"-v"}), 2, "sarvik v1.0.0\n");
+    expect(sarvik({"--version"}), 2, "sarvik v1.0.0\n");
+    expect(sarvik({"-v", "-h"}), 2, "sarvik v1.0.0\n");
+    expect(sarvik({"-h", "-v"}), 0, kUsage);
+    // options before them are taken first
+    expect(sarvik({"-o", "0x", "-v"}), 254,
+           with_usage("Error: Couldn't convert offset '0x' to integer\n"));
+}
+
+TEST_F(Sarvik, OpenFailures) {
+    expect(sarvik({"-r", dir_ + "/missing"}), 253,
+           "Error: File '" + dir_ + "/missing' couldn't be opened\n");
+    expect(sarvik({"-r", ""}), 253, "Error: File '' couldn't be opened\n");
+}
+
+TEST_F(Sarvik, ShortImages) {
+    const std::string msg = "Error: Failed to read info block of size 2133\n";
+    auto block = sim::make_rom_block();
+    std::vector<std::uint8_t> short_block(block.begin(), block.end() - 1);
+    expect(sarvik({"-r", image(short_block)}), 250, msg);
+    std::string rom = image(block, 0, "full.bin");
+    expect(sarvik({"-r", rom, "-o", "1"}), 250, msg);
+    expect(sarvik({"-r", rom, "-o", "0x100000"}), 250, msg);  // past the end
+    expect(sarvik({"-r", image({}, 0, "empty.bin")}), 250, msg);
+    expect(sarvik({"-r", dir_}), 250, msg);  // a folder opens but does not read
+}
+
+TEST_F(Sarvik, IdentifierAndCrcChecks) {
+    auto block = sim::make_rom_block();
+    auto bad_id = block;
+    bad_id[7] = 0x0C;
+    sim::fix_rom_block_crc(bad_id);
+    expect(sarvik({"-r", image(bad_id, 0, "id.bin")}), 249, "Error: Invalid info block identifier\n");
+
+    auto bad_crc = block;
+    bad_crc[2130] ^= 0x40;
+    expect(sarvik({"-r", image(bad_crc, 0, "crc.bin")}), 249, "Error: Invalid info block crc\n");
+    auto changed = block;
+    changed[1000] = 'X';
+    expect(sarvik({"-r", image(changed, 0, "data.bin")}), 249, "Error: Invalid info block crc\n");
+}
+
+TEST_F(Sarvik, ReportFields) {
+    sim::RomBlockSpec spec;
+    spec.fit_signed = 0;
+    spec.boot_size = 1536;
+    spec.env_size = 1536;
+    auto r = sarvik({"-r", image(sim::make_rom_block(spec))});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(line(r.out, "Fitimage"),
+              "Fitimage section:    offset 0x00100000, size 15360KB (15728640), unsigned");
+    EXPECT_EQ(line(r.out, "Bootloader"), "Bootloader section:  offset 0x00000000, size 1KB (1536)");
+    EXPECT_EQ(line(r.out, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
+
+    spec.fit_signed = 1;
+    r = sarvik({"-r", image(sim::make_rom_block(spec), 0, "signed.bin")});
+    EXPECT_EQ(line(r.out, "Fitimage"),
+              "Fitimage section:    offset 0x00100000, size 15360KB (15728640), signed");
+}
+
+TEST_F(Sarvik, BuildDateInTheCLocaleWhateverTheEnvironment) {
+    std::string rom = image(sim::make_rom_block());  // 20190305140203
+    for (const char *lang : {"LANG=C", "LC_ALL=C.UTF-8", "LC_ALL=de_DE.UTF-8", "TZ=Asia/Tokyo"}) {
+        auto r = sarvik({"-r", rom}, {lang});
+        EXPECT_EQ(r.status, 0) << lang;
+        EXPECT_EQ(line(r.out, "Build date"), "Build date:          Tue Mar  5 14:02:03 2019") << lang;
+    }
+}
+
+}  // namespace
