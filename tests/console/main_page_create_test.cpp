@@ -1,0 +1,296 @@
+// The status page on simulated boards of its own, drawn on a screen over
+// /dev/null: what each cell shows, in which colour, and what the log says.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <curses.h>
+#include <filesystem>
+#include <string>
+
+#include "console/log.h"
+#include "console/pages/main_page.h"
+#include "console/top_menu.h"
+#include "fru/board_info.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+constexpr const char *kDriver = "/sys/bus/i2c/drivers/vellan-bmc";
+constexpr const char *kTemp = "/sys/bus/platform/drivers/pvt-hwmon/1f200000.pvt/temp1_input";
+
+void set_fru(FruString &s, const char *text) {
+    s = {};
+    s.length = static_cast<std::int32_t>(std::strlen(text));
+    std::strncpy(s.text, text, sizeof s.text - 1);
+}
+
+class MainPage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("LINES", "30", 1);
+        setenv("COLUMNS", "120", 1);
+        setenv("TZ", "UTC", 1);
+        tzset();
+        null_out = std::fopen("/dev/null", "w");
+        null_in = std::fopen("/dev/null", "r");
+        screen = newterm("xterm-256color", null_out, null_in);
+        start_color();
+    }
+    static void TearDownTestSuite() {
+        endwin();
+        delscreen(screen);
+        std::fclose(null_out);
+        std::fclose(null_in);
+    }
+    void SetUp() override {
+        char tmpl[] = "/tmp/main-page-test-XXXXXX";
+        root_ = mkdtemp(tmpl);
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+        board_info = {};
+        board_info.test_ok = 1;
+        board_info.b_mfg_date[0] = 0x20;
+        board_info.b_mfg_date[1] = 0xD4;
+        board_info.b_mfg_date[2] = 0xA1;
+        set_fru(board_info.b_mfg_name, "Norvane Systems");
+        set_fru(board_info.b_serial_number, "NV74-000123");
+        set_fru(board_info.p_product_version, "rev B");
+        tab_focus = true;
+        log_file = std::tmpfile();
+    }
+    void TearDown() override {
+        if (created_) main_page_destroy();
+        std::fclose(log_file);
+        log_file = nullptr;
+        unsetenv("BOARD_ROOT");
+        std::filesystem::remove_all(root_);
+    }
+    sim::BoardTree build(const sim::TreeOptions &opt = {}) {
+        return sim::build_board_tree(root_, opt);
+    }
+    void create() {
+        main_page_create();
+        created_ = true;
+    }
+    static WINDOW *win() { return main_page_panel()->win; }
+    // A cell's text, by its form row and column (the form sits at row 2,
+    // column 2 of the page window).
+    static std::string cell(int row, int col, int width) {
+        char buf[128] = {};
+        mvwinnstr(win(), row + 2, col + 2, buf, width);
+        std::string s = buf;
+        return s.substr(0, s.find_last_not_of(' ') + 1);
+    }
+    static int pair_at(int row, int col) {
+        return static_cast<int>(PAIR_NUMBER(mvwinch(win(), row + 2, col + 2) & A_COLOR));
+    }
+    std::string log() const {
+        std::string s;
+        std::rewind(log_file);
+        for (int c; (c = std::fgetc(log_file)) != EOF;) s += static_cast<char>(c);
+        return s;
+    }
+    static std::size_t count(const std::string &hay, const std::string &needle) {
+        std::size_t n = 0;
+        for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1))
+            ++n;
+        return n;
+    }
+    bool has(const std::string &line) const { return log().find(line) != std::string::npos; }
+
+    std::string root_;
+    bool created_ = false;
+    static inline SCREEN *screen;
+    static inline std::FILE *null_out, *null_in;
+};
+
+TEST_F(MainPage, DefaultBoardShowsEveryValue) {
+    build();
+    create();
+    EXPECT_EQ(cell(0, 0, 23), "Boot status");
+    EXPECT_EQ(cell(0, 23, 22), "NORMAL");
+    EXPECT_EQ(pair_at(0, 23), 5);
+    EXPECT_EQ(pair_at(0, 0), 2);
+    EXPECT_EQ(cell(2, 23, 22), "PASSED");
+    EXPECT_EQ(pair_at(2, 23), 5);
+    EXPECT_EQ(cell(4, 23, 22), "OK");
+    EXPECT_EQ(pair_at(4, 23), 5);
+    EXPECT_EQ(cell(10, 23, 22), "45.123 Deg.C");
+    EXPECT_EQ(cell(12, 23, 22), "1.012 V");
+    EXPECT_EQ(cell(14, 23, 22), "0");
+    EXPECT_EQ(cell(16, 23, 22), "2.0.2");
+    EXPECT_EQ(cell(18, 23, 22), "SM-2.4.1");
+    EXPECT_EQ(pair_at(18, 23), 2);
+    EXPECT_EQ(cell(20, 23, 22), "5.10.120-nv7400");
+    EXPECT_EQ(cell(0, 72, 25), "2016-03-01");
+    EXPECT_EQ(cell(2, 72, 25), "Norvane Systems");
+    EXPECT_EQ(cell(6, 72, 25), "NV74-000123");
+    EXPECT_EQ(cell(16, 45, 27), "Product version");
+    EXPECT_EQ(cell(16, 72, 25), "rev B");
+    EXPECT_EQ(cell(4, 72, 25), "");  // an empty FRU text
+    // Clock cells and their separators, white on blue.
+    EXPECT_EQ(cell(6, 25, 1), ":");
+    EXPECT_EQ(cell(8, 27, 1), "-");
+    EXPECT_EQ(pair_at(6, 23), 3);
+    EXPECT_EQ(pair_at(6, 25), 3);
+    EXPECT_EQ(pair_at(8, 31), 3);
+    EXPECT_TRUE(has("L[MAIN_PAGE]: BMC version read returned 3, value: 2.0.2\n"));
+    EXPECT_TRUE(has("L[MAIN_PAGE]: offset: 0x00a1d420\n"));
+    EXPECT_TRUE(has("L[MAIN_PAGE]: Test ok: 1\n"));
+    EXPECT_EQ(bmc_info.major, 2);
+    EXPECT_EQ(bmc_info.patch, 2);
+    EXPECT_EQ(bmc_info.boot_reason, 1);
+}
+
+TEST_F(MainPage, BootStatusFollowsTheBmc) {
+    struct Case {
+        const char *version, *reason, *text;
+        int pair;
+        const char *line;
+    } cases[] = {
+        {"2.0.0\n", "769\n", "NORMAL", 5, "L[MAIN_PAGE]: Bootreason: 1/3\n"},
+        {"2.1.0\n", "0x0202\n", "BOOTCONF FAIL", 6, "L[MAIN_PAGE]: Bootreason: 2/2\n"},
+        {"2.0.0\n", "3\n", "NOT TESTED", 6, "L[MAIN_PAGE]: Bootreason: 3/0\n"},
+        {"2.0.0\n", "4\n", "HW TEST FAIL", 6, "L[MAIN_PAGE]: Bootreason: 4/0\n"},
+        {"3.0.0\n", "9\n", "UNKNOWN", 6, "L[MAIN_PAGE]: Bootreason: 9/0\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        sim::TreeOptions o;
+        o.bmc_version = c.version;
+        o.bmc_bootreason = c.reason;
+        build(o);
+        create();
+        EXPECT_EQ(cell(0, 23, 22), c.text);
+        EXPECT_EQ(pair_at(0, 23), c.pair);
+        EXPECT_TRUE(has(c.line)) << log();
+        main_page_destroy();
+        created_ = false;
+    }
+}
+
+TEST_F(MainPage, OldOrMissingBmcLeavesTheBootStatusUnknown) {
+    sim::TreeOptions o;
+    o.bmc_version = "1.9.9\n";
+    sim::BoardTree t = build(o);
+    t.remove(std::string(kDriver) + "/bootreason");
+    create();
+    EXPECT_EQ(cell(16, 23, 22), "1.9.9");
+    EXPECT_EQ(cell(0, 23, 22), "UNKNOWN");
+    EXPECT_EQ(pair_at(0, 23), 6);
+    // Below version 2 the boot reason is not even looked for.
+    EXPECT_FALSE(has("bootreason")) << log();
+    EXPECT_FALSE(has("Bootreason")) << log();
+    main_page_destroy();
+    created_ = false;
+
+    t.remove(kDriver);
+    create();
+    EXPECT_TRUE(has("E[MAIN_PAGE]: Failed to glob /sys/bus/i2c/drivers/*-bmc/version\n"));
+    EXPECT_EQ(cell(16, 23, 22), "0.0.0");
+    EXPECT_EQ(cell(0, 23, 22), "UNKNOWN");
+    EXPECT_EQ(bmc_info.major, 0);
+    EXPECT_EQ(bmc_info.boot_reason, 0);
+}
+
+TEST_F(MainPage, ShredAndSensors) {
+    sim::TreeOptions o;
+    o.shred = 0x05;
+    sim::BoardTree t = build(o);
+    t.remove(kTemp);
+    create();
+    EXPECT_EQ(cell(14, 23, 22), "5");
+    EXPECT_TRUE(has("L[MAIN_PAGE]: shred: 0x00000005\n"));
+    EXPECT_TRUE(has("L[MAIN_PAGE]: Exporting pin 504[len: 3]\n"));
+    EXPECT_TRUE(has("L[MAIN_PAGE]: gpio[506] read returned 1, value: 1\n"));
+    EXPECT_TRUE(has("L[MAIN_PAGE]: Opening /sys/class/gpio/gpio511/value\n"));
+    // A missing temperature: 0.000 without unit, the voltage never read.
+    EXPECT_EQ(cell(10, 23, 22), "0.000");
+    EXPECT_EQ(cell(12, 23, 22), "");
+    EXPECT_TRUE(has("E[MAIN_PAGE]: Failed to open " + std::string(kTemp) + "\n"));
+    // Board paths in the log, never the root.
+    EXPECT_FALSE(has(root_)) << log();
+}
+
+TEST_F(MainPage, ShredStopsAtTheFirstPinThatCannotBeRead) {
+    sim::TreeOptions o;
+    o.shred = 0xff;
+    sim::BoardTree t = build(o);
+    t.remove("/sys/class/gpio/gpio507");
+    create();
+    EXPECT_EQ(cell(14, 23, 22), "7");
+    EXPECT_TRUE(has("E[MAIN_PAGE]: Failed to open /sys/class/gpio/gpio507/value\n"));
+}
+
+TEST_F(MainPage, TestStatusRtcAndVersionFallbacks) {
+    sim::BoardTree t = build();
+    t.remove("/etc/recovery-version");
+    // The board's clock in 1970: ten days after the epoch.
+    t.set_clock_offset(-(static_cast<std::int64_t>(std::time(nullptr)) - 864000));
+    board_info.test_ok = 2;
+    create();
+    EXPECT_EQ(cell(2, 23, 22), "FAILED");
+    EXPECT_EQ(pair_at(2, 23), 6);
+    EXPECT_EQ(cell(4, 23, 22), "FAIL");
+    EXPECT_EQ(pair_at(4, 23), 6);
+    EXPECT_EQ(cell(8, 23, 4), "1970");
+    EXPECT_EQ(cell(8, 31, 2), "11");
+    EXPECT_EQ(cell(18, 23, 22), "UNKNOWN");
+    EXPECT_EQ(pair_at(18, 23), 6);
+    main_page_destroy();
+    created_ = false;
+
+    board_info.test_ok = 7;
+    create();
+    EXPECT_EQ(cell(2, 23, 22), "UNKNOWN");
+    EXPECT_EQ(pair_at(2, 23), 2);
+    EXPECT_TRUE(has("L[MAIN_PAGE]: Test ok: 7\n"));
+}
+
+TEST_F(MainPage, SensorsAreReadAtMostEveryTwoSecondsAndAtOnceAfterTheClockWentBack) {
+    sim::BoardTree t = build();
+    t.remove(kTemp);
+    create();
+    const std::string miss = "Failed to open " + std::string(kTemp);
+    EXPECT_EQ(count(log(), miss), 1u);
+    main_page_handle_key(ERR);  // the first refresh always reads
+    EXPECT_EQ(count(log(), miss), 2u);
+    for (int i = 0; i < 20; ++i) main_page_handle_key(ERR);
+    EXPECT_LE(count(log(), miss), 3u);  // a second boundary may pass meanwhile
+    std::size_t before = count(log(), miss);
+    t.set_clock_offset(5);
+    main_page_handle_key(ERR);
+    EXPECT_EQ(count(log(), miss), before + 1);
+    main_page_handle_key(ERR);
+    EXPECT_EQ(count(log(), miss), before + 1);
+    t.set_clock_offset(-100);
+    main_page_handle_key(ERR);
+    EXPECT_EQ(count(log(), miss), before + 2);
+    // The sensors come back: the cells follow.
+    t.write(kTemp, "51000\n");
+    t.set_clock_offset(10);
+    main_page_handle_key(ERR);
+    EXPECT_EQ(cell(10, 23, 22), "51.000 Deg.C");
+    EXPECT_EQ(cell(12, 23, 22), "1.012 V");
+}
+
+TEST_F(MainPage, TooSmallTerminalShowsTheSizeAndKeepsTheKeyboardOnTheTabs) {
+    build();
+    resizeterm(24, 80);
+    create();
+    char line[80] = {};
+    mvwinnstr(win(), 2, 2, line, 70);
+    EXPECT_STREQ(std::string(line).substr(0, 54).c_str(),
+                 "Screen too small for this page: needs 99x26, has 80x24");
+    EXPECT_EQ(count(log(), "W[MAIN_PAGE]: Screen too small"), 1u);
+    for (int key : {KEY_DOWN, int{'1'}, KEY_UP, ERR, KEY_RESIZE}) main_page_handle_key(key);
+    EXPECT_TRUE(tab_focus);
+    EXPECT_EQ(count(log(), "W[MAIN_PAGE]: Screen too small"), 1u);
+    main_page_destroy();
+    created_ = false;
+    resizeterm(30, 120);
+}
+
+}  // namespace
