@@ -1,12 +1,177 @@
 #include "fru/board_info.h"
 
+#include <cstring>
+
+#include "fru/fru_log.h"
+
 BoardInfo board_info;
 
-// Placeholder bodies; the records land with the FRU storage.
-void fru_extract_values() {}
-int fru_set_mac(BoardInfo *, const std::uint8_t[6], int) { return -1; }
-int fru_set_bootdev(BoardInfo *, const char *) { return -1; }
-int fru_set_passwd_line(BoardInfo *, const char *) { return -1; }
-int fru_set_test_ok(BoardInfo *, std::uint8_t) { return -1; }
-int fru_set_power_policy(BoardInfo *, std::uint8_t) { return -1; }
-int fru_set_power_state(BoardInfo *) { return -1; }
+namespace {
+
+// Copies the first n value bytes of a record; bytes the record does not
+// have read as 0, so a short record never reaches into its neighbour.
+void take(const MultiRecord &e, void *dest, std::size_t n) {
+    std::memset(dest, 0, n);
+    std::size_t have = e.length > 0 ? static_cast<std::size_t>(e.length) : 0;
+    if (have > n) have = n;
+    if (have > 0 && e.data != nullptr) std::memcpy(dest, e.data, have);
+}
+
+void log_mac(const char *which, const std::uint8_t *m) {
+    fru_diag("FRU: found %s mrec [%02x %02x %02x %02x %02x %02x]\n", which, m[0], m[1], m[2], m[3],
+             m[4], m[5]);
+}
+
+struct SetterLines {
+    const char *checking;
+    const char *found;
+    const char *create;
+};
+
+// Points the first entry of the id at the value, or appends one.
+int find_update_or_create(BoardInfo *info, std::uint8_t id, const std::uint8_t *value,
+                          std::int32_t n, const SetterLines &lines, bool log_found) {
+    if (lines.checking[0] != '\0') fru_log("%s", lines.checking);
+    std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        MultiRecord &e = info->mrecs[i];
+        if (e.type != id) continue;
+        if (log_found) fru_log("%s", lines.found);
+        e.data = value;
+        e.length = n;
+        return 0;
+    }
+    if (count >= FRU_MREC_MAX) {
+        fru_log("W[FRU]: FRU: multirecord table is full\n");
+        return -2;
+    }
+    if (log_found) fru_log(lines.create, static_cast<int>(count));
+    MultiRecord &e = info->mrecs[count];
+    e.type = id;
+    e.format = 2;
+    e.end_of_list = 1;
+    e.length = n;
+    e.data = value;
+    info->mrec_count = count + 1;
+    return -1;
+}
+
+std::int32_t store_text(char *field, std::size_t size, const char *text) {
+    std::memset(field, 0, size);
+    std::size_t n = text != nullptr ? strnlen(text, size) : 0;
+    if (n > 0) std::memcpy(field, text, n);
+    return static_cast<std::int32_t>(n);
+}
+
+const std::uint8_t *bytes(const void *p) { return static_cast<const std::uint8_t *>(p); }
+
+}  // namespace
+
+void fru_extract_values() {
+    BoardInfo &b = board_info;
+    std::uint32_t count = b.mrec_count < FRU_MREC_MAX ? b.mrec_count : FRU_MREC_MAX;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const MultiRecord &e = b.mrecs[i];
+        switch (e.type) {
+        case MREC_MAC:
+            take(e, b.mac, sizeof b.mac);
+            log_mac("MAC", b.mac);
+            break;
+        case MREC_MAC2:
+            take(e, b.mac2, sizeof b.mac2);
+            log_mac("MAC2", b.mac2);
+            break;
+        case MREC_MAC3:
+            take(e, b.mac3, sizeof b.mac3);
+            log_mac("MAC3", b.mac3);
+            break;
+        case MREC_BOOTDEV:
+            take(e, b.bootdevice, sizeof b.bootdevice);
+            fru_diag("FRU: found SATA boot device [%.32s]\n", b.bootdevice);
+            break;
+        case MREC_PASSWD_LINE:
+            take(e, b.passwd_line, sizeof b.passwd_line);
+            fru_diag("FRU: found passwd line [%.128s]\n", b.passwd_line);
+            break;
+        case MREC_TEST_OK:
+            take(e, &b.test_ok, 1);
+            fru_diag("FRU: found test ok record [0x%02x]\n", b.test_ok);
+            break;
+        case MREC_POWER_POLICY:
+            take(e, &b.power_policy, 1);
+            fru_diag("FRU: found power policy record [0x%02x]\n", b.power_policy);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
+    if (index < 0 || index > 2) return -1;
+    static constexpr std::uint8_t ids[3] = {MREC_MAC, MREC_MAC2, MREC_MAC3};
+    std::uint8_t *field = index == 0 ? info->mac : index == 1 ? info->mac2 : info->mac3;
+    std::memcpy(field, value, 6);
+    std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        MultiRecord &e = info->mrecs[i];
+        if (e.type != ids[index]) continue;
+        e.data = field;
+        // The field holds 6 bytes; a record of another length would make
+        // the packer read past it or drop part of the address.
+        e.length = 6;
+        return 0;
+    }
+    return -1;
+}
+
+int fru_set_bootdev(BoardInfo *info, const char *text) {
+    std::int32_t n = store_text(info->bootdevice, sizeof info->bootdevice, text);
+    static constexpr SetterLines lines = {"L[FRU]: Checking if bootdev mrec already exists\n",
+                                          "L[FRU]: Found bootdev mrec, updating\n",
+                                          "L[FRU]: Bootdev mrec not found, creating mrec %i\n"};
+    return find_update_or_create(info, MREC_BOOTDEV, bytes(info->bootdevice), n, lines, true);
+}
+
+int fru_set_passwd_line(BoardInfo *info, const char *text) {
+    std::int32_t n = store_text(info->passwd_line, sizeof info->passwd_line, text);
+    static constexpr SetterLines lines = {
+        "L[FRU]: Checking if passwd line mrec already exists\n",
+        "L[FRU]: Found passwd line mrec, updating\n",
+        "L[FRU]: Passwd line mrec not found, creating mrec %i\n"};
+    return find_update_or_create(info, MREC_PASSWD_LINE, bytes(info->passwd_line), n, lines,
+                                 true);
+}
+
+int fru_set_test_ok(BoardInfo *info, std::uint8_t value) {
+    info->test_ok = value;
+    static constexpr SetterLines lines = {"L[FRU]: Checking if test ok mrec already exists\n",
+                                          "L[FRU]: Found test ok mrec, updating\n",
+                                          "L[FRU]: Test ok mrec not found, creating mrec %i\n"};
+    return find_update_or_create(info, MREC_TEST_OK, &info->test_ok, 1, lines, true);
+}
+
+int fru_set_power_policy(BoardInfo *info, std::uint8_t value) {
+    info->power_policy = value;
+    fru_log("L[FRU]: Checking if power policy mrec already exists\n");
+    fru_log("L[FRU]: Power policy value: %i\n", value);
+    static constexpr SetterLines lines = {"", "", ""};
+    std::uint32_t before = info->mrec_count;
+    // The power policy lines carry the value; written here around the shared step.
+    int r = find_update_or_create(info, MREC_POWER_POLICY, &info->power_policy, 1, lines, false);
+    if (r == 0) {
+        fru_log("L[FRU]: Found power policy mrec, updating\n");
+        fru_log("L[FRU]: Updating data: %02x\n", value);
+    } else if (r == -1) {
+        fru_log("L[FRU]: Power policy mrec not found, creating mrec %i\n", static_cast<int>(before));
+        fru_log("L[FRU]: Setting data: %02x\n", value);
+    }
+    return r;
+}
+
+int fru_set_power_state(BoardInfo *info) {
+    info->power_state = 1;
+    static constexpr SetterLines lines = {"L[FRU]: Checking if power state mrec already exists\n",
+                                          "", ""};
+    return find_update_or_create(info, MREC_POWER_STATE, &info->power_state, 1, lines, false);
+}

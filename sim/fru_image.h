@@ -34,6 +34,16 @@ struct FruImageSpec {
         {0xC3, {0x01}},
         {0xC4, {0x00}},
     };
+    // Product area's seventh field (the FRU file id in IPMI terms); other
+    // FRU parsers want it. Written when product_seventh_field is set.
+    bool product_seventh_field = true;
+    std::string p_fru_file_id = "";
+    // The 0xC1 end-of-fields marker behind the fields of both areas.
+    bool end_markers = true;
+    // Set the end-of-list bit on the last record (off: a list without one).
+    bool end_of_list = true;
+    // Bits 3..6 of the record flags, ORed into every record's flags byte.
+    std::uint8_t extra_flag_bits = 0;
 };
 
 // A complete, valid 4096-byte image.

@@ -1,0 +1,232 @@
+// Load and save of the EEPROM on a simulated board.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+#include "fru/board_info.h"
+#include "fru/fru_format.h"
+#include "fru/fru_store.h"
+#include "sim/board_tree.h"
+#include "tests/fru/fru_test_util.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr const char *kEeprom = "/sys/bus/i2c/devices/1-0053/eeprom";
+
+class Store : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/fru-store-XXXXXX";
+        root_ = mkdtemp(tmpl);
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+        board_info = BoardInfo{};
+    }
+    void TearDown() override {
+        std::filesystem::remove_all(root_);
+        unsetenv("BOARD_ROOT");
+    }
+    sim::BoardTree tree(const sim::FruImageSpec &spec = {}) {
+        sim::TreeOptions o;
+        o.fru = spec;
+        o.sample_markers = false;
+        return sim::build_board_tree(root_, o);
+    }
+    void put(const Bytes &img) { sim::BoardTree(root_).write_bytes(kEeprom, img); }
+    Bytes eeprom() const {
+        std::string s = sim::BoardTree(root_).read(kEeprom);
+        return Bytes(s.begin(), s.end());
+    }
+    std::string host() const { return root_ + kEeprom; }
+    std::string root_;
+};
+
+TEST_F(Store, LoadFillsBoardInfo) {
+    tree();
+    LogCapture log(true);
+    ASSERT_EQ(fru_load(), 0);
+    EXPECT_EQ(board_info.mac_list[0], board_info.mac);
+    EXPECT_EQ(board_info.mac_list[2], board_info.mac3);
+    EXPECT_EQ(board_info.mac[2], 0x5e);
+    EXPECT_STREQ(board_info.bootdevice, "sata0:0");
+    EXPECT_EQ(board_info.test_ok, 1);
+    EXPECT_STREQ(board_info.p_product_name.text, "NV-7400");
+    EXPECT_TRUE(log.has("Reading eeprom\nRead 4096 bytes\n"));
+    EXPECT_TRUE(log.has("FRU: found MAC mrec [02 00 5e 10 20 30]\n"));
+    EXPECT_TRUE(log.has("FRU: found SATA boot device [sata0:0]\n"));
+}
+
+TEST_F(Store, MissingOrErasedEepromFailsTheLoad) {
+    tree().remove(kEeprom);
+    LogCapture log;
+    EXPECT_EQ(fru_load(), -2);
+    EXPECT_EQ(fru_load(), -2);
+    EXPECT_EQ(log.text(), "E[FRU]: FRU: failed to open eeprom\n"
+                          "W[FRU]: FRU: Header version is not valid\n"
+                          "E[FRU]: FRU: failed to open eeprom\n"
+                          "W[FRU]: FRU: Header version is not valid\n");
+    EXPECT_EQ(board_info.b_mfg_name.text[0], '\0');
+    put(Bytes(4096, 0xFF));
+    EXPECT_EQ(fru_load(), -2);
+    EXPECT_TRUE(log.has("W[FRU]: FRU: Empty EEPROM detected\n"));
+}
+
+TEST_F(Store, SaveWithoutChangesRewritesRecordsAndZerosTheRest) {
+    sim::FruImageSpec spec;
+    spec.extra_flag_bits = 0x78;
+    tree(spec);
+    Bytes img = eeprom();
+    std::size_t m = mrec_at(img);
+    // Junk behind the end of list: a longer old area.
+    for (std::size_t i = 4000; i < 4096; ++i) img[i] = 0x5A;
+    put(img);
+    ASSERT_EQ(fru_load(), 0);
+    ASSERT_EQ(fru_save(), 0);
+    Bytes after = eeprom();
+    ASSERT_EQ(after.size(), 4096u);
+    sim::FruImageSpec clean;
+    Bytes want = sim::make_fru_image(clean);  // same records, flag bits 3..6 cleared
+    EXPECT_EQ(after, want);
+    EXPECT_EQ(std::memcmp(after.data(), img.data(), m), 0);
+    EXPECT_EQ(after[4095], 0);
+}
+
+TEST_F(Store, OnlyEightRecordsSurviveAndTheEighthEndsTheList) {
+    Bytes img = sim::make_fru_image();
+    Bytes recs;
+    for (int i = 0; i < 10; ++i) {
+        Bytes r = raw_mrec(static_cast<std::uint8_t>(0xD0 + i), 0x02, {static_cast<std::uint8_t>(i)});
+        recs.insert(recs.end(), r.begin(), r.end());
+    }
+    put_records(img, recs);
+    tree();
+    put(img);
+    ASSERT_EQ(fru_load(), 0);
+    ASSERT_EQ(fru_save(), 0);
+    Bytes after = eeprom();
+    std::size_t m = mrec_at(after);
+    EXPECT_EQ(after[m + 7 * 6], 0xD7);
+    EXPECT_EQ(after[m + 7 * 6 + 1], 0x82);
+    EXPECT_EQ(after[m + 8 * 6], 0);
+    EXPECT_EQ(after[m + 6 + 1], 0x02);
+}
+
+TEST_F(Store, AppendedPolicyIsWrittenLastWithTheEndBit) {
+    sim::FruImageSpec spec;
+    spec.records = {{0xC0, {1, 2, 3, 4, 5, 6}}, {0xC5, {0}}};
+    tree(spec);
+    ASSERT_EQ(fru_load(), 0);
+    EXPECT_EQ(board_info.power_state, 0);
+    EXPECT_EQ(fru_set_power_policy(&board_info, 2), -1);
+    ASSERT_EQ(fru_save(), 0);
+    Bytes after = eeprom();
+    std::size_t m = mrec_at(after);
+    EXPECT_EQ(after[m + 1], 0x02);
+    EXPECT_EQ(after[m + 11], 0xC5);  // kept unchanged
+    EXPECT_EQ(after[m + 11 + 1], 0x02);
+    EXPECT_EQ(after[m + 11 + 5], 0);
+    EXPECT_EQ(after[m + 17], 0xC4);
+    EXPECT_EQ(after[m + 17 + 1], 0x82);
+    EXPECT_EQ(after[m + 17 + 5], 2);
+    // And it loads back.
+    board_info = BoardInfo{};
+    ASSERT_EQ(fru_load(), 0);
+    EXPECT_EQ(board_info.power_policy, 2);
+}
+
+TEST_F(Store, SaveAfterAFailedLoadWritesNothing) {
+    tree();
+    ASSERT_EQ(fru_load(), 0);
+    Bytes img = eeprom();
+    img[0] = 0;  // the next load fails
+    put(img);
+    EXPECT_EQ(fru_load(), -2);
+    LogCapture log;
+    EXPECT_EQ(fru_save(), -1);
+    EXPECT_EQ(log.text(), "E[FRU]: FRU: not loaded, refusing to save\n");
+    EXPECT_EQ(eeprom(), img);
+}
+
+TEST_F(Store, WriteFailuresAreReported) {
+    tree();
+    ASSERT_EQ(fru_load(), 0);
+    Bytes img = eeprom();
+    LogCapture log;
+
+    // Writes that fail, and a device that reads back nothing.
+    for (const char *dev : {"/dev/full", "/dev/null"}) {
+        std::filesystem::remove(host());
+        std::filesystem::create_symlink(dev, host());
+        EXPECT_EQ(fru_save(), -1) << dev;
+        EXPECT_TRUE(log.has("L[FRU]: Writing eeprom \nE[FRU]: FRU: verify after write failed\n"));
+    }
+
+    // A folder where the file should be cannot be opened.
+    std::filesystem::remove(host());
+    std::filesystem::create_directory(host());
+    EXPECT_EQ(fru_save(), -1);
+    EXPECT_TRUE(log.has("E[FRU]: FRU: failed to open eeprom\n"));
+    std::filesystem::remove(host());
+
+    // A smaller EEPROM cannot take the image: it stays as it was.
+    Bytes small(img.begin(), img.begin() + 1024);
+    put(small);
+    EXPECT_EQ(fru_save(), -1);
+    EXPECT_EQ(eeprom(), small);
+
+    put(img);
+    EXPECT_EQ(fru_save(), 0);
+}
+
+TEST_F(Store, TableThatFillsTheImageExactlyDoesNotPack) {
+    // Records ending right at byte 4096 load, but packing needs one byte more.
+    Bytes img = sim::make_fru_image();
+    img[5] = 255;  // records at 2040
+    img[7] = 0;
+    img[7] = zero_sum(Bytes(img.begin(), img.begin() + 8));
+    std::size_t m = mrec_at(img);
+    std::size_t left = 4096 - m;
+    Bytes recs;
+    while (left > 260 + 5) {
+        Bytes r = raw_mrec(0xD0, 0x02, Bytes(255, 1));
+        recs.insert(recs.end(), r.begin(), r.end());
+        left -= 260;
+    }
+    Bytes r = raw_mrec(0xD1, 0x82, Bytes(left - 5, 2));
+    recs.insert(recs.end(), r.begin(), r.end());
+    ASSERT_EQ(m + recs.size(), 4096u);
+    ASSERT_LE(recs.size() / 260 + 1, 8u);
+    put_records(img, recs);
+    tree();
+    put(img);
+    ASSERT_EQ(fru_load(), 0);
+    LogCapture log;
+    EXPECT_EQ(fru_save(), -1);
+    EXPECT_TRUE(log.has("W[FRU]: FRU: Failed to pack multirecord\n"));
+    EXPECT_FALSE(log.has("Writing eeprom"));
+    EXPECT_EQ(eeprom(), img);
+}
+
+TEST_F(Store, AreaBehindTheRecordsIsNotDropped) {
+    // Product area moved behind the multirecord area.
+    Bytes img = sim::make_fru_image();
+    std::size_t p = img[4] * 8u, m = mrec_at(img);
+    Bytes prod(img.begin() + static_cast<long>(p), img.begin() + static_cast<long>(m));
+    std::size_t np = 2000;
+    std::copy(prod.begin(), prod.end(), img.begin() + static_cast<long>(np));
+    img[4] = static_cast<std::uint8_t>(np / 8);
+    img[7] = 0;
+    img[7] = zero_sum(Bytes(img.begin(), img.begin() + 8));
+    tree();
+    put(img);
+    ASSERT_EQ(fru_load(), 0);
+    LogCapture log;
+    EXPECT_EQ(fru_save(), -1);
+    EXPECT_TRUE(log.has("refusing to save"));
+    EXPECT_EQ(eeprom(), img);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+// Helpers shared by the FRU unit tests: a log capture and image patching.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fru/fru_log.h"
+
+// Routes the FRU lines into a temporary file for the life of the object.
+class LogCapture {
+public:
+    explicit LogCapture(bool diagnostics = false) : f_(std::tmpfile()) {
+        fru_log_set_sink(f_, diagnostics);
+    }
+    ~LogCapture() {
+        fru_log_set_sink(nullptr, false);
+        std::fclose(f_);
+    }
+    std::string text() const {
+        std::fflush(f_);
+        long end = std::ftell(f_);
+        std::string s(static_cast<std::size_t>(end), '\0');
+        std::rewind(f_);
+        std::size_t n = std::fread(s.data(), 1, s.size(), f_);
+        s.resize(n);
+        std::fseek(f_, 0, SEEK_END);
+        return s;
+    }
+    bool has(const std::string &line) const { return text().find(line) != std::string::npos; }
+
+private:
+    std::FILE *f_;
+};
+
+inline std::uint8_t zero_sum(const std::vector<std::uint8_t> &b, std::size_t from = 0,
+                             std::size_t to = SIZE_MAX) {
+    unsigned s = 0;
+    for (std::size_t i = from; i < b.size() && i < to; ++i) s += b[i];
+    return static_cast<std::uint8_t>(0x100 - (s & 0xFF));
+}
+
+// One raw multirecord: header with valid checksums unless told otherwise.
+inline std::vector<std::uint8_t> raw_mrec(std::uint8_t type, std::uint8_t flags,
+                                          const std::vector<std::uint8_t> &data) {
+    std::vector<std::uint8_t> r = {type, flags, static_cast<std::uint8_t>(data.size()),
+                                   zero_sum(data)};
+    r.push_back(zero_sum(r));
+    r.insert(r.end(), data.begin(), data.end());
+    return r;
+}
+
+// Multirecord offset of an image, in bytes.
+inline std::size_t mrec_at(const std::vector<std::uint8_t> &img) { return img[5] * 8u; }
+
+// Replace everything from the multirecord offset on with the given bytes.
+inline void put_records(std::vector<std::uint8_t> &img, const std::vector<std::uint8_t> &recs) {
+    std::size_t at = mrec_at(img);
+    std::fill(img.begin() + static_cast<long>(at), img.end(), 0);
+    std::copy(recs.begin(), recs.end(), img.begin() + static_cast<long>(at));
+}
+
+inline std::vector<std::uint8_t> cat(std::initializer_list<std::vector<std::uint8_t>> parts) {
+    std::vector<std::uint8_t> out;
+    for (const auto &p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}

@@ -1,0 +1,39 @@
+#include "tools/frutool/quellet_values.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "fru/board_info.h"
+
+unsigned long quellet_parse_id(const char *text) { return std::strtoul(text, nullptr, 16); }
+
+bool quellet_id_known(unsigned long id) {
+    switch (id) {
+    case MREC_MAC:
+    case MREC_BOOTDEV:
+    case MREC_PASSWD_LINE:
+    case MREC_TEST_OK:
+    case MREC_POWER_POLICY:
+    case MREC_MAC2:
+    case MREC_MAC3:
+        return true;
+    default:
+        return false;  // the power state (0xC5) included
+    }
+}
+
+bool quellet_parse_mac(const char *text, std::uint8_t mac[6]) {
+    unsigned int b[6];
+    if (std::sscanf(text, "%02x:%02x:%02x:%02x:%02x:%02x", &b[0], &b[1], &b[2], &b[3], &b[4],
+                    &b[5]) != 6)
+        return false;
+    for (int i = 0; i < 6; ++i) mac[i] = static_cast<std::uint8_t>(b[i]);
+    return true;
+}
+
+bool quellet_parse_number(const char *text, std::uint8_t *value) {
+    int v = 0;
+    if (std::sscanf(text, "%i", &v) != 1) return false;
+    *value = static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFF);
+    return true;
+}
