@@ -1,19 +1,417 @@
 #include "console/pages/recovery_page.h"
 
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <curses.h>
+#include <form.h>
+#include <sys/stat.h>
+
+#include "board/board.h"
+#include "board/files.h"
+#include "console/exit_action.h"
+#include "console/field_utils.h"
+#include "console/log.h"
+#include "console/page_form.h"
+#include "console/top_menu.h"
+
 namespace {
-struct Page {
-    PagePanel panel;
+
+constexpr const char *kNotFound = "        Not found";
+constexpr const char *kStart = "          Start";
+constexpr const char *kFromUsb = "     Start from USB";
+constexpr const char *kFromWeb = "     Start from WEB";
+
+// Field indices the key handler acts on.
+constexpr int kExtButton = 1;
+constexpr int kIntButton = 3;
+constexpr int kRomButton = 5;
+constexpr int kUrlField = 7;
+constexpr int kDownloadButton = 9;
+
+constexpr int kUrlMax = 1023;
+constexpr std::int64_t kRomSize = 16777216;
+constexpr std::uint64_t kRefreshSeconds = 3;
+
+// The recovery buffers are char[256]; one byte stays for the terminator, so
+// a marker file of 256 bytes or more can never leave a buffer unterminated.
+constexpr std::size_t kTextBuf = 256;
+
+constexpr int kLabel = static_cast<int>(COLOR_PAIR(2));
+constexpr int kButton = static_cast<int>(COLOR_PAIR(3));
+
+// Labels in column 0, buttons and the address field beside them.
+constexpr FieldDesc label(int row, const char *text) {
+    return {FIELD_LABEL, 0, row, 23, text, nullptr, kLabel, kLabel, false, 0, false, false, 0};
+}
+constexpr FieldDesc button(int row, const char *text) {
+    return {FIELD_VALUE, 23, row, 24, text, nullptr, kButton, 0, false, 0, false, false, 0};
+}
+// Up to 1023 characters, scrolling inside the 24 columns on show.
+constexpr FieldDesc address(int row) {
+    return {FIELD_INPUT, 23, row, 24, "", ".*", kButton, 0, false, kUrlMax, false, true, 0};
+}
+
+constexpr FieldDesc kFields[] = {
+    label(0, "Update OS"),    button(0, kNotFound),
+    label(2, "Restore backup"), button(2, kNotFound),
+    label(4, "Update ROM"),   button(4, kNotFound),
+    label(6, "ROM URL"),      address(6),
+    label(8, "Download ROM"), button(8, kStart),
+};
+constexpr std::size_t kRows = std::size(kFields);
+
+struct RecoveryPage {
+    PagePanel panel;  // first, as the tab bar expects
+    WINDOW *form_win;
+    char restored_url[kUrlMax + 1];
+    std::array<FIELD *, kRows + 1> fields;
+    FORM *form;
+    bool edited;
+    bool page_focus;
+    FIELD *first_input;
+    FIELD *last_input;
 } page;
+
+std::int64_t last_refresh;
+bool ext_recovery_valid;
+bool int_recovery_valid;
+bool rom_usb_found;
+bool rom_web_found;
+
+// A word fscanf "%ms" allocated; libc's malloc, so libc's free.
+struct ScannedWord {
+    char *p = nullptr;
+    ScannedWord() = default;
+    ScannedWord(const ScannedWord &) = delete;
+    ScannedWord &operator=(const ScannedWord &) = delete;
+    ~ScannedWord() { std::free(p); }
+};
+
+void set_button(int index, const char *text) {
+    set_field_buffer(page.fields[static_cast<std::size_t>(index)], 0, text);
+}
+
+void log_stat_failure(const char *fmt, const char *path, int r) {
+    console_log(fmt, path, r, std::strerror(errno));
+}
+
+// Read the start of a marker file as text, exactly as stored. False when it
+// cannot be opened.
+bool read_text(const char *board_path, char (&buf)[kTextBuf]) {
+    std::memset(buf, 0, sizeof buf);
+    board::File f(board_path, "r");
+    if (!f) return false;
+    std::size_t n = std::fread(buf, 1, sizeof buf - 1, f.get());
+    buf[n] = '\0';
+    return true;
+}
+
+void recovery_page_detect(const char *tar_file, const char *script_file, const char *dev_file,
+                          const char *line_file, int button, bool internal) {
+    bool &valid = internal ? int_recovery_valid : ext_recovery_valid;
+    char(&tar)[kTextBuf] = internal ? int_recovery_tar : ext_recovery_tar;
+    char(&dev)[kTextBuf] = internal ? int_recovery_dev : ext_recovery_dev;
+    valid = false;
+
+    for (const char *file : {tar_file, script_file, dev_file, line_file}) {
+        struct stat st {};
+        int r = board::stat(file, &st);
+        if (r != 0) {
+            log_stat_failure("Failed to stat %s: %i, errno: %s\n", file, r);
+            return;
+        }
+    }
+    console_log("Recovery is found\n");
+
+    if (!read_text(tar_file, tar)) {
+        console_log("Failed to open %s\n", tar_file);
+        return;
+    }
+    if (!read_text(dev_file, dev)) {
+        console_log("Failed to open %s\n", dev_file);
+        return;
+    }
+    console_log("Recovery tar is reported at: %s, checking\n", tar);
+
+    // The archive path is a board path, so it is looked at under the root.
+    struct stat st {};
+    int r = board::stat(tar, &st);
+    if (r != 0) {
+        log_stat_failure("Failed to stat %s: %i, errno: %s\n", tar, r);
+        set_button(button, kNotFound);
+        return;
+    }
+
+    if (internal) {
+        console_log("Internal recovery seems to be present\n");
+        set_button(button, kStart);
+        valid = true;
+        return;
+    }
+    console_log("External recovery seems to be present\n");
+    valid = true;
+    char line[kTextBuf];
+    if (!read_text(line_file, line)) {
+        console_log("Failed to open %s\n", line_file);
+        return;
+    }
+    set_button(button, line);
+}
+
+// The two ROM sources share the button and rom_image_path: the source taken
+// first keeps them while it stays valid.
+void rom_not_found(int button) {
+    if (!rom_usb_found && !rom_web_found) set_button(button, kNotFound);
+}
+
+void recovery_page_check_rom(const char *path_file, int button, const char *text, bool usb) {
+    bool &found = usb ? rom_usb_found : rom_web_found;
+    found = false;
+
+    struct stat st {};
+    int r = board::stat(path_file, &st);
+    if (r != 0) {
+        log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", path_file, r);
+        rom_not_found(button);
+        return;
+    }
+
+    ScannedWord word;
+    {
+        board::File f(path_file, "r");
+        if (!f || std::fscanf(f.get(), "%ms", &word.p) != 1) {
+            rom_not_found(button);
+            return;
+        }
+    }
+
+    r = board::stat(word.p, &st);
+    if (r != 0) {
+        log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", word.p, r);
+        rom_not_found(button);
+        return;
+    }
+    console_log("L[RECOVERY_PAGE]: ROM update found, checking size\n");
+
+    std::int64_t size = st.st_size;
+    if (size != kRomSize) {
+        console_log("E[RECOVERY_PAGE]: ROM size is wrong: %lli instead of %i\n",
+                    static_cast<long long>(size), static_cast<int>(kRomSize));
+        rom_not_found(button);
+        return;
+    }
+
+    if (rom_usb_found || rom_web_found) {
+        found = true;
+        return;
+    }
+
+    std::size_t len = std::strlen(word.p);
+    if (len >= sizeof rom_image_path) {
+        console_log("E[RECOVERY_PAGE]: Path is too large\n");
+        rom_not_found(button);
+        return;
+    }
+    std::memset(rom_image_path, 0, sizeof rom_image_path);
+    std::memcpy(rom_image_path, word.p, len);
+    set_button(button, text);
+    found = true;
+}
+
+void detect_external() {
+    recovery_page_detect("/var/run/tolvane/ext/recovery-tar-path", "/var/run/tolvane/ext/recovery.rc",
+                         "/var/run/tolvane/ext/recovery-mdev", "/var/run/tolvane/ext/line",
+                         kExtButton, false);
+}
+
+void detect_internal() {
+    recovery_page_detect("/var/run/tolvane/int/recovery-tar-path", "/var/run/tolvane/int/recovery.rc",
+                         "/var/run/tolvane/int/recovery-mdev", "/var/run/tolvane/int/line",
+                         kIntButton, true);
+}
+
+void refresh_sources(std::int64_t now) {
+    // Unsigned on purpose: a clock set back also counts as "time to look".
+    if (static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(last_refresh) < kRefreshSeconds)
+        return;
+    last_refresh = now;
+    detect_external();
+    detect_internal();
+    recovery_page_check_rom("/var/run/tolvane/update-rom-path", kRomButton, kFromUsb, true);
+    recovery_page_check_rom("/var/run/tolvane/web-update-rom-path", kRomButton, kFromWeb, false);
+}
+
+// The address field's text. The field being edited only reaches its buffer
+// when it is validated, so validate first: a typed address must not be lost
+// when the console is left without leaving the field.
+const char *url_buffer() {
+    if (page.form != nullptr) form_driver(page.form, REQ_VALIDATION);
+    const char *b = field_buffer(page.fields[kUrlField], 0);
+    return b != nullptr ? b : "";
+}
+
+int field_number(FIELD *f) {
+    for (std::size_t i = 0; i < kRows; ++i)
+        if (page.fields[i] == f) return static_cast<int>(i);
+    return -1;
+}
+
+void press_enter(FIELD *current) {
+    console_log("L[RECOVERY_PAGE]: enter pressed\n");
+    switch (field_number(current)) {
+    case kExtButton:
+        if (ext_recovery_valid) {
+            ExitAction = 1;
+            console_log("L[RECOVERY_PAGE]: Set start external recovery flag\n");
+        } else {
+            console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
+        }
+        break;
+    case kIntButton:
+        if (int_recovery_valid) {
+            ExitAction = 2;
+            console_log("L[RECOVERY_PAGE]: Set start internal recovery flag\n");
+        } else {
+            console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
+        }
+        break;
+    case kRomButton:
+        if (rom_usb_found || rom_web_found) {
+            ExitAction = 3;
+            console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
+        } else {
+            console_log("L[RECOVERY_PAGE]: ROM is not considered valid\n");
+        }
+        break;
+    case kDownloadButton: {
+        const char *url = url_buffer();
+        std::size_t len = std::strlen(url);
+        if (len > sizeof rom_url - 1) len = sizeof rom_url - 1;
+        std::memcpy(rom_url, url, len);
+        rom_url[len] = '\0';
+        ExitAction = 4;
+        console_log("L[RECOVERY_PAGE]: Set start rom download flag\n");
+        break;
+    }
+    default: break;
+    }
+}
+
+void edit(FIELD *current, int request) {
+    page.edited = true;
+    highlight_inputs(kFields, current, page.fields.data(), kRows);
+    form_driver(page.form, request);
+}
+
+// Codes that are events rather than key presses.
+bool is_event(int key) { return key == KEY_RESIZE || key == KEY_MOUSE; }
+
+void leave_field() {
+    if (!page.edited) return;
+    clear_highlight(kFields, page.fields.data(), kRows);
+    page.edited = false;
+}
+
+void handle_focused_key(int key, FIELD *current) {
+    switch (key) {
+    case KEY_DOWN:
+        leave_field();
+        if (current != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
+        break;
+    case KEY_UP:
+        leave_field();
+        if (current == page.first_input) {
+            page.page_focus = false;
+            tab_focus = true;
+        } else {
+            form_driver(page.form, REQ_PREV_FIELD);
+        }
+        break;
+    case KEY_LEFT:
+    case KEY_RIGHT:
+        if (current != nullptr && (field_opts(current) & O_EDIT))
+            edit(current, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
+        break;
+    case KEY_BACKSPACE:
+    case 127: edit(current, REQ_DEL_PREV); break;
+    case KEY_DC: edit(current, REQ_DEL_CHAR); break;
+    case 10: press_enter(current); break;
+    case 27:
+    case ERR: break;
+    default:
+        if (!is_event(key)) edit(current, key);
+        break;
+    }
+}
+
 }  // namespace
 
-void recovery_page_create() { page_panel_create(page.panel); }
+void recovery_page_create() {
+    // Start as a fresh program does: nothing examined yet, nothing valid.
+    last_refresh = 0;
+    ext_recovery_valid = int_recovery_valid = rom_usb_found = rom_web_found = false;
+    page.edited = false;
+    page.page_focus = false;
+    page.first_input = nullptr;
+    page.last_input = nullptr;
+    page_panel_create(page.panel);
+
+    for (std::size_t i = 0; i < kRows; ++i) {
+        page.fields[i] = mk_field(kFields[i]);
+        if (kFields[i].kind == FIELD_LABEL) continue;
+        page.last_input = page.fields[i];
+        if (page.first_input == nullptr) page.first_input = page.fields[i];
+    }
+    page.fields[kRows] = nullptr;
+
+    page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+    detect_internal();
+}
 
 PagePanel *recovery_page_panel() { return &page.panel; }
 
-int recovery_page_handle_key(int) { return 0; }
+std::span<const FieldDesc> recovery_page_fields() { return kFields; }
 
-void recovery_page_destroy() { page_panel_destroy(page.panel); }
+int recovery_page_handle_key(int key) {
+    std::int64_t now = board::now();
+    if (page.panel.hidden) return 0;
+    refresh_sources(now);
 
-int recovery_page_save_state(std::FILE *f) { return std::fprintf(f, "%s\n", ""); }
+    FIELD *current = page.form != nullptr ? current_field(page.form) : nullptr;
+    if (!page.page_focus) {
+        curs_set(0);
+        if (key == KEY_DOWN) {
+            page.edited = false;
+            page.page_focus = true;
+            tab_focus = false;
+        }
+    } else {
+        curs_set(1);
+        handle_focused_key(key, current);
+    }
+    wnoutrefresh(page.panel.win);
+    return 0;
+}
 
-int recovery_page_load_state(std::FILE *) { return 0; }
+void recovery_page_destroy() {
+    page_form_destroy(page.form, page.fields.data(), page.form_win);
+    page.form = nullptr;
+    page.form_win = nullptr;
+    page.fields.fill(nullptr);
+    page_panel_destroy(page.panel);
+}
+
+int recovery_page_save_state(std::FILE *f) { return std::fprintf(f, "%s\n", url_buffer()); }
+
+int recovery_page_load_state(std::FILE *f) {
+    ScannedWord word;
+    if (std::fscanf(f, "%ms\n", &word.p) != 1 || word.p == nullptr) return 0;
+    std::size_t len = std::strlen(word.p);
+    if (len > kUrlMax) return -3;
+    std::memcpy(page.restored_url, word.p, len + 1);
+    set_field_buffer(page.fields[kUrlField], 0, page.restored_url);
+    return 0;
+}

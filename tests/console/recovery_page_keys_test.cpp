@@ -1,0 +1,249 @@
+// The Maintenance page's table, its refresh cadence, keyboard ownership,
+// the address field and its page-state line, on a screen on /dev/null.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <curses.h>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "console/exit_action.h"
+#include "console/log.h"
+#include "console/pages/recovery_page.h"
+#include "console/top_menu.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+TEST(RecoveryPageTable, RowsAreWellFormedAndFitTheScreen) {
+    auto t = recovery_page_fields();
+    ASSERT_EQ(t.size(), 10u);
+    int inputs = 0;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const FieldDesc &d = t[i];
+        SCOPED_TRACE(i);
+        ASSERT_GE(d.kind, FIELD_LABEL);
+        ASSERT_LE(d.kind, FIELD_SPINNER);
+        ASSERT_NE(d.text, nullptr);
+        EXPECT_GT(d.width, 0);
+        // An 80-column screen less the border and the form's offset.
+        EXPECT_LE(d.col + d.width, 76);
+        // 24 lines: the window has 21 rows, the form starts at its row 2.
+        EXPECT_LE(d.row, 17);
+        EXPECT_EQ(d.kind, i % 2 == 0 ? FIELD_LABEL : (i == 7 ? FIELD_INPUT : FIELD_VALUE));
+        if (d.kind == FIELD_LABEL || d.kind == FIELD_VALUE) {
+            EXPECT_GT(std::strlen(d.text), 0u);
+            EXPECT_LE(static_cast<int>(std::strlen(d.text)), d.width);
+        }
+        if (d.kind == FIELD_INPUT) {
+            ++inputs;
+            ASSERT_NE(d.regexp, nullptr);
+            EXPECT_FALSE(d.fixed_size);
+            EXPECT_EQ(d.max, 1023);
+            EXPECT_TRUE(d.active);
+        }
+        if (d.kind == FIELD_SPINNER) {
+            // An option list ends with ";" right after a NUL.
+            const char *p = d.text;
+            while (!(p != d.text && *p == ';' && p[-1] == '\0')) ++p;
+        }
+        // Label and button share a row without overlapping.
+        if (i % 2 == 1) {
+            EXPECT_EQ(d.row, t[i - 1].row);
+            EXPECT_GE(d.col, t[i - 1].col + t[i - 1].width);
+        }
+    }
+    EXPECT_EQ(inputs, 1);
+}
+
+class RecoveryKeys : public testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/recovery_keys_XXXXXX";
+        root_ = mkdtemp(tmpl);
+        sim::TreeOptions o;
+        o.sample_markers = false;
+        tree_.emplace(sim::build_board_tree(root_, o));
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
+        out_ = std::fopen("/dev/null", "w");
+        in_ = std::fopen("/dev/null", "r");
+        scr_ = newterm("xterm", out_, in_);
+        set_term(scr_);
+        start_color();
+        ExitAction = 0;
+        std::memset(rom_url, 'x', sizeof rom_url);
+        tab_focus = true;
+        recovery_page_create();
+    }
+    void TearDown() override {
+        recovery_page_destroy();
+        endwin();
+        delscreen(scr_);
+        std::fclose(out_);
+        std::fclose(in_);
+        std::fclose(log_file);
+        log_file = nullptr;
+        std::filesystem::remove_all(root_);
+    }
+    sim::BoardTree &tree() { return *tree_; }
+    void clock(long offset) { tree().set_clock_offset(offset); }
+    void press(int key) { recovery_page_handle_key(key); }
+    void type(const std::string &s) {
+        for (char c : s) press(static_cast<unsigned char>(c));
+    }
+    int refreshes() {
+        std::fflush(log_file);
+        std::string l = tree().read("/var/log/tolvane.log");
+        int n = 0;
+        const std::string mark = "update-rom-path: -1";
+        for (std::size_t p = l.find(mark); p != std::string::npos; p = l.find(mark, p + 1)) ++n;
+        return n;
+    }
+    // Colour pair of the address field's first cell.
+    int address_pair() {
+        chtype c = mvwinch(recovery_page_panel()->win, 2 + 6, 2 + 23);
+        return static_cast<int>(PAIR_NUMBER(c & A_COLOR));
+    }
+    std::string saved() {
+        std::FILE *f = std::tmpfile();
+        EXPECT_GT(recovery_page_save_state(f), 0);
+        std::rewind(f);
+        std::string s;
+        for (int c; (c = std::fgetc(f)) != EOF;) s += static_cast<char>(c);
+        std::fclose(f);
+        return s;
+    }
+    int load(const std::string &content) {
+        std::FILE *f = std::tmpfile();
+        std::fputs(content.c_str(), f);
+        std::rewind(f);
+        int r = recovery_page_load_state(f);
+        std::fclose(f);
+        return r;
+    }
+    // From the tab bar down to the address field (fields 1, 3, 5, 7).
+    void to_address() {
+        for (int i = 0; i < 4; ++i) press(KEY_DOWN);
+    }
+
+    std::string root_;
+    std::optional<sim::BoardTree> tree_;
+    std::FILE *out_ = nullptr;
+    std::FILE *in_ = nullptr;
+    SCREEN *scr_ = nullptr;
+};
+
+TEST_F(RecoveryKeys, SourcesAreExaminedEveryThreeSecondsOnlyWhileShown) {
+    recovery_page_panel()->hidden = true;
+    clock(0);
+    press(ERR);
+    press('a');
+    EXPECT_EQ(refreshes(), 0) << "a hidden page looks at nothing";
+
+    recovery_page_panel()->hidden = false;
+    press(ERR);
+    EXPECT_EQ(refreshes(), 2) << "the first call while shown checks at once (both ROM files)";
+    clock(1);
+    press(ERR);
+    EXPECT_EQ(refreshes(), 2);
+    clock(3);
+    press(ERR);
+    EXPECT_EQ(refreshes(), 4);
+    clock(-100);  // clock set back
+    press(ERR);
+    EXPECT_EQ(refreshes(), 6);
+
+    // Keys while the tab bar has the keyboard refresh too, and change nothing.
+    ASSERT_TRUE(tab_focus);
+    clock(-97);
+    press(KEY_RIGHT);
+    EXPECT_EQ(refreshes(), 8);
+    EXPECT_TRUE(tab_focus);
+    press('z');
+    EXPECT_TRUE(tab_focus);
+    EXPECT_EQ(ExitAction, 0);
+}
+
+TEST_F(RecoveryKeys, DownTakesTheKeyboardAndUpOnTheFirstButtonGivesItBack) {
+    press(10);
+    EXPECT_EQ(ExitAction, 0) << "Enter without the keyboard does nothing";
+    press(KEY_DOWN);
+    EXPECT_FALSE(tab_focus);
+    press(KEY_UP);  // on field 1
+    EXPECT_TRUE(tab_focus);
+    press(KEY_UP);
+    EXPECT_TRUE(tab_focus);
+
+    // Down past the last button stays there: Enter downloads.
+    for (int i = 0; i < 8; ++i) press(KEY_DOWN);
+    press(10);
+    EXPECT_EQ(ExitAction, 4);
+    EXPECT_EQ(std::string(rom_url), std::string(24, ' ')) << "an empty address is all blanks";
+}
+
+TEST_F(RecoveryKeys, TypedAddressGoesToDownloadWithTheFieldsBlanks) {
+    to_address();
+    type("http://10.0.0.1/rom.bin");
+    EXPECT_EQ(address_pair(), 8) << "the field being edited is white on black";
+    press(KEY_LEFT);
+    press(KEY_DC);  // removes the "n"
+    press(KEY_BACKSPACE);  // removes the "i"
+    press(KEY_DOWN);
+    EXPECT_EQ(address_pair(), 3);
+    press(10);
+    EXPECT_EQ(ExitAction, 4);
+    EXPECT_EQ(std::string(rom_url), "http://10.0.0.1/rom.b" + std::string(3, ' '));
+}
+
+TEST_F(RecoveryKeys, EventsAreNotEditingKeys) {
+    to_address();
+    press(KEY_RESIZE);
+    EXPECT_EQ(address_pair(), 3);
+    press(KEY_DOWN);
+    press(10);
+    EXPECT_EQ(std::string(rom_url), std::string(24, ' '));
+}
+
+TEST_F(RecoveryKeys, AddressScrollsUpTo1023Characters) {
+    to_address();
+    std::string typed;
+    for (int i = 0; i < 1100; ++i) typed += static_cast<char>('a' + i % 26);
+    type(typed);
+    press(KEY_DOWN);
+    press(10);
+    ASSERT_EQ(ExitAction, 4);
+    EXPECT_EQ(std::strlen(rom_url), 1023u);
+    EXPECT_EQ(std::string(rom_url), typed.substr(0, 1023));
+}
+
+TEST_F(RecoveryKeys, StateLineKeepsTheAddressEvenWhileItIsBeingTyped) {
+    to_address();
+    type("ftp://rom");
+    // Leaving the console straight from the field must not lose the text.
+    EXPECT_EQ(saved(), "ftp://rom" + std::string(15, ' ') + "\n");
+}
+
+TEST_F(RecoveryKeys, StateLineRoundTripsAndRejectsOverlongWords) {
+    EXPECT_EQ(saved(), std::string(24, ' ') + "\n");
+    EXPECT_EQ(load(std::string(24, ' ') + "\n"), 0) << "a blank line restores nothing";
+    EXPECT_EQ(load(""), 0);
+
+    EXPECT_EQ(load("http://a/b.bin" + std::string(10, ' ') + "\n"), 0);
+    EXPECT_EQ(saved(), "http://a/b.bin" + std::string(10, ' ') + "\n");
+
+    EXPECT_EQ(load(std::string(1024, 'u') + "\n"), -3);
+    EXPECT_EQ(saved(), "http://a/b.bin" + std::string(10, ' ') + "\n") << "left unchanged";
+
+    std::string longest(1023, 'v');
+    EXPECT_EQ(load(longest + "\n"), 0);
+    EXPECT_EQ(saved(), longest + "\n");
+    for (int i = 0; i < 5; ++i) press(KEY_DOWN);
+    press(10);
+    EXPECT_EQ(std::string(rom_url), longest);
+}
+
+}  // namespace

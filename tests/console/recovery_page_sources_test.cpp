@@ -1,0 +1,366 @@
+// The Maintenance page's detection of its four sources, on a board tree of
+// its own and a screen on /dev/null. The board clock is moved through the
+// simulated clock offset, so the 3-second refresh costs no real time.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <curses.h>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "console/exit_action.h"
+#include "console/log.h"
+#include "console/pages/recovery_page.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+constexpr const char *kRun = "/var/run/tolvane";
+// "        Not found" as the 24-column button shows it.
+const std::string kNotFoundCell = "        Not found       ";
+
+class RecoverySources : public testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/recovery_src_XXXXXX";
+        root_ = mkdtemp(tmpl);
+        sim::TreeOptions o;
+        o.sample_markers = false;
+        tree_.emplace(sim::build_board_tree(root_, o));
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
+        out_ = std::fopen("/dev/null", "w");
+        in_ = std::fopen("/dev/null", "r");
+        scr_ = newterm("xterm", out_, in_);
+        set_term(scr_);
+        ExitAction = 0;
+        std::memset(ext_recovery_tar, 'x', sizeof ext_recovery_tar);
+        std::memset(ext_recovery_dev, 'x', sizeof ext_recovery_dev);
+        std::memset(rom_image_path, 0, sizeof rom_image_path);
+    }
+    void TearDown() override {
+        if (created_) recovery_page_destroy();
+        endwin();
+        delscreen(scr_);
+        std::fclose(out_);
+        std::fclose(in_);
+        std::fclose(log_file);
+        log_file = nullptr;
+        std::filesystem::remove_all(root_);
+    }
+
+    sim::BoardTree &tree() { return *tree_; }
+    void create() {
+        recovery_page_create();
+        created_ = true;
+    }
+    // One refresh: the board clock moves on by 3 seconds first.
+    void refresh() {
+        offset_ += 3;
+        tree().set_clock_offset(offset_);
+        recovery_page_handle_key(ERR);
+    }
+    // What the operator sees in a field: window row/column of form row/column.
+    std::string field_text(int row, int col = 23, int width = 24) {
+        char buf[128] = {};
+        mvwinnstr(recovery_page_panel()->win, 2 + row, 2 + col, buf, width);
+        return buf;
+    }
+    std::string log() { return tree().read("/var/log/tolvane.log"); }
+    void clear_log() {
+        std::fflush(log_file);
+        std::fclose(log_file);
+        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
+    }
+    void write_ext(const std::string &tar_path, const std::string &line = "  Start from USB stick") {
+        tree().write("/var/run/tolvane/ext/recovery-tar-path", tar_path);
+        tree().write("/var/run/tolvane/ext/recovery.rc", "#!/bin/ash\n");
+        tree().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sda1");
+        tree().write("/var/run/tolvane/ext/line", line);
+    }
+    void write_int(const std::string &tar_path) {
+        tree().write("/var/run/tolvane/int/recovery-tar-path", tar_path);
+        tree().write("/var/run/tolvane/int/recovery.rc", "#!/bin/ash\n");
+        tree().write("/var/run/tolvane/int/recovery-mdev", "/dev/mmcblk0p3");
+        tree().write("/var/run/tolvane/int/line", "backup");
+    }
+    void press(int key) { recovery_page_handle_key(key); }
+    // Focus on the form, then Down n times.
+    void focus_field(int downs) {
+        press(KEY_DOWN);
+        for (int i = 0; i < downs; ++i) press(KEY_DOWN);
+    }
+
+    std::string root_;
+    std::optional<sim::BoardTree> tree_;
+    std::FILE *out_ = nullptr;
+    std::FILE *in_ = nullptr;
+    SCREEN *scr_ = nullptr;
+    bool created_ = false;
+    long offset_ = 0;
+};
+
+std::size_t pos_of(const std::string &hay, const std::string &needle) {
+    std::size_t p = hay.find(needle);
+    EXPECT_NE(p, std::string::npos) << "missing: " << needle << "\nin:\n" << hay;
+    return p;
+}
+
+TEST_F(RecoverySources, ExternalSourceValidShowsLineAndStartsActionOne) {
+    tree().write("/media/usb0/recovery.tar", "archive");
+    write_ext("/media/usb0/recovery.tar");
+    create();
+    EXPECT_EQ(field_text(0), kNotFoundCell) << "only the internal source at start";
+    refresh();
+    std::string l = log();
+    std::size_t a = pos_of(l, "Recovery is found\n");
+    std::size_t b = pos_of(l, "Recovery tar is reported at: /media/usb0/recovery.tar, checking\n");
+    std::size_t c = pos_of(l, "External recovery seems to be present\n");
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+    EXPECT_EQ(field_text(0, 23, 22), "  Start from USB stick");
+    EXPECT_STREQ(ext_recovery_tar, "/media/usb0/recovery.tar");
+    EXPECT_STREQ(ext_recovery_dev, "/dev/sda1");
+
+    press(KEY_DOWN);  // the form takes the keyboard on field 1
+    press(10);
+    EXPECT_EQ(ExitAction, 1);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: Set start external recovery flag\n"),
+              std::string::npos);
+}
+
+TEST_F(RecoverySources, ArchivePathIsTakenAsStoredAndFailsWithLineEnd) {
+    tree().write("/media/usb0/recovery.tar", "archive");
+    write_ext("/media/usb0/recovery.tar\n");
+    create();
+    refresh();
+    EXPECT_NE(log().find("Recovery tar is reported at: /media/usb0/recovery.tar\n, checking\n"
+                         "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(field_text(0), kNotFoundCell);
+    EXPECT_EQ(log().find("External recovery seems to be present"), std::string::npos);
+    press(KEY_DOWN);
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Recovery is not considered valid\n"), std::string::npos);
+}
+
+TEST_F(RecoverySources, MissingMarkerStopsAtFirstFailedStatAndKeepsButtonText) {
+    tree().write("/media/usb0/recovery.tar", "archive");
+    write_ext("/media/usb0/recovery.tar", "usb stick ready");
+    create();
+    refresh();
+    ASSERT_EQ(field_text(0, 23, 15), "usb stick ready");
+
+    // Script and device gone: only the script, the first in order, is named.
+    tree().remove("/var/run/tolvane/ext/recovery.rc");
+    tree().remove("/var/run/tolvane/ext/recovery-mdev");
+    clear_log();
+    refresh();
+    std::string l = log();
+    EXPECT_NE(l.find("Failed to stat /var/run/tolvane/ext/recovery.rc: -1, errno: No such file or directory\n"),
+              std::string::npos)
+        << l;
+    EXPECT_EQ(l.find("recovery-mdev"), std::string::npos);
+    EXPECT_EQ(l.find(root_), std::string::npos) << "log lines show board paths only";
+    EXPECT_EQ(l.find("Recovery is found"), std::string::npos);
+    // The flag is what counts; the stale text stays on the button.
+    EXPECT_EQ(field_text(0, 23, 15), "usb stick ready");
+    press(KEY_DOWN);
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+}
+
+TEST_F(RecoverySources, InternalSourceNeedsItsLineFileAndIsCheckedAtCreation) {
+    tree().write("/mnt/backup/recovery.tar", "archive");
+    write_int("/mnt/backup/recovery.tar");
+    create();
+    // Before any refresh.
+    EXPECT_EQ(field_text(2), "          Start         ");
+    EXPECT_STREQ(int_recovery_tar, "/mnt/backup/recovery.tar");
+    EXPECT_STREQ(int_recovery_dev, "/dev/mmcblk0p3");
+    EXPECT_NE(log().find("Internal recovery seems to be present\n"), std::string::npos);
+
+    tree().remove("/var/run/tolvane/int/line");
+    refresh();
+    EXPECT_NE(log().find("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"),
+              std::string::npos);
+    focus_field(1);  // field 3, "Restore backup"
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Recovery is not considered valid\n"), std::string::npos);
+
+    write_int("/mnt/backup/recovery.tar");
+    refresh();
+    press(10);
+    EXPECT_EQ(ExitAction, 2);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Set start internal recovery flag\n"), std::string::npos);
+}
+
+// Marker texts of 256 bytes or more must still leave terminated buffers.
+TEST_F(RecoverySources, LongMarkerTextsKeepAtMost255Bytes) {
+    for (std::size_t size : {std::size_t{255}, std::size_t{256}, std::size_t{64 * 1024}}) {
+        SCOPED_TRACE(size);
+        std::string text(size, 'a');
+        write_ext(text, std::string(size, 'L'));
+        tree().write("/var/run/tolvane/ext/recovery-mdev", std::string(size, 'd'));
+        if (!created_) create();
+        clear_log();
+        refresh();
+        EXPECT_EQ(std::strlen(ext_recovery_tar), 255u);
+        EXPECT_EQ(std::strlen(ext_recovery_dev), 255u);
+        EXPECT_EQ(ext_recovery_tar[255], '\0');
+        EXPECT_EQ(std::string(ext_recovery_dev), std::string(255, 'd'));
+        EXPECT_NE(log().find("Recovery tar is reported at: " + std::string(255, 'a') + ", checking\n"),
+                  std::string::npos);
+    }
+    // A long line text that passes shows what fits on the button.
+    tree().write("/media/x.tar", "archive");
+    write_ext("/media/x.tar", std::string(64 * 1024, 'L'));
+    refresh();
+    EXPECT_EQ(field_text(0), std::string(24, 'L'));
+}
+
+TEST_F(RecoverySources, MarkerThatCannotBeOpenedIsLogged) {
+    tree().write("/media/usb0/recovery.tar", "archive");
+    write_ext("/media/usb0/recovery.tar");
+    // A socket stats fine but cannot be opened, even by root.
+    std::string dev = tree().host("/var/run/tolvane/ext/recovery-mdev");
+    tree().remove("/var/run/tolvane/ext/recovery-mdev");
+    int s = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un sa{};
+    sa.sun_family = AF_UNIX;
+    ASSERT_LT(dev.size(), sizeof sa.sun_path);
+    std::strcpy(sa.sun_path, dev.c_str());
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+    create();
+    refresh();
+    close(s);
+    EXPECT_NE(log().find("Recovery is found\nFailed to open /var/run/tolvane/ext/recovery-mdev\n"),
+              std::string::npos)
+        << log();
+    press(KEY_DOWN);
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+}
+
+// ROM images.
+
+constexpr const char *kUsbFile = "/var/run/tolvane/update-rom-path";
+constexpr const char *kWebFile = "/var/run/tolvane/web-update-rom-path";
+constexpr std::int64_t kRom = 16777216;
+
+TEST_F(RecoverySources, RomOfWrongSizeIsRejected) {
+    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
+    create();
+    for (std::int64_t size : {kRom - 1, kRom + 1}) {
+        tree().write_sparse("/media/usb0/rom.bin", size);
+        clear_log();
+        refresh();
+        std::string l = log();
+        EXPECT_NE(l.find("L[RECOVERY_PAGE]: ROM update found, checking size\n"
+                         "E[RECOVERY_PAGE]: ROM size is wrong: " +
+                         std::to_string(size) + " instead of 16777216\n"),
+                  std::string::npos)
+            << l;
+        EXPECT_EQ(field_text(4), kNotFoundCell);
+    }
+    focus_field(2);
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: ROM is not considered valid\n"), std::string::npos);
+}
+
+TEST_F(RecoverySources, UsbWinsTheSameRefreshAndWebTakesOverWhenUsbGoes) {
+    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
+    tree().write_sparse("/media/usb0/rom.bin", kRom);
+    tree().write(kWebFile, "/tmp/web-rom.bin");
+    tree().write_sparse("/tmp/web-rom.bin", kRom);
+    create();
+    refresh();
+    EXPECT_EQ(field_text(4), "     Start from USB     ");
+    EXPECT_STREQ(rom_image_path, "/media/usb0/rom.bin");
+
+    tree().remove(kUsbFile);
+    clear_log();
+    refresh();
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/update-rom-path: -1, errno: "
+                         "No such file or directory\n"),
+              std::string::npos);
+    EXPECT_EQ(field_text(4), "     Start from WEB     ");
+    EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
+
+    // Back again: the image taken first stays.
+    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
+    refresh();
+    EXPECT_EQ(field_text(4), "     Start from WEB     ");
+    EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
+
+    focus_field(2);
+    press(10);
+    EXPECT_EQ(ExitAction, 3);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Set start rom update flag\n"), std::string::npos);
+}
+
+TEST_F(RecoverySources, BothRomSourcesGoneLeavesNotFoundAndNoAction) {
+    tree().write(kUsbFile, "/media/usb0/rom.bin");
+    tree().write_sparse("/media/usb0/rom.bin", kRom);
+    create();
+    refresh();
+    ASSERT_EQ(field_text(4), "     Start from USB     ");
+    tree().remove("/media/usb0/rom.bin");
+    tree().write(kWebFile, "");  // empty: no word, no stat line for it
+    clear_log();
+    refresh();
+    std::string l = log();
+    EXPECT_NE(l.find("L[RECOVERY_PAGE]: Failed to stat /media/usb0/rom.bin: -1, errno: No such file or directory\n"),
+              std::string::npos);
+    EXPECT_EQ(l.find("web-update-rom-path"), std::string::npos);
+    EXPECT_EQ(field_text(4), kNotFoundCell);
+    EXPECT_STREQ(rom_image_path, "/media/usb0/rom.bin") << "the old path stays; the flags decide";
+    focus_field(2);
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: ROM is not considered valid\n"),
+              std::string::npos);
+}
+
+// A path of n characters naming a real file, built from folders of at most
+// 200 characters.
+std::string long_board_path(std::size_t n) {
+    std::string p;
+    while (p.size() + 201 < n) p += "/" + std::string(199, 'p') + "q";
+    p += "/" + std::string(n - p.size() - 1, 'f');
+    return p;
+}
+
+TEST_F(RecoverySources, RomPathLengthLimit) {
+    std::string ok = long_board_path(1023);
+    std::string too_long = long_board_path(1024);
+    ASSERT_EQ(ok.size(), 1023u);
+    ASSERT_EQ(too_long.size(), 1024u);
+    tree().write_sparse(ok, kRom);
+    tree().write_sparse(too_long, kRom);
+
+    tree().write(kUsbFile, too_long);
+    create();
+    refresh();
+    EXPECT_NE(log().find("E[RECOVERY_PAGE]: Path is too large\n"), std::string::npos);
+    EXPECT_EQ(field_text(4), kNotFoundCell);
+    EXPECT_EQ(rom_image_path[0], '\0');
+
+    tree().write(kUsbFile, ok + "\n");
+    refresh();
+    EXPECT_EQ(field_text(4), "     Start from USB     ");
+    EXPECT_EQ(std::string(rom_image_path), ok);
+}
+
+}  // namespace
