@@ -1,15 +1,467 @@
 #include "console/pages/net_page.h"
 
+#include <arpa/inet.h>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <curses.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <resolv.h>
+#include <sys/socket.h>
+
+#include "console/exit_action.h"
+#include "console/field_utils.h"
+#include "console/log.h"
+#include "console/page_form.h"
+#include "console/top_menu.h"
+#include "fru/board_info.h"
+
 namespace {
+
+constexpr int kPair2 = COLOR_PAIR(2);
+constexpr int kPair3 = COLOR_PAIR(3);
+
+constexpr FieldDesc cell(int kind, int row, int col, int width, const char *text, int colour) {
+    FieldDesc d{};
+    d.kind = kind;
+    d.row = row;
+    d.col = col;
+    d.width = width;
+    d.text = text;
+    d.colour = colour;
+    return d;
+}
+
+constexpr FieldDesc label(int row, int col, int width, const char *text) {
+    FieldDesc d = cell(FIELD_LABEL, row, col, width, text, kPair2);
+    d.back = kPair2;
+    return d;
+}
+
+// Inactive until Manual; the integer type replaces the pattern once posted.
+constexpr FieldDesc octet(int row, int col) {
+    FieldDesc d = cell(FIELD_INPUT, row, col, 3, "   ", kPair2);
+    d.regexp = "*";
+    d.fixed_size = true;
+    d.autoskip = false;
+    d.active = false;
+    return d;
+}
+
+constexpr FieldDesc mac_byte(int col) {
+    FieldDesc d = cell(FIELD_INPUT, 12, col, 2, "00", kPair3);
+    d.regexp = "[0-9a-fA-F][0-9a-fA-F]";
+    d.fixed_size = true;
+    d.autoskip = true;
+    d.active = true;
+    return d;
+}
+
+// A label, then four octets with dots between them, from table index `at`.
+constexpr void quad_row(std::array<FieldDesc, 43> &t, std::size_t at, int row, const char *name) {
+    t[at] = label(row, 0, 23, name);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const int col = 23 + 4 * static_cast<int>(i);
+        t[at + 1 + 2 * i] = octet(row, col);
+        if (i < 3) t[at + 2 + 2 * i] = label(row, col + 3, 1, ".");
+    }
+}
+
+constexpr std::array<FieldDesc, 43> make_fields() {
+    std::array<FieldDesc, 43> t{};
+    t[0] = label(0, 0, 23, "IP settings");
+    t[1] = cell(FIELD_SPINNER, 0, 23, 17, "Automatic\0Manual\0;", kPair3);
+    quad_row(t, 2, 2, "  IP address");
+    quad_row(t, 10, 4, "  Netmask");
+    quad_row(t, 18, 6, "  Gateway");
+    quad_row(t, 26, 8, "  DNS");
+    t[34] = label(10, 0, 23, "Configure network");
+    t[35] = cell(FIELD_VALUE, 10, 23, 17, "      Start", kPair3);
+    t[36] = label(12, 0, 23, "MAC address");
+    for (std::size_t i = 0; i < 6; ++i) t[37 + i] = mac_byte(23 + 3 * static_cast<int>(i));
+    return t;
+}
+
+constexpr std::array<FieldDesc, 43> kFields = make_fields();
+
+// Field indices.
+constexpr int kSpinner = 1;
+constexpr int kIpRow = 3;
+constexpr int kNetmaskRow = 11;
+constexpr int kGatewayRow = 19;
+constexpr int kDnsRow = 27;
+constexpr int kStart = 35;
+constexpr int kMacFirst = 37;
+constexpr int kMacCount = 6;
+constexpr std::array<int, 4> kQuadRows = {kIpRow, kNetmaskRow, kGatewayRow, kDnsRow};
+
+constexpr std::size_t kTextSize = 1026;
+constexpr std::size_t kHostMax = 1025;  // getnameinfo's host buffer
+
 struct Page {
-    PagePanel panel;
+    PagePanel panel;  // first, as the tab bar expects
+    WINDOW *form_win;
+    char mac_text[18];
+    char ip_text[kTextSize];
+    char netmask_text[kTextSize];
+    char gateway_text[kTextSize];
+    char dns_text[kTextSize];
+    std::array<FIELD *, kFields.size() + 1> fields;
+    FORM *form;
+    bool edited;
+    bool page_focus;
+    FIELD *first_input;
+    FIELD *last_input;
+    bool auto_mode;
 } page;
+
+// The interface list, freed on every way out.
+class IfAddrs {
+public:
+    IfAddrs() : ok_(getifaddrs(&list_) == 0) {}
+    ~IfAddrs() {
+        if (list_ != nullptr) freeifaddrs(list_);
+    }
+    IfAddrs(const IfAddrs &) = delete;
+    IfAddrs &operator=(const IfAddrs &) = delete;
+    bool ok() const { return ok_; }
+    const ifaddrs *first() const { return list_; }
+
+private:
+    ifaddrs *list_ = nullptr;
+    bool ok_;
+};
+
+// A command's output pipe, closed on every way out.
+class Pipe {
+public:
+    explicit Pipe(const char *command) : f_(popen(command, "r")) {}
+    ~Pipe() {
+        if (f_ != nullptr) pclose(f_);
+    }
+    Pipe(const Pipe &) = delete;
+    Pipe &operator=(const Pipe &) = delete;
+    std::FILE *get() const { return f_; }
+
+private:
+    std::FILE *f_;
+};
+
+int to_host(const sockaddr *sa, char *host) {
+    if (sa == nullptr) return EAI_FAMILY;
+    return getnameinfo(sa, sizeof(sockaddr_in), host, kHostMax, nullptr, 0, NI_NUMERICHOST);
+}
+
+// Dotted quad to four numbers; what does not parse stays 0.
+struct Quad {
+    int a = 0, b = 0, c = 0, d = 0;
+};
+
+Quad parse_quad(const char *text) {
+    Quad q;
+    if (std::sscanf(text, "%i.%i.%i.%i", &q.a, &q.b, &q.c, &q.d) != 4) {
+        // A partial parse is no address: show nothing of it.
+        q = Quad{};
+    }
+    return q;
+}
+
+void show_zeros(int first) { net_page_show_quad(first, 0, 0, 0, 0); }
+
+void show_address_rows() {
+    if (net_page_get_address(page.ip_text, page.netmask_text) != 0) {
+        show_zeros(kIpRow);
+        show_zeros(kNetmaskRow);
+        show_zeros(kGatewayRow);
+        return;
+    }
+    Quad ip = parse_quad(page.ip_text);
+    console_log("L[NET_PAGE]: IP     : %i.%i.%i.%i\n", ip.a, ip.b, ip.c, ip.d);
+    net_page_show_quad(kIpRow, ip.a, ip.b, ip.c, ip.d);
+    Quad nm = parse_quad(page.netmask_text);
+    console_log("L[NET_PAGE]: NETMASK: %i.%i.%i.%i\n", nm.a, nm.b, nm.c, nm.d);
+    net_page_show_quad(kNetmaskRow, nm.a, nm.b, nm.c, nm.d);
+    if (net_page_get_gateway(page.gateway_text) != 0) {
+        show_zeros(kGatewayRow);
+        return;
+    }
+    Quad gw = parse_quad(page.gateway_text);
+    console_log("L[NET_PAGE]: GATEWAY: %i.%i.%i.%i\n", gw.a, gw.b, gw.c, gw.d);
+    net_page_show_quad(kGatewayRow, gw.a, gw.b, gw.c, gw.d);
+}
+
+void show_name_server() {
+    res_init();
+    const res_state rs = &_res;
+    console_log("L[NET_PAGE]: nscount: %i\n", rs->nscount);
+    // An IPv6 first server has no IPv4 address to show: zeros, as for none.
+    if (rs->nscount < 1 || rs->nsaddr_list[0].sin_family != AF_INET) {
+        std::memset(page.dns_text, 0, sizeof page.dns_text);
+        show_zeros(kDnsRow);
+        return;
+    }
+    std::snprintf(page.dns_text, sizeof page.dns_text, "%s", inet_ntoa(rs->nsaddr_list[0].sin_addr));
+    console_log("L[NET_PAGE]: dns1: %s\n", page.dns_text);
+    Quad q = parse_quad(page.dns_text);
+    net_page_show_quad(kDnsRow, q.a, q.b, q.c, q.d);
+}
+
+void show_mac() {
+    std::memset(page.mac_text, 0, sizeof page.mac_text);
+    // Without a loaded EEPROM there is no MAC to point at: show zeros.
+    static const std::uint8_t kNoMac[kMacCount] = {};
+    const std::uint8_t *mac = board_info.mac_list[0] != nullptr ? board_info.mac_list[0] : kNoMac;
+    for (int i = 0; i < kMacCount; ++i) {
+        char *slot = page.mac_text + 3 * i;
+        std::snprintf(slot, 3, "%02x", static_cast<unsigned>(mac[i]));
+        set_field_buffer(page.fields[static_cast<std::size_t>(kMacFirst + i)], 0, slot);
+    }
+}
+
+FIELD *field(int i) { return page.fields[static_cast<std::size_t>(i)]; }
+
+// Resize and mouse reports are not key presses: no page reacts to them.
+bool is_event(int key) { return key == KEY_RESIZE || key == KEY_MOUSE; }
+
+void highlight(FIELD *current) {
+    highlight_inputs(kFields.data(), current, page.fields.data(), kFields.size());
+}
+
+void leave_field_step() {
+    if (!page.edited) return;
+    // The form copies what was typed into the current field's buffer only
+    // when the field is left or validated; without this the last MAC field,
+    // which Down never leaves, would be saved as it was before the edit.
+    form_driver(page.form, REQ_VALIDATION);
+    net_page_save_mac();
+    clear_highlight(kFields.data(), page.fields.data(), kFields.size());
+    page.edited = false;
+}
+
+void on_enter(FIELD *current) {
+    if (current == field(kStart)) {
+        if (page.auto_mode) {
+            console_log("L[NET_PAGE]: Set start dhcp flag\n");
+            ExitAction = 6;
+        } else {
+            net_page_build_args();
+            console_log("L[NET_PAGE]: Set start ifup flag\n");
+            ExitAction = 5;
+        }
+    } else if (current == field(kSpinner)) {
+        spinner_next(current);
+        page.auto_mode = !page.auto_mode;
+        net_page_set_manual(page.auto_mode);
+    }
+}
+
 }  // namespace
 
-void net_page_create() { page_panel_create(page.panel); }
+int net_page_get_address(char *address, char *netmask) {
+    IfAddrs list;
+    if (!list.ok()) {
+        console_log("E[NET_PAGE]: getifaddrs failed to obtain IP\n");
+        return -1;
+    }
+    if (list.first() == nullptr) return -4;
+    bool found = false;
+    for (const ifaddrs *ifa = list.first(); ifa != nullptr; ifa = ifa->ifa_next) {
+        if (ifa->ifa_addr == nullptr) continue;
+        if (std::strcmp(ifa->ifa_name, "eth0") != 0 || ifa->ifa_addr->sa_family != AF_INET) continue;
+        console_log("L[NET_PAGE]: ifa_flags: %08x\n", ifa->ifa_flags);
+        to_host(ifa->ifa_addr, address);
+        int s = to_host(ifa->ifa_netmask, netmask);
+        if (s != 0) {
+            console_log("E[NET_PAGE]: getnameinfo() failed: %s\n", gai_strerror(s));
+            std::memset(address, 0, kHostMax);
+            return -2;
+        }
+        if (!(ifa->ifa_flags & IFF_UP)) {
+            console_log("L[NET_PAGE]: Interface seems to be down\n");
+            std::memset(address, 0, kHostMax);
+            return -3;
+        }
+        found = true;
+        console_log("L[NET_PAGE]: \tInterface : <%s>\n", ifa->ifa_name);
+        console_log("L[NET_PAGE]: \t  Address : <%s>\n", address);
+        console_log("L[NET_PAGE]: \t  Netmask : <%s>\n", netmask);
+    }
+    return found ? 0 : -4;
+}
+
+int net_page_get_gateway(char *gateway) {
+    char command[1024] = {};
+    std::snprintf(command, sizeof command,
+                  "route -n | grep %s  | grep 'UG[ \t]' | awk '{print $2}'", "eth0");
+    Pipe pipe(command);
+    if (pipe.get() == nullptr) return -1;
+    char line[256] = {};
+    if (std::fgets(line, sizeof line, pipe.get()) == nullptr) return -1;
+    std::snprintf(gateway, kHostMax, "%s", line);
+    return 0;
+}
+
+void net_page_show_quad(int first, int a, int b, int c, int d) {
+    const int v[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) {
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%03i", v[i] & 0xff);
+        set_field_buffer(field(first + 2 * i), 0, buf);
+    }
+}
+
+void net_page_read_quad(int first, unsigned long *a, unsigned long *b, unsigned long *c,
+                        unsigned long *d) {
+    unsigned long *out[4] = {a, b, c, d};
+    for (int i = 0; i < 4; ++i) {
+        const char *buf = field_buffer(field(first + 2 * i), 0);
+        *out[i] = buf != nullptr ? std::strtoul(buf, nullptr, 10) : 0;
+    }
+}
+
+int net_page_build_args() {
+    for (std::size_t r = 0; r < kQuadRows.size(); ++r) {
+        unsigned long q[4];
+        net_page_read_quad(kQuadRows[r], &q[0], &q[1], &q[2], &q[3]);
+        std::snprintf(net_args[r], sizeof net_args[r], "%lu.%lu.%lu.%lu", q[0], q[1], q[2], q[3]);
+    }
+    return 1;
+}
+
+void net_page_set_manual(bool automatic) {
+    for (int first : kQuadRows) {
+        for (int i = 0; i < 4; ++i) {
+            FIELD *f = field(first + 2 * i);
+            const chtype colour = static_cast<chtype>(automatic ? kPair2 : kPair3);
+            set_field_back(f, colour);
+            set_field_fore(f, colour);
+            if (automatic)
+                field_opts_off(f, O_ACTIVE);
+            else
+                field_opts_on(f, O_ACTIVE);
+        }
+    }
+}
+
+void net_page_save_mac() {
+    std::uint8_t mac[kMacCount];
+    for (int i = 0; i < kMacCount; ++i) {
+        unsigned v = 0;
+        const char *buf = field_buffer(field(kMacFirst + i), 0);
+        if (buf != nullptr) std::sscanf(buf, "%02x", &v);
+        mac[i] = static_cast<std::uint8_t>(v & 0xff);
+    }
+    console_log("L[NET_PAGE]: Save MAC: [%02x:%02x:%02x:%02x:%02x:%02x]\n", mac[0], mac[1], mac[2],
+                mac[3], mac[4], mac[5]);
+    fru_set_mac(&board_info, mac, 0);
+}
+
+void net_page_create() {
+    page.edited = false;
+    page.page_focus = false;
+    page.first_input = nullptr;
+    page.last_input = nullptr;
+    page_panel_create(page.panel);
+
+    for (std::size_t i = 0; i < kFields.size(); ++i) {
+        page.fields[i] = mk_field(kFields[i]);
+        if (kFields[i].kind != FIELD_LABEL) {
+            if (page.first_input == nullptr) page.first_input = page.fields[i];
+            page.last_input = page.fields[i];
+        }
+    }
+    page.fields[kFields.size()] = nullptr;
+    page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+
+    for (int first : kQuadRows)
+        for (int i = 0; i < 4; ++i) set_field_type(field(first + 2 * i), TYPE_INTEGER, 3, 0L, 255L);
+
+    show_address_rows();
+    show_name_server();
+    show_mac();
+
+    field_opts_off(field(kMacFirst + kMacCount - 1), O_AUTOSKIP);
+    page.auto_mode = true;
+}
+
+std::span<const FieldDesc> net_page_table() { return kFields; }
 
 PagePanel *net_page_panel() { return &page.panel; }
 
-int net_page_handle_key(int) { return 0; }
+int net_page_handle_key(int key) {
+    if (page.panel.hidden || is_event(key)) return 0;
+    // A terminal too small for the form: the page stays blank and the tab
+    // bar keeps the keyboard.
+    if (page.form_win == nullptr) return 0;
+    FIELD *current = current_field(page.form);
 
-void net_page_destroy() { page_panel_destroy(page.panel); }
+    if (!page.page_focus) {
+        curs_set(0);
+        if (key == KEY_DOWN) {
+            page.edited = false;
+            page.page_focus = true;
+            tab_focus = false;
+        }
+        return 0;
+    }
+
+    curs_set(1);
+    switch (key) {
+    case KEY_DOWN:
+        leave_field_step();
+        if (current != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
+        break;
+    case KEY_UP:
+        leave_field_step();
+        if (current == page.first_input) {
+            page.page_focus = false;
+            tab_focus = true;
+        } else {
+            form_driver(page.form, REQ_PREV_FIELD);
+        }
+        break;
+    case KEY_LEFT:
+    case KEY_RIGHT:
+        if (field_opts(current) & O_EDIT) {
+            page.edited = true;
+            highlight(current);
+            form_driver(page.form, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
+        }
+        break;
+    case KEY_BACKSPACE:
+    case 127:
+        page.edited = true;
+        highlight(current);
+        form_driver(page.form, REQ_DEL_PREV);
+        break;
+    case KEY_DC:
+        page.edited = true;
+        highlight(current);
+        form_driver(page.form, REQ_DEL_CHAR);
+        break;
+    case '\n': on_enter(current); break;
+    case 27:
+    case ERR: break;
+    default:
+        page.edited = true;
+        highlight(current);
+        form_driver(page.form, key);
+        break;
+    }
+    wnoutrefresh(page.panel.win);
+    return 0;
+}
+
+void net_page_destroy() {
+    page_form_destroy(page.form, page.fields.data(), page.form_win);
+    page.form = nullptr;
+    page.form_win = nullptr;
+    page.fields = {};
+    page_panel_destroy(page.panel);
+    page.page_focus = false;
+    page.edited = false;
+}

@@ -1,8 +1,39 @@
+// The Network page: eth0's settings as they stood at start, the board's
+// first MAC address, and DHCP or manual configuration through the exit
+// actions.
 #pragma once
 
+#include <span>
+
+#include "console/field_utils.h"
 #include "console/page_panel.h"
 
 void net_page_create();
 PagePanel *net_page_panel();
 int net_page_handle_key(int key);
 void net_page_destroy();
+
+// The page's 43-row field table.
+std::span<const FieldDesc> net_page_table();
+
+// The page's own steps, offered for its tests. Field indices name the first
+// octet of an address row: 3 IP, 11 netmask, 19 gateway, 27 DNS.
+
+// eth0's IPv4 address and netmask as text (buffers of at least 1025 bytes).
+// 0 found, -1 no interface list, -2 netmask unconvertible, -3 eth0 down,
+// -4 no IPv4 entry for eth0.
+int net_page_get_address(char *address, char *netmask);
+// The first line the route pipeline prints for eth0's gateway, line end
+// included (a buffer of at least 1025 bytes). 0, or -1 when it printed none.
+int net_page_get_gateway(char *gateway);
+// Each value's low byte, zero-padded to three digits, into one address row.
+void net_page_show_quad(int first, int a, int b, int c, int d);
+// The four octets of one address row, read as decimal (a blank reads 0).
+void net_page_read_quad(int first, unsigned long *a, unsigned long *b, unsigned long *c,
+                        unsigned long *d);
+// net_args from the four address rows; always 1.
+int net_page_build_args();
+// Octets inactive in pair 2 (automatic) or active in pair 3 (manual).
+void net_page_set_manual(bool automatic);
+// The six MAC fields into BoardInfo as MAC 0.
+void net_page_save_mac();
