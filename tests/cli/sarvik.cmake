@@ -21,3 +21,10 @@ if(BOARD_SIM)
   add_dependencies(sarvik_board_tests sarvik)
   gtest_discover_tests(sarvik_board_tests DISCOVERY_TIMEOUT 30)
 endif()
+
+# The manual page the usage text points to renders without groff warnings.
+find_program(SARVIK_MAN man)
+if(SARVIK_MAN AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME sarvik_manual_page
+    COMMAND sh -c "out=$(MANWIDTH=80 '${SARVIK_MAN}' --warnings -l '${PROJECT_SOURCE_DIR}/man/sarvik.1' 2>&1 >/dev/null); [ -z \"$out\" ] || { echo \"$out\"; exit 1; }")
+endif()
