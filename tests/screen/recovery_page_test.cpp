@@ -1,0 +1,290 @@
+// The Maintenance page as the operator sees it: the buttons its marker files
+// label, the jobs Enter starts (as the stand-ins record them), the typed
+// address across restarts, and the refresh while the page is on show.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "tests/screen/harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using screen::ConsoleTest;
+using screen::Key;
+
+// Screen rows of the fields: page window at row 2, form at its row 2.
+constexpr int kExtRow = 4;
+constexpr int kIntRow = 6;
+constexpr int kRomRow = 8;
+constexpr int kUrlRow = 10;
+constexpr int kDownloadRow = 12;
+constexpr int kButtonCol = 25;
+
+constexpr const char *kNotFound = "        Not found";
+
+class RecoveryScreen : public ConsoleTest {
+protected:
+    void SetUp() override {
+        ConsoleTest::SetUp();
+        opts.sample_markers = false;
+    }
+    // Start with the Maintenance tab on show.
+    testing::AssertionResult start_on_page(const std::string &address_line = "") {
+        write_state("3\n" + address_line);
+        return start(24, 80);
+    }
+    void write_ext(const std::string &tar_path, const std::string &line = "  Start from USB stick") {
+        board().write("/media/usb0/recovery.tar", "archive");
+        board().write("/var/run/tolvane/ext/recovery-tar-path", tar_path);
+        board().write("/var/run/tolvane/ext/recovery.rc", "#!/bin/ash\n");
+        board().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sda1");
+        board().write("/var/run/tolvane/ext/line", line);
+    }
+    void write_int() {
+        board().write("/mnt/backup/recovery.tar", "archive");
+        board().write("/var/run/tolvane/int/recovery-tar-path", "/mnt/backup/recovery.tar");
+        board().write("/var/run/tolvane/int/recovery.rc", "#!/bin/ash\n");
+        board().write("/var/run/tolvane/int/recovery-mdev", "/dev/mmcblk0p3");
+        board().write("/var/run/tolvane/int/line", "backup");
+    }
+    void write_roms() {
+        board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
+        board().write_sparse("/media/usb0/rom.bin", 16777216);
+        board().write("/var/run/tolvane/web-update-rom-path", "/tmp/web-rom.bin\n");
+        board().write_sparse("/tmp/web-rom.bin", 16777216);
+    }
+    // Cells, not bytes: the border in front is multi-byte UTF-8.
+    std::string cells(int row, int col, int n) {
+        std::string s;
+        for (int c = col; c < col + n; ++c) s += term().cell(row, c).text;
+        return s;
+    }
+    std::string button(int row, int n = 24) { return cells(row, kButtonCol, n); }
+    testing::AssertionResult wait_button(int row, const std::string &text) {
+        return term().wait_for([&] { return button(row, static_cast<int>(text.size())) == text; },
+                               screen::kDefaultTimeout, "button text \"" + text + "\"");
+    }
+    // From the tab bar down through the buttons (fields 1, 3, 5, 7, 9).
+    void down(int n) {
+        for (int i = 0; i < n; ++i) term().key(Key::Down);
+    }
+    // Move the board clock on, so the next tick refreshes at once.
+    void jump_clock(long seconds) { board().set_clock_offset(seconds); }
+    bool has_effect(const std::string &line) { return effects().find(line + "\n") != std::string::npos; }
+};
+
+TEST_F(RecoveryScreen, ExternalRecoveryShowsItsLineAndStartsWithBothBuffers) {
+    write_ext("/media/usb0/recovery.tar");
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
+    std::string l = log();
+    std::size_t a = l.find("Recovery is found\n");
+    std::size_t b = l.find("Recovery tar is reported at: /media/usb0/recovery.tar, checking\n");
+    std::size_t c = l.find("External recovery seems to be present\n");
+    ASSERT_NE(a, std::string::npos);
+    ASSERT_NE(b, std::string::npos);
+    ASSERT_NE(c, std::string::npos);
+    EXPECT_LT(a, b);
+    EXPECT_LT(b, c);
+
+    // Labels blue on white, buttons white on blue.
+    EXPECT_EQ(cells(kExtRow, 2, 9), "Update OS");
+    EXPECT_EQ(term().cell(kExtRow, 2).fg, 4);
+    EXPECT_EQ(term().cell(kExtRow, 2).bg, 7);
+    EXPECT_EQ(term().cell(kExtRow, kButtonCol + 2).fg, 7);
+    EXPECT_EQ(term().cell(kExtRow, kButtonCol + 2).bg, 4);
+    EXPECT_EQ(term().cell(kDownloadRow, kButtonCol + 10).text, "S");
+    EXPECT_EQ(term().cell(kDownloadRow, kButtonCol + 10).bg, 4);
+
+    down(1);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_EQ(log_count("L[RECOVERY_PAGE]: Set start external recovery flag"), 1);
+    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/var/run/tolvane/ext/recovery.rc\" "
+                           "\"/media/usb0/recovery.tar\" \"/dev/sda1\""))
+        << effects();
+    EXPECT_EQ(board().read("/var/run/tolvane/recovery.stat"), "0\n");
+    EXPECT_EQ(effects().find("poweroff"), std::string::npos);
+}
+
+TEST_F(RecoveryScreen, LineEndAfterTheArchivePathMeansNotFound) {
+    write_ext("/media/usb0/recovery.tar\n", "should not show");
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_log("Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"));
+    ASSERT_TRUE(term().wait_quiet());
+    EXPECT_EQ(button(kExtRow), std::string(kNotFound) + "       ");
+    EXPECT_FALSE(term().contains("should not show"));
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(RecoveryScreen, InternalSourceWithoutItsLineFileCannotStart) {
+    write_int();
+    board().remove("/var/run/tolvane/int/line");
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_log("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"));
+    down(2);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n"));
+    EXPECT_TRUE(term().running());
+    EXPECT_EQ(button(kIntRow, 17), kNotFound);
+    ASSERT_TRUE(leave());
+    EXPECT_FALSE(board().exists("/var/run/tolvane/recovery.stat"));
+}
+
+TEST_F(RecoveryScreen, InternalSourceIsCheckedWhenThePageIsBuilt) {
+    write_int();
+    ASSERT_TRUE(start_on_page());
+    // The page is built before the tab bar shows any panel.
+    std::string l = log();
+    std::size_t found = l.find("Internal recovery seems to be present\n");
+    ASSERT_NE(found, std::string::npos);
+    EXPECT_LT(found, l.find("L[TOP_MENU]: Show panel 3\n"));
+    ASSERT_TRUE(wait_button(kIntRow, "          Start"));
+    down(2);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/var/run/tolvane/int/recovery.rc\" "
+                           "\"/mnt/backup/recovery.tar\" \"/dev/mmcblk0p3\""))
+        << effects();
+    EXPECT_EQ(board().read("/var/run/tolvane/recovery.stat"), "0\n");
+}
+
+TEST_F(RecoveryScreen, RomOneByteShortIsNotFound) {
+    board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
+    board().write_sparse("/media/usb0/rom.bin", 16777215);
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: ROM size is wrong: 16777215 instead of 16777216\n"));
+    ASSERT_TRUE(term().wait_quiet());
+    EXPECT_EQ(button(kRomRow, 17), kNotFound);
+    ASSERT_TRUE(leave());
+}
+
+// Pays one real refresh interval: the switch must come within 3 seconds.
+TEST_F(RecoveryScreen, UsbImageWinsAndWebTakesOverWithinThreeSecondsOfUsbGoing) {
+    write_roms();
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
+    board().remove("/var/run/tolvane/update-rom-path");
+    auto gone = std::chrono::steady_clock::now();
+    ASSERT_TRUE(term().wait_for(
+        [&] { return button(kRomRow, 19) == "     Start from WEB"; }, 4500ms,
+        "the WEB image"));
+    EXPECT_LT(std::chrono::steady_clock::now() - gone, 3600ms);
+    down(3);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/usr/bin/btflash.sh\" \"/tmp/web-rom.bin\""))
+        << effects();
+}
+
+TEST_F(RecoveryScreen, UpdateRomAfterBothImagesVanishedStaysOnThePage) {
+    write_roms();
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
+    board().remove("/var/run/tolvane/update-rom-path");
+    board().remove("/var/run/tolvane/web-update-rom-path");
+    jump_clock(10);
+    ASSERT_TRUE(wait_button(kRomRow, kNotFound));
+    down(3);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_log("L[RECOVERY_PAGE]: ROM is not considered valid\n"));
+    ASSERT_TRUE(term().wait_quiet());
+    EXPECT_TRUE(term().running());
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(effects().find("btflash"), std::string::npos);
+}
+
+TEST_F(RecoveryScreen, DownloadWithAnEmptyAddressSendsBlanks) {
+    ASSERT_TRUE(start_on_page());
+    down(5);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_EQ(log_count("L[RECOVERY_PAGE]: Set start rom download flag"), 1);
+    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/usr/bin/getrom.sh\" \"" + std::string(24, ' ') + "\""))
+        << effects();
+}
+
+TEST_F(RecoveryScreen, TypedAddressSurvivesF6AndANewStart) {
+    ASSERT_TRUE(start_on_page());
+    down(4);
+    term().text("http://10.1.2.3/images/rom-2024.bin");  // longer than the field: it scrolls
+    ASSERT_TRUE(term().wait_text("rom-2024.bin"));
+    EXPECT_EQ(term().cell(kUrlRow, kButtonCol).bg, 0) << "the field being edited is white on black";
+    EXPECT_TRUE(term().cursor_visible());
+    // F6 straight from the field: what was typed must still be saved.
+    ASSERT_TRUE(leave());
+    std::string url = "http://10.1.2.3/images/rom-2024.bin";
+    EXPECT_EQ(state_file().substr(0, 2 + url.size()), "3\n" + url);
+
+    ASSERT_TRUE(start(24, 80));
+    ASSERT_TRUE(term().wait_text("http://10.1.2.3/images/r"));
+    down(5);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_NE(effects().find("\"/usr/bin/getrom.sh\" \"" + url), std::string::npos) << effects();
+}
+
+TEST_F(RecoveryScreen, OverlongStoredAddressIsNotRestoredAndMainIsShown) {
+    ASSERT_TRUE(start_on_page(std::string(1024, 'u') + "\n"));
+    EXPECT_FALSE(term().contains("Update OS"));
+    EXPECT_FALSE(term().contains("uuuu"));
+    // Three Rights reach the Maintenance tab: the Main tab is selected.
+    for (int i = 0; i < 3; ++i) term().key(Key::Right);
+    ASSERT_TRUE(term().wait_text("Update OS"));
+    EXPECT_FALSE(term().contains("uuuu"));
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(RecoveryScreen, KeysWhileTheTabBarHasTheKeyboardStillRefresh) {
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_log("Failed to stat /var/run/tolvane/ext/recovery-tar-path"));
+    write_ext("/media/usb0/recovery.tar", "keys refreshed");
+    jump_clock(10);
+    // Keys faster than the half-second tick, so only keys reach the page.
+    bool shown = false;
+    auto deadline = std::chrono::steady_clock::now() + 4s;
+    while (!shown && std::chrono::steady_clock::now() < deadline) {
+        term().text("x");
+        term().pump(100ms);
+        shown = term().contains("keys refreshed");
+    }
+    EXPECT_TRUE(shown) << term().dump();
+    EXPECT_GE(log_count("L[MAIN]: CH: 0x00000078"), 1);
+    // The tab bar still has the keyboard: Left goes to the Network page.
+    term().key(Key::Left);
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 2\n"));
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(RecoveryScreen, UnwritableRecoveryStatPowersOffInstead) {
+    write_ext("/media/usb0/recovery.tar");
+    board().mkdir("/var/run/tolvane/recovery.stat");  // root writes anywhere; a folder stops it
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
+    down(1);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_EQ(log_count("L[MAIN]: Failed to open /var/run/tolvane/recovery.stat for writing"), 1);
+    EXPECT_TRUE(has_effect("exec /sbin/poweroff \"poweroff\"")) << effects();
+    EXPECT_EQ(effects().find("recovery.rc"), std::string::npos);
+}
+
+TEST_F(RecoveryScreen, SmallAndResizedTerminalsKeepThePageAlive) {
+    write_roms();
+    write_state("3\n");
+    ASSERT_TRUE(start(8, 30));
+    down(4);
+    term().text("abc");
+    term().resize(24, 80);
+    term().resize(6, 20);
+    term().key(Key::Right);
+    term().key(Key::Up);
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().running());
+    ASSERT_TRUE(leave());
+}
+
+}  // namespace
