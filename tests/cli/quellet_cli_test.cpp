@@ -1,0 +1,381 @@
+// quellet as a script sees it: standard output, exit status and the
+// EEPROM's bytes afterwards, on a simulated board of its own.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "fru/board_info.h"
+#include "fru/fru_format.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+constexpr const char *kEeprom = "/sys/bus/i2c/devices/1-0053/eeprom";
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string &p) {
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+class Quellet : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/quellet-cli-XXXXXX";
+        root_ = mkdtemp(tmpl);
+        build({});
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+    void build(const sim::FruImageSpec &spec) {
+        sim::TreeOptions o;
+        o.fru = spec;
+        o.sample_markers = false;
+        sim::build_board_tree(root_, o);
+    }
+    Outcome run(std::vector<std::string> args, bool with_root = true) {
+        std::string out = root_ + "/out.txt", err = root_ + "/err.txt";
+        pid_t pid = fork();
+        if (pid == 0) {
+            if (with_root) setenv("BOARD_ROOT", root_.c_str(), 1);
+            else unsetenv("BOARD_ROOT");
+            freopen(out.c_str(), "w", stdout);
+            freopen(err.c_str(), "w", stderr);
+            std::vector<char *> argv{const_cast<char *>(QUELLET_PATH)};
+            for (auto &a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(QUELLET_PATH, argv.data());
+            _exit(127);
+        }
+        int st = 0;
+        waitpid(pid, &st, 0);
+        return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, slurp(out), slurp(err)};
+    }
+    Bytes eeprom() const {
+        std::string s = slurp(root_ + kEeprom);
+        return Bytes(s.begin(), s.end());
+    }
+    void put(const Bytes &b) { sim::BoardTree(root_).write_bytes(kEeprom, b); }
+    std::string root_;
+};
+
+constexpr const char *kBanner = "L[QUELLET]: Started\nL[QUELLET]: quellet 1.0\n";
+
+TEST_F(Quellet, RefusesToRunWithoutABoardRoot) {
+    Outcome r = run({"-r"}, false);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("BOARD_ROOT"), std::string::npos);
+}
+
+TEST_F(Quellet, HelpComesFirstAndAlone) {
+    const char *help = "  -q : quite; dont print anything unrelated to what you asked\n"
+                       "  -h : help; you are reading it already though\n"
+                       "  -g : get multirecord by hex id\n"
+                       "  -s : set multirecord by hex id, requires -d option to be filled with "
+                       "some data\n"
+                       "  -d : multirecord data to set; for use with -s option\n"
+                       "  -r : display FRU information\n";
+    for (auto args : {std::vector<std::string>{"-h"}, {"-q", "-h", "-g", "zz"}, {"-s", "99", "-h"}}) {
+        Outcome r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, help);
+    }
+    // Nothing is loaded: an erased EEPROM does not matter.
+    put(Bytes(4096, 0xFF));
+    EXPECT_EQ(run({"-h"}).status, 0);
+}
+
+TEST_F(Quellet, OptionErrorsGoToStandardErrorWithStatus1) {
+    Outcome r = run({"-q", "-g"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Option -g requires an argument.\n");
+    EXPECT_EQ(r.out, "");
+    r = run({"-x"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Unknown option `-x'.\n");
+    r = run({"-\x01"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Unknown option character `\\x1'.\n");
+}
+
+TEST_F(Quellet, DisplayPrintsTheElevenTexts) {
+    Outcome r = run({"-r", "stray", "-g", "c0"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "b_mfg_name, Norvane Systems\n"
+                         "b_product_name, NV-7400 Service Board\n"
+                         "b_serial_number, NV74-000123\n"
+                         "b_part_number, PN-7400-01\n"
+                         "b_fru_id, fru-7400-a\n"
+                         "p_product_mfg, Norvane Systems\n"
+                         "p_product_name, NV-7400\n"
+                         "p_part_model_number, NV7400-STD\n"
+                         "p_product_version, rev B\n"
+                         "p_serial_number, P-000123\n"
+                         "p_fru_id, fru-p-7400\n");
+    // With -s as well it only displays.
+    Bytes before = eeprom();
+    r = run({"-q", "-r", "-s", "c4", "-d", "3"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("b_mfg_name, ", 0), 0u);
+    EXPECT_EQ(eeprom(), before);
+}
+
+TEST_F(Quellet, GetPrintsValuesAndZeroesForAbsentRecords) {
+    EXPECT_EQ(run({"-q", "-g", "c0"}).out, "02:00:5e:10:20:30\n");
+    EXPECT_EQ(run({"-q", "-g", "0xC1"}).out, "sata0:0\n");
+    EXPECT_EQ(run({"-q", "-g", "C3"}).out, "1\n");
+    EXPECT_EQ(run({"-q", "-g", "c4"}).out, "0\n");
+    EXPECT_EQ(run({"-q", "-g", "c6"}).out, "00:00:00:00:00:00\n");
+    EXPECT_EQ(run({"-q", "-g", "c2"}).out, "\n");
+    Outcome r = run({"-g", "c0"});
+    EXPECT_EQ(r.out, std::string(kBanner) + "02:00:5e:10:20:30\n");  // the tool prints no FRU dumps
+}
+
+TEST_F(Quellet, UnknownIdsAndMissingDataStatuses) {
+    Outcome r = run({"-g", "c5"});
+    EXPECT_EQ(r.status, 254);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[QUELLET]: Unknown multirecord id 197\n");
+    r = run({"-s", "c5", "-d", "1"});
+    EXPECT_EQ(r.status, 253);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[QUELLET]: Unknown multirecord id 197\n");
+    r = run({"-s", "c0"});
+    EXPECT_EQ(r.status, 252);
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "E[QUELLET]: -d is not set, please bother yourself with reading some help\n");
+    EXPECT_EQ(run({"-q", "-s", "99"}).status, 252);
+    EXPECT_EQ(run({"-q", "-s", "99"}).out, "");
+}
+
+TEST_F(Quellet, BadValuesEndBeforeAnythingIsWritten) {
+    Bytes before = eeprom();
+    Outcome r = run({"-s", "c0", "-d", "01-02-03-04-05-06"});
+    EXPECT_EQ(r.status, 251);
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "E[QUELLET]: MAC format is not recognized; Example: 01:02:03:04:05:06\n");
+    r = run({"-s", "c4", "-d", "abc"});
+    EXPECT_EQ(r.status, 250);
+    EXPECT_NE(r.out.find("E[QUELLET]: Power policy format not recognized\n"), std::string::npos);
+    r = run({"-s", "c3", "-d", ""});
+    EXPECT_EQ(r.status, 250);
+    EXPECT_NE(r.out.find("E[QUELLET]: Test state format not recognized\n"), std::string::npos);
+    EXPECT_EQ(eeprom(), before);
+}
+
+TEST_F(Quellet, LoadFailureEndsWith255) {
+    put(Bytes(4096, 0xFF));
+    Outcome r = run({"-g", "c0"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, std::string(kBanner) + "W[FRU]: FRU: Empty EEPROM detected\n"
+                                            "E[QUELLET]: Failed to load data from EEPROM\n");
+    std::filesystem::remove(root_ + kEeprom);
+    r = run({"-q", "-r"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Quellet, SetsThatCannotBeStoredEndWith249) {
+    Bytes before = eeprom();
+    // No 0xC6 record: nothing to carry the MAC, nothing written.
+    Outcome r = run({"-s", "c6", "-d", "1:2:3:4:5:6"});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[QUELLET]: No multirecord to update\n");
+    EXPECT_EQ(eeprom(), before);
+
+    // A full table: the setter says so.
+    sim::FruImageSpec spec;
+    spec.records.clear();
+    for (int i = 0; i < 8; ++i) spec.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
+    build(spec);
+    before = eeprom();
+    r = run({"-s", "c4", "-d", "1"});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_NE(r.out.find("W[FRU]: FRU: multirecord table is full\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("Updating multirecord"), std::string::npos);
+    EXPECT_EQ(eeprom(), before);
+
+    // An EEPROM too small to take the image: the save fails, quietly too.
+    build({});
+    Bytes small = eeprom();
+    small.resize(2048);
+    put(small);
+    r = run({"-s", "c4", "-d", "1"});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_NE(r.out.find("E[QUELLET]: Failed to save data to EEPROM\n"), std::string::npos);
+    EXPECT_EQ(eeprom(), small);
+    r = run({"-q", "-s", "c4", "-d", "1"});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_EQ(r.out, "");
+}
+
+// The sets below pay the ten-second wait.
+TEST_F(Quellet, QuietMacSetPrintsNothingAndStoresTheAddress) {
+    Outcome r = run({"-q", "-s", "c0", "-d", "1:2:3:4:5:6:junk"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    Bytes img = eeprom();
+    ASSERT_EQ(img.size(), 4096u);
+    std::size_t m = img[5] * 8u;
+    EXPECT_EQ(img[m], 0xC0);
+    EXPECT_EQ(Bytes(img.begin() + static_cast<long>(m) + 5, img.begin() + static_cast<long>(m) + 11),
+              (Bytes{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(run({"-q", "-g", "c0"}).out, "01:02:03:04:05:06\n");
+}
+
+TEST_F(Quellet, PolicySetLogsAndKeepsTheLow8Bits) {
+    Outcome r = run({"-s", "c4", "-d", "0x102"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "L[FRU]: Checking if power policy mrec already exists\n"
+                         "L[FRU]: Power policy value: 2\n"
+                         "L[FRU]: Found power policy mrec, updating\n"
+                         "L[FRU]: Updating data: 02\n"
+                         "L[QUELLET]: Updating multirecord\n"
+                         "L[FRU]: Packing multirecord area\n"
+                         "L[FRU]: Packing [c0]\nL[FRU]: Packing [c1]\n"
+                         "L[FRU]: Packing [c3]\nL[FRU]: Packing [c4]\n"
+                         "L[FRU]: Writing eeprom L[QUELLET]: Saving data to EEPROM\n"
+                         "..........");
+    EXPECT_EQ(run({"-q", "-g", "c4"}).out, "2\n");
+}
+
+// What two independent FRU parsers see, as "parser key value" lines.
+std::map<std::string, std::string> foreign_view(const std::string &image) {
+    std::string out = image + ".view";
+    std::string cmd = "/usr/bin/python3 " QUELLET_INTEROP " '" + image + "' > '" + out + "' 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(out);
+    std::map<std::string, std::string> v;
+    std::istringstream in(slurp(out));
+    std::string line;
+    int mrec = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("pyipmi mrec ", 0) == 0) {
+            v["mrec" + std::to_string(mrec++)] = line.substr(12);
+        } else if (line.rfind("ipmifru error", 0) == 0) {
+            v["error"] += line + "\n";
+        } else if (line.rfind("ipmifru recerror", 0) == 0) {
+            v["recerror"] += line + "\n";
+        } else {
+            auto sp = line.rfind(' ');
+            v[line.substr(0, sp)] = line.substr(sp + 1);
+        }
+    }
+    return v;
+}
+
+std::string hex(const char *s, std::size_t n) {
+    static const char *d = "0123456789abcdef";
+    std::string h;
+    for (std::size_t i = 0; i < n; ++i) {
+        auto b = static_cast<unsigned char>(s[i]);
+        h += d[b >> 4];
+        h += d[b & 15];
+    }
+    return h;
+}
+
+// Our parse of the image against theirs: area texts and every record.
+void expect_agreement(const Bytes &img, bool short_records = false) {
+    BoardInfo info{};
+    ASSERT_EQ(fru_parse(&info, img.data(), img.size()), 0);
+    char tmpl[] = "/tmp/quellet-interop-XXXXXX";
+    int fd = mkstemp(tmpl);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, img.data(), img.size()), static_cast<ssize_t>(img.size()));
+    close(fd);
+    auto v = foreign_view(tmpl);
+    std::filesystem::remove(tmpl);
+    std::filesystem::remove(std::string(tmpl) + ".view");
+    auto h = [](const FruString &f) { return hex(f.text, static_cast<std::size_t>(f.length)); };
+    EXPECT_EQ(v["pyipmi board.manufacturer"], h(info.b_mfg_name));
+    EXPECT_EQ(v["pyipmi board.product_name"], h(info.b_product_name));
+    EXPECT_EQ(v["pyipmi board.serial_number"], h(info.b_serial_number));
+    EXPECT_EQ(v["pyipmi board.part_number"], h(info.b_part_number));
+    EXPECT_EQ(v["pyipmi board.fru_file_id"], h(info.b_fru_id));
+    EXPECT_EQ(v["pyipmi product.manufacturer"], h(info.p_product_mfg));
+    EXPECT_EQ(v["pyipmi product.name"], h(info.p_product_name));
+    EXPECT_EQ(v["pyipmi product.part_number"], h(info.p_part_model_number));
+    EXPECT_EQ(v["pyipmi product.version"], h(info.p_product_version));
+    EXPECT_EQ(v["pyipmi product.serial_number"], h(info.p_serial_number));
+    EXPECT_EQ(v["pyipmi product.asset_tag"], h(info.p_fru_id));
+    for (std::uint32_t i = 0; i < info.mrec_count; ++i) {
+        const MultiRecord &e = info.mrecs[i];
+        char head[16];
+        std::snprintf(head, sizeof head, "%02x %d ", e.type, e.end_of_list);
+        EXPECT_EQ(v["mrec" + std::to_string(i)],
+                  head + hex(reinterpret_cast<const char *>(e.data), static_cast<std::size_t>(e.length)));
+    }
+    EXPECT_EQ(v.count("mrec" + std::to_string(info.mrec_count)), 0u);
+    EXPECT_EQ(v["error"], "");
+    // ipmi-fru gives up on records under three bytes, a limit of its own.
+    if (!short_records) {
+        EXPECT_EQ(v["recerror"], "");
+    }
+    EXPECT_EQ(v["ipmifru FRU Board Manufacturer:"], h(info.b_mfg_name));
+    EXPECT_EQ(v["ipmifru FRU Board Product Name:"], h(info.b_product_name));
+    EXPECT_EQ(v["ipmifru FRU Board Serial Number:"], h(info.b_serial_number));
+    EXPECT_EQ(v["ipmifru FRU Board Part Number:"], h(info.b_part_number));
+    EXPECT_EQ(v["ipmifru FRU FRU File ID:"], h(info.b_fru_id));
+    EXPECT_EQ(v["ipmifru FRU Product Manufacturer Name:"], h(info.p_product_mfg));
+    EXPECT_EQ(v["ipmifru FRU Product Name:"], h(info.p_product_name));
+    EXPECT_EQ(v["ipmifru FRU Product Part/Model Number:"], h(info.p_part_model_number));
+    EXPECT_EQ(v["ipmifru FRU Product Version:"], h(info.p_product_version));
+    EXPECT_EQ(v["ipmifru FRU Product Serial Number:"], h(info.p_serial_number));
+    EXPECT_EQ(v["ipmifru FRU Product Asset Tag:"], h(info.p_fru_id));
+}
+
+// Records of three bytes or more: ipmi-fru stops at shorter OEM records.
+sim::FruImageSpec long_records() {
+    sim::FruImageSpec s;
+    s.records = {{0xC0, {0x02, 0x00, 0x5e, 0x10, 0x20, 0x30}},
+                 {0xC1, {'s', 'a', 't', 'a', '0', ':', '1'}},
+                 {0xC2, {'r', 'o', 'o', 't', ':', 'x', ':', '0'}},
+                 {0xC6, {0x02, 0x00, 0x5e, 0x10, 0x20, 0x31}},
+                 {0xC7, {0x02, 0x00, 0x5e, 0x10, 0x20, 0x32}}};
+    return s;
+}
+
+TEST_F(Quellet, ForeignParsersAgreeOnTheTestImages) {
+    expect_agreement(sim::make_fru_image(long_records()));
+    expect_agreement(sim::make_fru_image(), true);  // one-byte records too
+    sim::FruImageSpec other;
+    other.b_product_name = "X";
+    other.p_product_version = "";
+    other.p_fru_file_id = "file-7";
+    other.mfg_minutes = 0;
+    other.records = {{0xC3, {2}}, {0xC4, {1}}, {0xC5, {1}}, {0xD5, {}}};
+    expect_agreement(sim::make_fru_image(other), true);
+}
+
+TEST_F(Quellet, ForeignParsersAgreeAfterASet) {
+    build(long_records());
+    Outcome r = run({"-q", "-s", "c1", "-d", "sata0:0"});
+    EXPECT_EQ(r.status, 0);
+    Bytes img = eeprom();
+    expect_agreement(img);
+    EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:0\n");
+    r = run({"-q", "-s", "c1", "-d", ""});
+    EXPECT_EQ(r.status, 0);
+    img = eeprom();
+    std::size_t m = img[5] * 8u;
+    EXPECT_EQ(img[m + 11], 0xC1);
+    EXPECT_EQ(img[m + 11 + 2], 0);  // empty boot device, a record of length 0
+    expect_agreement(img, true);
+}
+
+}  // namespace
