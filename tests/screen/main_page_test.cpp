@@ -1,0 +1,319 @@
+// The status page and the clock cells as the operator sees them: the console
+// in a pseudo-terminal on a board tree of its own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <string>
+
+#include "tests/screen/harness.h"
+
+namespace {
+
+using screen::ConsoleTest;
+using screen::Key;
+using namespace std::chrono_literals;
+
+constexpr const char *kDriver = "/sys/bus/i2c/drivers/vellan-bmc";
+constexpr const char *kTemp = "/sys/bus/platform/drivers/pvt-hwmon/1f200000.pvt/temp1_input";
+
+// Terminal palette indices of the console's colours.
+constexpr int kRed = 1, kGreen = 2, kBlue = 4, kWhite = 7;
+
+// The form sits at row 2, column 2 of the page window, which starts at
+// screen row 2.
+constexpr int row_of(int form_row) { return form_row + 4; }
+constexpr int col_of(int form_col) { return form_col + 2; }
+constexpr int kHour = col_of(23), kMinute = col_of(26), kSecond = col_of(29);
+constexpr int kTimeRow = row_of(6), kDateRow = row_of(8);
+constexpr int kYear = col_of(23), kMonth = col_of(28), kDay = col_of(31);
+
+long long utc(int y, int mo, int d, int h, int mi, int s) {
+    struct tm tm {};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return static_cast<long long>(timegm(&tm));
+}
+
+class MainScreen : public ConsoleTest {
+protected:
+    // A cell's text by its form position, trailing blanks cut.
+    std::string cell_text(int form_row, int form_col, int width) {
+        std::string s;
+        for (int c = 0; c < width; ++c) s += term().cell(row_of(form_row), col_of(form_col) + c).text;
+        return s.substr(0, s.find_last_not_of(' ') + 1);
+    }
+    testing::AssertionResult shows(int form_row, int form_col, int width, const std::string &s) {
+        return term().wait_for([&] { return cell_text(form_row, form_col, width) == s; },
+                               screen::kDefaultTimeout, s);
+    }
+    void expect_colours(int row, int col, int fg, int bg) {
+        screen::Cell c = term().cell(row, col);
+        EXPECT_EQ(c.fg, fg) << "at " << row << "," << col << "\n" << term().dump();
+        EXPECT_EQ(c.bg, bg) << "at " << row << "," << col;
+    }
+    testing::AssertionResult cursor_at(int row, int col) {
+        return term().wait_for(
+            [&] {
+                return term().cursor_visible() && term().cursor().row == row &&
+                       term().cursor().col == col;
+            },
+            screen::kDefaultTimeout, "cursor at " + std::to_string(row) + "," +
+                                         std::to_string(col));
+    }
+    // Down from the tab bar: the hour cell gets the keyboard.
+    void focus_form() {
+        term().key(Key::Down);
+        ASSERT_TRUE(cursor_at(kTimeRow, kHour));
+    }
+    int clock_settings() const {
+        int n = 0;
+        for (const std::string &l : effect_lines())
+            if (l.rfind("clock_settime ", 0) == 0) ++n;
+        return n;
+    }
+};
+
+TEST_F(MainScreen, BootStatusAndBmcVersion) {
+    opts.bmc_version = "2.0.0\n";
+    opts.bmc_bootreason = "769\n";
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(0, 23, 22, "NORMAL"));
+    expect_colours(row_of(0), col_of(23), kGreen, kWhite);
+    expect_colours(row_of(0), col_of(0), kBlue, kWhite);
+    EXPECT_EQ(cell_text(16, 23, 22), "2.0.0");
+    EXPECT_EQ(log_count("L[MAIN_PAGE]: Bootreason: 1/3"), 1);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, OldBmcHasNoBootReason) {
+    opts.bmc_version = "1.9.9\n";
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(16, 23, 22, "1.9.9"));
+    EXPECT_EQ(cell_text(0, 23, 22), "UNKNOWN");
+    expect_colours(row_of(0), col_of(23), kRed, kWhite);
+    EXPECT_EQ(log().find("ootreason"), std::string::npos) << log();
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, NoBmcDriverFallsBack) {
+    board().remove(kDriver);
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(16, 23, 22, "0.0.0"));
+    EXPECT_EQ(cell_text(0, 23, 22), "UNKNOWN");
+    EXPECT_EQ(log_count("E[MAIN_PAGE]: Failed to glob /sys/bus/i2c/drivers/*-bmc/version"), 1);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, SensorsShredAndVersions) {
+    opts.shred = 0x05;
+    board().remove("/etc/recovery-version");
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(10, 23, 22, "45.123 Deg.C"));
+    EXPECT_EQ(cell_text(12, 23, 22), "1.012 V");
+    EXPECT_EQ(cell_text(14, 23, 22), "5");
+    EXPECT_EQ(log_count("L[MAIN_PAGE]: shred: 0x00000005"), 1);
+    EXPECT_EQ(cell_text(18, 23, 22), "UNKNOWN");
+    expect_colours(row_of(18), col_of(23), kRed, kWhite);
+    EXPECT_EQ(cell_text(20, 23, 22), "5.10.120-nv7400");
+    expect_colours(row_of(20), col_of(23), kBlue, kWhite);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, MissingTemperatureIsOpenedAtMostEveryTwoSeconds) {
+    board().remove(kTemp);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(10, 23, 22, "0.000"));
+    EXPECT_EQ(cell_text(12, 23, 22), "");
+    const std::string miss = std::string("E[MAIN_PAGE]: Failed to open ") + kTemp;
+    // Silent keyboard: ticks every half second, sensors every two seconds.
+    ASSERT_TRUE(term().wait_for([&] { return log_count(miss) >= 3; }, 8000ms, "three opens"));
+    const std::string time_before = cell_text(6, 23, 8);
+    ASSERT_TRUE(term().wait_for([&] { return cell_text(6, 23, 8) != time_before; }, 3000ms,
+                                "the time cells following the clock"));
+    const double secs =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    // One open at creation, one at the first tick, then one per two seconds.
+    EXPECT_LE(log_count(miss), 2 + static_cast<int>(secs / 2) + 1) << secs << " s";
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, BoardClockIn1970FailsTheRtc) {
+    board().set_clock_offset(-(static_cast<long long>(std::time(nullptr)) - 3600));
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(4, 23, 22, "FAIL"));
+    expect_colours(row_of(4), col_of(23), kRed, kWhite);
+    EXPECT_EQ(cell_text(8, 23, 10), "1970-01-01");
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, FruIdentityAndManufacturingDate) {
+    opts.fru.mfg_minutes = 0xA1D420;  // stored 0x20 0xD4 0xA1
+    opts.fru.records = {{0xC3, {0x02}}};
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(term().wait_quiet());
+    if (cell_text(2, 72, 25) != "Norvane Systems") GTEST_SKIP() << "this build does not load the FRU yet";
+    EXPECT_EQ(cell_text(0, 72, 25), "2016-03-01");
+    EXPECT_EQ(log_count("L[MAIN_PAGE]: offset: 0x00a1d420"), 1);
+    EXPECT_EQ(cell_text(2, 23, 22), "FAILED");
+    expect_colours(row_of(2), col_of(23), kRed, kWhite);
+    EXPECT_EQ(cell_text(16, 72, 25), "rev B");
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, UnknownTestResultIsBlue) {
+    opts.fru.records = {{0xC3, {0x07}}};
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(term().wait_quiet());
+    if (log_count("L[MAIN_PAGE]: Test ok: 7") == 0) GTEST_SKIP() << "this build does not load the FRU yet";
+    EXPECT_EQ(cell_text(2, 23, 22), "UNKNOWN");
+    expect_colours(row_of(2), col_of(23), kBlue, kWhite);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, DownAndUpHandTheKeyboardOver) {
+    ASSERT_TRUE(start(30, 100));
+    EXPECT_FALSE(term().cursor_visible());
+    focus_form();
+    expect_colours(kTimeRow, kHour, kWhite, kBlue);
+    // Down walks the cells and stops at the day.
+    for (int col : {kMinute, kSecond}) {
+        term().key(Key::Down);
+        ASSERT_TRUE(cursor_at(kTimeRow, col));
+    }
+    for (int col : {kYear, kMonth, kDay, kDay}) {
+        term().key(Key::Down);
+        ASSERT_TRUE(cursor_at(kDateRow, col));
+    }
+    for (int i = 0; i < 5; ++i) term().key(Key::Up);
+    ASSERT_TRUE(cursor_at(kTimeRow, kHour));
+    term().key(Key::Up);
+    ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }, screen::kDefaultTimeout,
+                                "cursor hidden"));
+    // The tab bar has the keyboard again.
+    term().key(Key::Right);
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 1"));
+    EXPECT_EQ(clock_settings(), 0);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, HourTwentyFiveIsRejectedInWhiteOnRed) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("25");
+    ASSERT_TRUE(cursor_at(kTimeRow, kMinute));  // auto-skip
+    // The edited cells stand out: the current one white on black.
+    expect_colours(kTimeRow, kMinute, kWhite, kBlue);
+    term().key(Key::Up);
+    ASSERT_TRUE(wait_log("W[MAIN_PAGE]: Bad hour value: 25 not in 0-23 range"));
+    ASSERT_TRUE(cursor_at(kTimeRow, kHour));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(kTimeRow, kHour).bg == kRed; }));
+    expect_colours(kTimeRow, kHour, kWhite, kRed);
+    expect_colours(kTimeRow, kMinute, kWhite, kBlue);
+    EXPECT_EQ(clock_settings(), 0);
+    EXPECT_EQ(effects().find("rtc_set_time"), std::string::npos);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, SecondSixtyAndThirtyFirstOfFebruaryAreNormalised) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("102060202302");
+    ASSERT_TRUE(cursor_at(kDateRow, kDay));
+    term().text("31");
+    // No auto-skip from the day: the cursor stays in it.
+    ASSERT_TRUE(cursor_at(kDateRow, kDay + 1));
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    EXPECT_NE(effects().find("clock_settime " + std::to_string(utc(2023, 3, 3, 10, 21, 0))),
+              std::string::npos)
+        << effects();
+    EXPECT_NE(effects().find("rtc_set_time 2023-03-03 10:21:00"), std::string::npos) << effects();
+    // The cells follow the board's new clock.
+    ASSERT_TRUE(shows(8, 23, 10, "2023-03-03"));
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, OnlyTheFirstBadCellIsReported) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("1065002020");
+    ASSERT_TRUE(cursor_at(kDateRow, kMonth));
+    term().text("13");
+    ASSERT_TRUE(cursor_at(kDateRow, kDay));
+    term().key(Key::Down);
+    ASSERT_TRUE(wait_log("W[MAIN_PAGE]: Bad min value: 65 not in 0-59 range"));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(kTimeRow, kMinute).bg == kRed; }));
+    EXPECT_EQ(log_count_prefix("W[MAIN_PAGE]: Bad month"), 0);
+    expect_colours(kDateRow, kMonth, kWhite, kBlue);
+    EXPECT_EQ(clock_settings(), 0);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, UpInTheHourAppliesBeforeGivingTheKeyboardBack) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("1");
+    term().key(Key::Up);
+    ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
+    EXPECT_NE(effects().find(" 01:"), std::string::npos) << effects();
+    ASSERT_TRUE(shows(6, 23, 2, "01"));
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAlone) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("05");
+    ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(clock_settings(), 0);
+    EXPECT_NE(effects().find("exec /sbin/poweroff"), std::string::npos);
+}
+
+TEST_F(MainScreen, ResizeIsNoEditingKey) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().resize(32, 110);
+    ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x0000019a"));  // KEY_RESIZE
+    // The cells still follow the clock: move the board's clock a day on.
+    board().set_clock_offset(86400 * 400);
+    const std::string want = [] {
+        time_t t = std::time(nullptr) + 86400 * 400;
+        char b[16];
+        struct tm tm {};
+        gmtime_r(&t, &tm);
+        std::strftime(b, sizeof b, "%Y-%m-%d", &tm);
+        return std::string(b);
+    }();
+    ASSERT_TRUE(shows(8, 23, 10, want));
+    term().key(Key::Down);
+    term().key(Key::Up);
+    term().key(Key::Up);
+    ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
+    EXPECT_EQ(clock_settings(), 0);
+    EXPECT_TRUE(term().contains("Boot status"));
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(MainScreen, SmallTerminalShowsTheSizeAndKeepsWorking) {
+    ASSERT_TRUE(start(24, 80));
+    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 99x26, has 80x24"));
+    EXPECT_EQ(log_count_prefix("W[MAIN_PAGE]: Screen too small"), 1);
+    term().key(Key::Down);
+    term().key(Key::Right);
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 1"));
+    term().key(Key::Left);
+    ASSERT_TRUE(term().wait_text("Screen too small"));
+    EXPECT_EQ(log_count_prefix("W[MAIN_PAGE]: Screen too small"), 1);
+    EXPECT_EQ(clock_settings(), 0);
+    ASSERT_TRUE(leave());
+}
+
+}  // namespace
