@@ -1,0 +1,101 @@
+// Arbitrary bytes as the EEPROM image: the parse, the value extraction and
+// a pack of whatever table the parse left must stay inside their buffers,
+// and a packed table must parse back to the same records.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "fru/board_info.h"
+#include "fru/fru_format.h"
+
+namespace {
+
+std::uint8_t fix(const std::uint8_t *p, std::size_t n) {
+    unsigned s = 0;
+    for (std::size_t i = 0; i < n; ++i) s += p[i];
+    return static_cast<std::uint8_t>(0x100 - (s & 0xFF));
+}
+
+// Random bytes rarely carry valid checksums; this copy gets them set so the
+// fuzzer reaches the fields and the records too.
+void repair(std::uint8_t *img) {
+    img[0] = 1;
+    img[7] = 0;
+    img[7] = fix(img, 8);
+    for (std::size_t off : {img[3] * std::size_t{8}, img[4] * std::size_t{8}}) {
+        std::uint8_t *a = img + off;
+        std::size_t len = a[1] * std::size_t{8};
+        if (off == 0 || len == 0 || off + len > FRU_IMAGE_SIZE) continue;
+        a[0] = 1;
+        a[len - 1] = 0;
+        a[len - 1] = fix(a, len);
+    }
+    std::size_t at = img[5] * std::size_t{8};
+    if (at == 0) return;
+    for (int i = 0; i < 8 && at + 5 <= FRU_IMAGE_SIZE; ++i) {
+        std::uint8_t *r = img + at;
+        std::size_t len = r[2];
+        if (at + 5 + len > FRU_IMAGE_SIZE) break;
+        r[1] = static_cast<std::uint8_t>((r[1] & 0xF8) | 2);
+        r[3] = fix(r + 5, len);
+        r[4] = 0;
+        r[4] = fix(r, 5);
+        at += 5 + len;
+    }
+}
+
+void check(const std::uint8_t *image);
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    // The programs always parse a whole 4096-byte image; pad or cut to that,
+    // in a buffer of exactly that size so ASan sees any overrun.
+    static std::uint8_t image[FRU_IMAGE_SIZE];
+    std::memset(image, 0, sizeof image);
+    std::memcpy(image, data, size < sizeof image ? size : sizeof image);
+    check(image);
+    repair(image);
+    check(image);
+    return 0;
+}
+
+namespace {
+
+void check(const std::uint8_t *image) {
+
+    board_info = BoardInfo{};
+    int rc = fru_parse(&board_info, image, sizeof image);
+    if (rc == 0) fru_extract_values();
+    if (board_info.mrec_count > FRU_MREC_MAX) std::abort();
+
+    // Pack what the parse left (after a failure too: the console saves that).
+    static std::uint8_t packed[FRU_IMAGE_SIZE];
+    std::memset(packed, 0, sizeof packed);
+    if (fru_pack_mrec_area(&board_info, packed, sizeof packed) != 0) std::abort();  // 8 x 260 fits
+
+    std::size_t at = 0;
+    for (std::uint32_t i = 0; i < board_info.mrec_count; ++i) {
+        const MultiRecord &want = board_info.mrecs[i];
+        MultiRecord got{};
+        int n = fru_parse_mrec(&got, packed + at, sizeof packed - at);
+        if (n != want.length + 5) std::abort();
+        if (got.type != want.type || got.format != 2 || got.length != want.length) std::abort();
+        if ((got.end_of_list != 0) != (i + 1 == board_info.mrec_count)) std::abort();
+        if (want.length > 0 && std::memcmp(got.data, want.data, static_cast<std::size_t>(want.length)) != 0)
+            std::abort();
+        at += static_cast<std::size_t>(n);
+    }
+
+    // The setters on the parsed table, then a pack: never past the table.
+    static const std::uint8_t mac[6] = {1, 2, 3, 4, 5, 6};
+    fru_set_mac(&board_info, mac, image[1] % 3);
+    fru_set_bootdev(&board_info, "sata0:1");
+    fru_set_power_policy(&board_info, image[2]);
+    if (board_info.mrec_count > FRU_MREC_MAX) std::abort();
+    fru_pack_mrec_area(&board_info, packed, sizeof packed);
+}
+
+}  // namespace
