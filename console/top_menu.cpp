@@ -48,14 +48,18 @@ void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_
     tab_items[kTabs.size()] = nullptr;
 
     tab_menu = new_menu(tab_items.data());
-    menu_opts_off(tab_menu, O_SHOWDESC);
+    // ncurses starts menus non-cyclic; the tabs wrap (Left on Main goes to
+    // Maintenance, Right on Maintenance to Main).
+    menu_opts_off(tab_menu, O_SHOWDESC | O_NONCYCLIC);
     set_menu_win(tab_menu, top_win);
     tab_win = derwin(top_win, 1, COLS - 2, 1, 2);
     wbkgd(tab_win, COLOR_PAIR(3));
     set_menu_sub(tab_menu, tab_win);
     set_menu_format(tab_menu, 1, 4);
     set_menu_mark(tab_menu, "");
-    set_menu_fore(tab_menu, A_REVERSE);
+    // The menu draws its foreground as given, without the window's colour:
+    // name the bar's pair so the selected tab shows the bar's colours reversed.
+    set_menu_fore(tab_menu, A_REVERSE | COLOR_PAIR(3));
     set_menu_back(tab_menu, COLOR_PAIR(3));
 
     int title_len = static_cast<int>(std::strlen(kTitle));
