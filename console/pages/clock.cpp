@@ -102,8 +102,8 @@ int clock_set(struct tm *tm) {
     // A time before the epoch cannot be set either.
     if (t < 0) {
         if (cells.year != nullptr) paint(cells.year, 7);
-        console_log("W[MAIN_PAGE]: Bad time: %04i-%02i-%02i %02i:%02i:%02i cannot be set\n",
-                    typed.tm_year + 1900, typed.tm_mon + 1, typed.tm_mday, typed.tm_hour,
+        console_log("W[MAIN_PAGE]: Bad time: %04lld-%02lld-%02i %02i:%02i:%02i cannot be set\n",
+                    typed.tm_year + 1900LL, typed.tm_mon + 1LL, typed.tm_mday, typed.tm_hour,
                     typed.tm_min, typed.tm_sec);
         return -1;
     }

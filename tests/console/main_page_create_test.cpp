@@ -8,6 +8,7 @@
 #include <ctime>
 #include <curses.h>
 #include <filesystem>
+#include <panel.h>
 #include <string>
 
 #include "console/log.h"
@@ -15,6 +16,11 @@
 #include "console/top_menu.h"
 #include "fru/board_info.h"
 #include "sim/board_tree.h"
+
+// The panel library keeps one record for stdscr from the first new_panel to
+// the end of the process; that one is not ours. The page's own panel is
+// checked for release in every test's TearDown instead.
+extern "C" const char *__lsan_default_suppressions() { return "leak:new_panel\n"; }
 
 namespace {
 
@@ -62,6 +68,7 @@ protected:
     }
     void TearDown() override {
         if (created_) main_page_destroy();
+        EXPECT_EQ(panel_above(nullptr), nullptr) << "a page panel was not released";
         std::fclose(log_file);
         log_file = nullptr;
         unsetenv("BOARD_ROOT");
