@@ -1,5 +1,6 @@
 #include "tools/rominfo/rom_print.h"
 
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -21,7 +22,7 @@ void rom_build_date(RomBlock b, char (&out)[kRomDateMax]) {
     // strptime wants a terminated string; the field need not be.
     char digits[rom_field::build_date.size + 1] = {};
     std::string_view s = rom_text(b, rom_field::build_date);
-    s.copy(digits, sizeof digits - 1);
+    std::memcpy(digits, s.data(), s.size());
 
     struct tm tm {};
     (void)strptime(digits, "%04Y%02m%02d%02H%02M%02S", &tm);
