@@ -38,14 +38,14 @@ constexpr int kNeedCols = kFormCols + 2;
 
 constexpr FieldDesc label(int row, int col, int width, const char *text, int pair = 2) {
     return {.kind = FIELD_LABEL, .col = col, .row = row, .width = width, .text = text,
-            .regexp = nullptr, .colour = COLOR_PAIR(pair), .back = COLOR_PAIR(pair),
+            .regexp = nullptr, .colour = static_cast<int>(COLOR_PAIR(pair)), .back = static_cast<int>(COLOR_PAIR(pair)),
             .fixed_size = false, .max = 0, .autoskip = false, .active = false, .spin_index = 0};
 }
 
 constexpr FieldDesc cell(int row, int col, int width, const char *text, const char *regexp,
                          bool autoskip) {
     return {.kind = FIELD_INPUT, .col = col, .row = row, .width = width, .text = text,
-            .regexp = regexp, .colour = COLOR_PAIR(3), .back = 0, .fixed_size = true, .max = 0,
+            .regexp = regexp, .colour = static_cast<int>(COLOR_PAIR(3)), .back = 0, .fixed_size = true, .max = 0,
             .autoskip = autoskip, .active = true, .spin_index = 0};
 }
 
