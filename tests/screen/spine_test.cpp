@@ -116,7 +116,7 @@ TEST_F(Spine, FirstStartLogsTheMissingStateFileAndShowsMain) {
 }
 
 struct StateCase {
-    const char *content;
+    std::string content;
     int shown;
 };
 
@@ -142,7 +142,32 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(StateCase{"2\nhttp://10.0.0.1/rom.bin\n", 2}, StateCase{"3\nhttp://10.0.0.1/rom.bin\n", 3},
                     StateCase{"1\nx\n", 1}, StateCase{"0x2\nx\n", 2},  // %i reads hexadecimal
                     StateCase{"4\nx\n", 0}, StateCase{"-1\nx\n", 0}, StateCase{"abc\nx\n", 0},
-                    StateCase{"", 0}, StateCase{"\n\n", 0}, StateCase{"99999999999999999999\nx\n", 0}));
+                    StateCase{"", 0}, StateCase{"\n\n", 0}, StateCase{"99999999999999999999\nx\n", 0},
+                    StateCase{"2\n", 2},  // no address line: nothing to restore there
+                    // A good tab with an address the page refuses: Main is shown and selected.
+                    StateCase{"2\n" + std::string(1100, 'x') + "\n", 0}));
+
+TEST_F(Spine, StateFileThatCannotBeReadFallsBackToMainAndIsLeftAlone) {
+    board().mkdir("/var/run/tolvane/recovery.state");
+    ASSERT_TRUE(start(24, 80));
+    EXPECT_EQ(log_count_prefix("L[MAIN]: Failed to stat"), 0);
+    EXPECT_EQ(panel_lines(), show_lines(0));
+    EXPECT_EQ(selected_tab(), 0);
+    ASSERT_TRUE(leave());
+    EXPECT_TRUE(board().exists("/var/run/tolvane/recovery.state/"));
+    EXPECT_EQ(effects(), std::string(kPoweroff) + "\n");
+}
+
+TEST_F(Spine, ConsoleRunsWithoutItsLog) {
+    board().mkdir("/var/log/tolvane.log");  // cannot be opened for writing
+    ASSERT_TRUE(start(24, 80));
+    term().key(Key::Right);
+    ASSERT_TRUE(term().wait_for([&] { return selected_tab() == 1; }, 5000ms, "the Boot tab"));
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(effects(), std::string(kPoweroff) + "\n");
+    std::string state = state_file();
+    EXPECT_EQ(state.substr(0, state.find('\n')), "1") << state;
+}
 
 TEST_F(Spine, LeavingOnAnotherTabWritesItsIndexAndTheNextStartShowsIt) {
     ASSERT_TRUE(start(24, 80));
@@ -269,6 +294,26 @@ TEST_F(Spine, RightFourTimesWalksEveryTabAndBackWithOneShowAndThreeHides) {
     EXPECT_EQ(ch_lines(), 4);
     EXPECT_EQ(log_count("L[MAIN]: CH: 0x00000105"), 4);  // KEY_RIGHT
     ASSERT_TRUE(leave());
+}
+
+TEST_F(Spine, LeftAndRightDoNothingToTheTabsWhileThePageHasTheKeyboard) {
+    ASSERT_TRUE(start(30, 100));
+    term().key(Key::Down);  // the Main page's form takes the keyboard
+    ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x00000102\n"));
+    ASSERT_TRUE(term().wait_quiet(100ms));
+    std::size_t panels = panel_lines().size();
+    term().key(Key::Right);
+    term().key(Key::Left);
+    term().key(Key::Right);
+    ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x00000104\n"));
+    ASSERT_TRUE(term().wait_for([&] { return log_count("L[MAIN]: CH: 0x00000105") == 2; }, 5000ms,
+                                "both Rights logged"));
+    ASSERT_TRUE(term().wait_quiet(100ms));
+    EXPECT_EQ(panel_lines().size(), panels);
+    EXPECT_EQ(selected_tab(), 0);
+    ASSERT_TRUE(leave());
+    std::string state = state_file();
+    EXPECT_EQ(state.substr(0, state.find('\n')), "0") << state;
 }
 
 TEST_F(Spine, LeftOnTheFirstTabWrapsToTheLast) {
