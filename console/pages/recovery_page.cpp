@@ -55,11 +55,11 @@ constexpr FieldDesc address(int row) {
 }
 
 constexpr FieldDesc kFields[] = {
-    label(0, "Update OS"),    button(0, kNotFound),
+    label(0, "Update OS"),      button(0, kNotFound),
     label(2, "Restore backup"), button(2, kNotFound),
-    label(4, "Update ROM"),   button(4, kNotFound),
-    label(6, "ROM URL"),      address(6),
-    label(8, "Download ROM"), button(8, kStart),
+    label(4, "Update ROM"),     button(4, kNotFound),
+    label(6, "ROM URL"),        address(6),
+    label(8, "Download ROM"),   button(8, kStart),
 };
 constexpr std::size_t kRows = std::size(kFields);
 
