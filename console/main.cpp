@@ -90,7 +90,13 @@ int main() {
     int restored = restore_state();
     if (restored == -4) top_menu_select_tab(0);
     if (restored != 0) top_menu_show_page(main_page_panel());
+    // Draw the first frame now: the first wgetch would otherwise repaint the
+    // untouched standard screen as a blank one and the bar would only appear
+    // after the first half-second timeout.
+    untouchwin(stdscr);
+    top_menu_handle_key(ERR);
     update_panels();
+    doupdate();
     ExitAction = 0;
     bool save_on_exit = false;
 

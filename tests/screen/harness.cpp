@@ -248,9 +248,21 @@ void Terminal::pump(Millis wait) {
 testing::AssertionResult Terminal::wait_for(const std::function<bool()> &pred, Millis timeout,
                                              std::string_view what) {
     const auto deadline = Clock::now() + timeout;
+    // A frame arrives in several reads: once the condition holds, take in
+    // what follows it closely, so the checks after a wait see whole frames.
+    auto settle = [&] {
+        for (int i = 0; i < 20; ++i) {
+            std::size_t before = total_bytes_;
+            pump(10ms);
+            if (total_bytes_ == before) break;
+        }
+    };
     for (;;) {
         pump(0ms);
-        if (pred()) return testing::AssertionSuccess();
+        if (pred()) {
+            settle();
+            return testing::AssertionSuccess();
+        }
         auto now = Clock::now();
         // Nothing can change once the program is gone and its output read.
         if (now >= deadline || (exited_ && eof_)) break;

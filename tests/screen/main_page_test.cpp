@@ -51,7 +51,12 @@ protected:
         return term().wait_for([&] { return cell_text(form_row, form_col, width) == s; },
                                screen::kDefaultTimeout, s);
     }
+    // A frame arrives in several reads: wait for the colours before judging.
     void expect_colours(int row, int col, int fg, int bg) {
+        (void)term().wait_for([&] {
+            screen::Cell w = term().cell(row, col);
+            return w.fg == fg && w.bg == bg;
+        });
         screen::Cell c = term().cell(row, col);
         EXPECT_EQ(c.fg, fg) << "at " << row << "," << col << "\n" << term().dump();
         EXPECT_EQ(c.bg, bg) << "at " << row << "," << col;
