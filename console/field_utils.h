@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <curses.h>
 #include <form.h>
 
 enum FieldKind : int {
@@ -37,6 +38,32 @@ struct Spinner {
     int count;
     char **options;
 };
+
+// Rows of the pages' constant tables. Colours are colour pairs (1..8).
+constexpr int field_pair(int n) { return static_cast<int>(COLOR_PAIR(n)); }
+
+constexpr FieldDesc field_row(int kind, int row, int col, int width, const char *text, int pair) {
+    FieldDesc d{};
+    d.kind = kind;
+    d.row = row;
+    d.col = col;
+    d.width = width;
+    d.text = text;
+    d.colour = field_pair(pair);
+    return d;
+}
+
+// A label in one pair, foreground and background alike.
+constexpr FieldDesc field_label(int row, int col, int width, const char *text, int pair = 2) {
+    FieldDesc d = field_row(FIELD_LABEL, row, col, width, text, pair);
+    d.back = field_pair(pair);
+    return d;
+}
+
+constexpr FieldDesc field_spinner(int row, int col, int width, const char *options,
+                                  int pair = 3) {
+    return field_row(FIELD_SPINNER, row, col, width, options, pair);
+}
 
 FIELD *mk_field(const FieldDesc &d);
 FIELD *mk_label(int width, int col, int row, const char *text, int fore, int back);

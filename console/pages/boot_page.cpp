@@ -13,44 +13,20 @@
 
 namespace {
 
-constexpr int kPair2 = COLOR_PAIR(2);
-constexpr int kPair3 = COLOR_PAIR(3);
-
-constexpr FieldDesc cell(int kind, int row, int col, int width, const char *text, int colour) {
-    FieldDesc d{};
-    d.kind = kind;
-    d.row = row;
-    d.col = col;
-    d.width = width;
-    d.text = text;
-    d.colour = colour;
-    return d;
-}
-
-constexpr FieldDesc label(int row, int col, int width, const char *text) {
-    FieldDesc d = cell(FIELD_LABEL, row, col, width, text, kPair2);
-    d.back = kPair2;
-    return d;
-}
-
-constexpr FieldDesc spinner(int row, int col, int width, const char *options) {
-    return cell(FIELD_SPINNER, row, col, width, options, kPair3);
-}
-
 // Row order is form order: Up and Down walk it.
 constexpr std::array<FieldDesc, 5> kFields = {{
-    label(0, 0, 23, "SATA boot priority"),
-    label(2, 0, 23, "SATA boot port"),
-    spinner(2, 23, 22, "sata0:0\0sata0:1\0;"),
-    label(4, 0, 23, "Power restore policy"),
-    spinner(4, 23, 22, "always off\0always on\0;"),
+    field_label(0, 0, 23, "SATA boot priority"),
+    field_label(2, 0, 23, "SATA boot port"),
+    field_spinner(2, 23, 22, "sata0:0\0sata0:1\0;"),
+    field_label(4, 0, 23, "Power restore policy"),
+    field_spinner(4, 23, 22, "always off\0always on\0;"),
 }};
 
 constexpr std::size_t kPortRow = 2;
 constexpr std::size_t kPolicyRow = 4;
 
 // A BMC older than protocol 2.0.2 cannot keep a policy: its cell becomes this.
-constexpr FieldDesc kPolicyUnsupported = label(4, 23, 22, "N/A");
+constexpr FieldDesc kPolicyUnsupported = field_label(4, 23, 22, "N/A");
 
 // Policy codes as the page stores them.
 constexpr std::uint8_t kPolicyOff = 0;

@@ -22,29 +22,12 @@
 
 namespace {
 
-constexpr int kPair2 = COLOR_PAIR(2);
-constexpr int kPair3 = COLOR_PAIR(3);
-
-constexpr FieldDesc cell(int kind, int row, int col, int width, const char *text, int colour) {
-    FieldDesc d{};
-    d.kind = kind;
-    d.row = row;
-    d.col = col;
-    d.width = width;
-    d.text = text;
-    d.colour = colour;
-    return d;
-}
-
-constexpr FieldDesc label(int row, int col, int width, const char *text) {
-    FieldDesc d = cell(FIELD_LABEL, row, col, width, text, kPair2);
-    d.back = kPair2;
-    return d;
-}
+constexpr int kPair2 = 2;
+constexpr int kPair3 = 3;
 
 // Inactive until Manual; the integer type replaces the pattern once posted.
 constexpr FieldDesc octet(int row, int col) {
-    FieldDesc d = cell(FIELD_INPUT, row, col, 3, "   ", kPair2);
+    FieldDesc d = field_row(FIELD_INPUT, row, col, 3, "   ", kPair2);
     d.regexp = "*";
     d.fixed_size = true;
     d.autoskip = false;
@@ -53,7 +36,7 @@ constexpr FieldDesc octet(int row, int col) {
 }
 
 constexpr FieldDesc mac_byte(int col) {
-    FieldDesc d = cell(FIELD_INPUT, 12, col, 2, "00", kPair3);
+    FieldDesc d = field_row(FIELD_INPUT, 12, col, 2, "00", kPair3);
     d.regexp = "[0-9a-fA-F][0-9a-fA-F]";
     d.fixed_size = true;
     d.autoskip = true;
@@ -63,25 +46,25 @@ constexpr FieldDesc mac_byte(int col) {
 
 // A label, then four octets with dots between them, from table index `at`.
 constexpr void quad_row(std::array<FieldDesc, 43> &t, std::size_t at, int row, const char *name) {
-    t[at] = label(row, 0, 23, name);
+    t[at] = field_label(row, 0, 23, name);
     for (std::size_t i = 0; i < 4; ++i) {
         const int col = 23 + 4 * static_cast<int>(i);
         t[at + 1 + 2 * i] = octet(row, col);
-        if (i < 3) t[at + 2 + 2 * i] = label(row, col + 3, 1, ".");
+        if (i < 3) t[at + 2 + 2 * i] = field_label(row, col + 3, 1, ".");
     }
 }
 
 constexpr std::array<FieldDesc, 43> make_fields() {
     std::array<FieldDesc, 43> t{};
-    t[0] = label(0, 0, 23, "IP settings");
-    t[1] = cell(FIELD_SPINNER, 0, 23, 17, "Automatic\0Manual\0;", kPair3);
+    t[0] = field_label(0, 0, 23, "IP settings");
+    t[1] = field_row(FIELD_SPINNER, 0, 23, 17, "Automatic\0Manual\0;", kPair3);
     quad_row(t, 2, 2, "  IP address");
     quad_row(t, 10, 4, "  Netmask");
     quad_row(t, 18, 6, "  Gateway");
     quad_row(t, 26, 8, "  DNS");
-    t[34] = label(10, 0, 23, "Configure network");
-    t[35] = cell(FIELD_VALUE, 10, 23, 17, "      Start", kPair3);
-    t[36] = label(12, 0, 23, "MAC address");
+    t[34] = field_label(10, 0, 23, "Configure network");
+    t[35] = field_row(FIELD_VALUE, 10, 23, 17, "      Start", kPair3);
+    t[36] = field_label(12, 0, 23, "MAC address");
     for (std::size_t i = 0; i < 6; ++i) t[37 + i] = mac_byte(23 + 3 * static_cast<int>(i));
     return t;
 }
@@ -336,7 +319,7 @@ void net_page_set_manual(bool automatic) {
     for (int first : kQuadRows) {
         for (int i = 0; i < 4; ++i) {
             FIELD *f = field(first + 2 * i);
-            const chtype colour = static_cast<chtype>(automatic ? kPair2 : kPair3);
+            const chtype colour = static_cast<chtype>(field_pair(automatic ? kPair2 : kPair3));
             set_field_back(f, colour);
             set_field_fore(f, colour);
             if (automatic)
