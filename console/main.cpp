@@ -70,6 +70,10 @@ int main() {
     initscr();
     console_log("L[MAIN]: Start color\n");
     start_color();
+    // Pair 0 is the terminal's own colours (no cell of ours uses it): ncurses
+    // then ends every update with a plain attribute reset instead of also
+    // setting white on black again, ten bytes less per clock tick.
+    use_default_colors();
     raw();
     keypad(stdscr, TRUE);
     noecho();

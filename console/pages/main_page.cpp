@@ -462,6 +462,9 @@ int main_page_handle_key(int key) {
             break;
         }
     }
+    // With the cursor hidden, ncurses would still carry it back to the hour
+    // field after every clock tick: bytes on a serial line for nothing.
+    leaveok(page.panel.win, !page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
 }
