@@ -468,3 +468,17 @@ TEST_F(Spine, TinyTerminalStartsAndLeaves) {
 }
 
 }  // namespace
+
+namespace {
+
+// A simulation build never runs on the host's own files: without a board
+// tree it says why and ends before touching the terminal.
+TEST_F(Spine, RefusesToStartWithoutABoardRoot) {
+    screen::Terminal t(24, 80);
+    ASSERT_TRUE(t.start({tolvane_path()}));
+    ASSERT_TRUE(t.wait_exit());
+    EXPECT_EQ(t.exit_status(), 2);
+    EXPECT_TRUE(t.contains("BOARD_ROOT")) << t.dump();
+}
+
+}  // namespace
