@@ -85,8 +85,6 @@ void save_policy() {
 }
 
 // Resize and mouse reports are not key presses: no page reacts to them.
-bool is_event(int key) { return key == KEY_RESIZE || key == KEY_MOUSE; }
-
 }  // namespace
 
 void boot_page_create() {
@@ -134,18 +132,14 @@ std::span<const FieldDesc> boot_page_table() { return kFields; }
 PagePanel *boot_page_panel() { return &page.panel; }
 
 int boot_page_handle_key(int key) {
-    if (page.panel.hidden || is_event(key)) return 0;
+    if (page.panel.hidden || page_key_is_event(key)) return 0;
     // A terminal too small for the form: the page stays blank and the tab
     // bar keeps the keyboard.
     if (page.form_win == nullptr) return 0;
 
     if (!page.page_focus) {
-        curs_set(0);
-        if (key == KEY_DOWN) {
-            page.page_focus = true;
-            tab_focus = false;
+        if (page_form_take_keyboard(key, page.page_focus))
             set_current_field(page.form, page.first_input);
-        }
         return 0;
     }
 
@@ -153,15 +147,8 @@ int boot_page_handle_key(int key) {
     FIELD *current = current_field(page.form);
     switch (key) {
     case KEY_DOWN:
-        if (current != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
-        break;
     case KEY_UP:
-        if (current == page.first_input) {
-            page.page_focus = false;
-            tab_focus = true;
-        } else {
-            form_driver(page.form, REQ_PREV_FIELD);
-        }
+        page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
         break;
     case '\n':
         if (current == port_field()) {

@@ -321,13 +321,6 @@ void refresh_values() {
 // Key codes that are no key press (a resize, a mouse or other event) never
 // count as editing: treating them so would freeze the clock cells and the
 // next Up or Down would set the clock to the stale time they show.
-bool is_key_press(int key) {
-    if (key == KEY_RESIZE || key == KEY_MOUSE) return false;
-#ifdef KEY_EVENT
-    if (key == KEY_EVENT) return false;
-#endif
-    return key >= 0 && key <= KEY_MAX;
-}
 
 void apply_clock() {
     // Have the form copy what was typed into the current cell's buffer.
@@ -427,27 +420,14 @@ int main_page_handle_key(int key) {
     }
 
     if (!page.page_focus) {
-        curs_set(0);
-        if (key == KEY_DOWN) {
-            page.clock_edited = false;
-            page.page_focus = true;
-            tab_focus = false;
-        }
+        if (page_form_take_keyboard(key, page.page_focus)) page.clock_edited = false;
     } else {
         curs_set(1);
         switch (key) {
         case KEY_DOWN:
-            if (page.clock_edited) apply_clock();
-            if (current_field(page.form) != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
-            break;
         case KEY_UP:
             if (page.clock_edited) apply_clock();
-            if (current_field(page.form) == page.first_input) {
-                page.page_focus = false;
-                tab_focus = true;
-            } else {
-                form_driver(page.form, REQ_PREV_FIELD);
-            }
+            page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
             break;
         case KEY_LEFT: edit(REQ_PREV_CHAR); break;
         case KEY_RIGHT: edit(REQ_NEXT_CHAR); break;
@@ -458,7 +438,7 @@ int main_page_handle_key(int key) {
         case 27:
         case ERR: break;
         default:
-            if (is_key_press(key)) edit(key);
+            if (!page_key_is_event(key)) edit(key);
             break;
         }
     }

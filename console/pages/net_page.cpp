@@ -208,8 +208,6 @@ void show_mac() {
 FIELD *field(int i) { return page.fields[static_cast<std::size_t>(i)]; }
 
 // Resize and mouse reports are not key presses: no page reacts to them.
-bool is_event(int key) { return key == KEY_RESIZE || key == KEY_MOUSE; }
-
 void highlight(FIELD *current) {
     highlight_inputs(kFields.data(), current, page.fields.data(), kFields.size());
 }
@@ -376,36 +374,23 @@ std::span<const FieldDesc> net_page_table() { return kFields; }
 PagePanel *net_page_panel() { return &page.panel; }
 
 int net_page_handle_key(int key) {
-    if (page.panel.hidden || is_event(key)) return 0;
+    if (page.panel.hidden || page_key_is_event(key)) return 0;
     // A terminal too small for the form: the page stays blank and the tab
     // bar keeps the keyboard.
     if (page.form_win == nullptr) return 0;
     FIELD *current = current_field(page.form);
 
     if (!page.page_focus) {
-        curs_set(0);
-        if (key == KEY_DOWN) {
-            page.edited = false;
-            page.page_focus = true;
-            tab_focus = false;
-        }
+        if (page_form_take_keyboard(key, page.page_focus)) page.edited = false;
         return 0;
     }
 
     curs_set(1);
     switch (key) {
     case KEY_DOWN:
-        leave_field_step();
-        if (current != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
-        break;
     case KEY_UP:
         leave_field_step();
-        if (current == page.first_input) {
-            page.page_focus = false;
-            tab_focus = true;
-        } else {
-            form_driver(page.form, REQ_PREV_FIELD);
-        }
+        page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
         break;
     case KEY_LEFT:
     case KEY_RIGHT:

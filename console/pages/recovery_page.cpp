@@ -306,9 +306,6 @@ void edit(FIELD *current, int request) {
     form_driver(page.form, request);
 }
 
-// Codes that are events rather than key presses.
-bool is_event(int key) { return key == KEY_RESIZE || key == KEY_MOUSE; }
-
 void leave_field() {
     if (!page.edited) return;
     clear_highlight(kFields, page.fields.data(), kRows);
@@ -318,17 +315,9 @@ void leave_field() {
 void handle_focused_key(int key, FIELD *current) {
     switch (key) {
     case KEY_DOWN:
-        leave_field();
-        if (current != page.last_input) form_driver(page.form, REQ_NEXT_FIELD);
-        break;
     case KEY_UP:
         leave_field();
-        if (current == page.first_input) {
-            page.page_focus = false;
-            tab_focus = true;
-        } else {
-            form_driver(page.form, REQ_PREV_FIELD);
-        }
+        page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
         break;
     case KEY_LEFT:
     case KEY_RIGHT:
@@ -342,7 +331,7 @@ void handle_focused_key(int key, FIELD *current) {
     case 27:
     case ERR: break;
     default:
-        if (!is_event(key)) edit(current, key);
+        if (!page_key_is_event(key)) edit(current, key);
         break;
     }
 }
@@ -382,12 +371,7 @@ int recovery_page_handle_key(int key) {
 
     FIELD *current = page.form != nullptr ? current_field(page.form) : nullptr;
     if (!page.page_focus) {
-        curs_set(0);
-        if (key == KEY_DOWN) {
-            page.edited = false;
-            page.page_focus = true;
-            tab_focus = false;
-        }
+        if (page_form_take_keyboard(key, page.page_focus)) page.edited = false;
     } else {
         curs_set(1);
         handle_focused_key(key, current);
