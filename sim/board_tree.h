@@ -13,8 +13,8 @@
 namespace sim {
 
 struct TreeOptions {
-    FruImageSpec fru;
-    RomBlockSpec rom;
+    FruImageContent fru;
+    RomBlockContent rom;
     std::string bmc_version = "2.0.2\n";
     std::string bmc_bootreason = "1\n";
     int gpio_base = 504;

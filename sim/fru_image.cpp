@@ -31,23 +31,23 @@ void close_area(Bytes &a, bool end_marker) {
 
 }  // namespace
 
-std::vector<std::uint8_t> make_fru_image(const FruImageSpec &spec) {
+std::vector<std::uint8_t> make_fru_image(const FruImageContent &layout) {
     Bytes board = {1, 0, 0};
-    board.push_back(static_cast<std::uint8_t>(spec.mfg_minutes & 0xFF));
-    board.push_back(static_cast<std::uint8_t>((spec.mfg_minutes >> 8) & 0xFF));
-    board.push_back(static_cast<std::uint8_t>((spec.mfg_minutes >> 16) & 0xFF));
-    for (const std::string *s : {&spec.b_mfg_name, &spec.b_product_name, &spec.b_serial_number,
-                                 &spec.b_part_number, &spec.b_fru_id})
+    board.push_back(static_cast<std::uint8_t>(layout.mfg_minutes & 0xFF));
+    board.push_back(static_cast<std::uint8_t>((layout.mfg_minutes >> 8) & 0xFF));
+    board.push_back(static_cast<std::uint8_t>((layout.mfg_minutes >> 16) & 0xFF));
+    for (const std::string *s : {&layout.b_mfg_name, &layout.b_product_name, &layout.b_serial_number,
+                                 &layout.b_part_number, &layout.b_fru_id})
         put_field(board, *s);
-    close_area(board, spec.end_markers);
+    close_area(board, layout.end_markers);
 
     Bytes product = {1, 0, 0};
-    for (const std::string *s : {&spec.p_product_mfg, &spec.p_product_name,
-                                 &spec.p_part_model_number, &spec.p_product_version,
-                                 &spec.p_serial_number, &spec.p_fru_id})
+    for (const std::string *s : {&layout.p_product_mfg, &layout.p_product_name,
+                                 &layout.p_part_model_number, &layout.p_product_version,
+                                 &layout.p_serial_number, &layout.p_fru_id})
         put_field(product, *s);
-    if (spec.product_seventh_field) put_field(product, spec.p_fru_file_id);
-    close_area(product, spec.end_markers);
+    if (layout.product_seventh_field) put_field(product, layout.p_fru_file_id);
+    close_area(product, layout.end_markers);
 
     Bytes img(4096, 0);
     std::size_t board_at = 8;
@@ -63,12 +63,12 @@ std::vector<std::uint8_t> make_fru_image(const FruImageSpec &spec) {
               img.begin() + static_cast<std::ptrdiff_t>(product_at));
 
     std::size_t at = mrec_at;
-    for (std::size_t i = 0; i < spec.records.size(); ++i) {
-        const FruRecord &r = spec.records[i];
-        bool last = spec.end_of_list && i + 1 == spec.records.size();
+    for (std::size_t i = 0; i < layout.records.size(); ++i) {
+        const FruRecord &r = layout.records[i];
+        bool last = layout.end_of_list && i + 1 == layout.records.size();
         Bytes rec = {r.type,
                      static_cast<std::uint8_t>(0x02 | (last ? 0x80 : 0) |
-                                               (spec.extra_flag_bits & 0x78)),
+                                               (layout.extra_flag_bits & 0x78)),
                      static_cast<std::uint8_t>(r.data.size()), zero_sum(r.data)};
         rec.push_back(zero_sum(rec));
         rec.insert(rec.end(), r.data.begin(), r.data.end());

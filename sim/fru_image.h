@@ -14,7 +14,7 @@ struct FruRecord {
 
 // What the simulated EEPROM holds. Texts are stored with type bits 00 (the
 // type/length byte is the length), as the board's own tools write them.
-struct FruImageSpec {
+struct FruImageContent {
     std::string b_mfg_name = "Norvane Systems";
     std::string b_product_name = "NV-7400 Service Board";
     std::string b_serial_number = "NV74-000123";
@@ -47,6 +47,6 @@ struct FruImageSpec {
 };
 
 // A complete, valid 4096-byte image.
-std::vector<std::uint8_t> make_fru_image(const FruImageSpec &spec = {});
+std::vector<std::uint8_t> make_fru_image(const FruImageContent &layout = {});
 
 }  // namespace sim

@@ -49,7 +49,7 @@ void fix_rom_block_crc(std::vector<std::uint8_t> &block) {
     put_be32(block, kCrcOffset, rom_block_crc(block));
 }
 
-std::vector<std::uint8_t> make_rom_block(const RomBlockSpec &s) {
+std::vector<std::uint8_t> make_rom_block(const RomBlockContent &s) {
     std::vector<std::uint8_t> b(kBlockSize, 0);
     put_be32(b, 0, 0xDEADBEEFu);
     put_be32(b, 4, 0xBAADF00Du);

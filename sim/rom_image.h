@@ -7,7 +7,7 @@
 
 namespace sim {
 
-struct RomBlockSpec {
+struct RomBlockContent {
     std::string distro = "Vellan";
     std::string distro_version = "4.2";
     std::string board = "nv7400";
@@ -32,7 +32,7 @@ struct RomBlockSpec {
 };
 
 // The 2133-byte block with a correct identifier and CRC.
-std::vector<std::uint8_t> make_rom_block(const RomBlockSpec &spec = {});
+std::vector<std::uint8_t> make_rom_block(const RomBlockContent &layout = {});
 
 // The CRC a block's first 2129 bytes call for, and that CRC written into
 // bytes 2129..2132 (big-endian) after a test has changed the block.

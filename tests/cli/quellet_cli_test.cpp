@@ -41,9 +41,9 @@ protected:
         build({});
     }
     void TearDown() override { std::filesystem::remove_all(root_); }
-    void build(const sim::FruImageSpec &spec) {
+    void build(const sim::FruImageContent &layout) {
         sim::TreeOptions o;
-        o.fru = spec;
+        o.fru = layout;
         o.sample_markers = false;
         sim::build_board_tree(root_, o);
     }
@@ -198,10 +198,10 @@ TEST_F(Quellet, SetsThatCannotBeStoredEndWith249) {
     EXPECT_EQ(eeprom(), before);
 
     // A full table: the setter says so.
-    sim::FruImageSpec spec;
-    spec.records.clear();
-    for (int i = 0; i < 8; ++i) spec.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
-    build(spec);
+    sim::FruImageContent layout;
+    layout.records.clear();
+    for (int i = 0; i < 8; ++i) layout.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
+    build(layout);
     before = eeprom();
     r = run({"-s", "c4", "-d", "1"});
     EXPECT_EQ(r.status, 249);
@@ -340,8 +340,8 @@ void expect_agreement(const Bytes &img, bool short_records = false) {
 }
 
 // Records of three bytes or more: ipmi-fru stops at shorter OEM records.
-sim::FruImageSpec long_records() {
-    sim::FruImageSpec s;
+sim::FruImageContent long_records() {
+    sim::FruImageContent s;
     s.records = {{0xC0, {0x02, 0x00, 0x5e, 0x10, 0x20, 0x30}},
                  {0xC1, {'s', 'a', 't', 'a', '0', ':', '1'}},
                  {0xC2, {'r', 'o', 'o', 't', ':', 'x', ':', '0'}},
@@ -353,7 +353,7 @@ sim::FruImageSpec long_records() {
 TEST_F(Quellet, ForeignParsersAgreeOnTheTestImages) {
     expect_agreement(sim::make_fru_image(long_records()));
     expect_agreement(sim::make_fru_image(), true);  // one-byte records too
-    sim::FruImageSpec other;
+    sim::FruImageContent other;
     other.b_product_name = "X";
     other.p_product_version = "";
     other.p_fru_file_id = "file-7";

@@ -242,19 +242,19 @@ TEST_F(Sarvik, IdentifierAndCrcChecks) {
 }
 
 TEST_F(Sarvik, ReportFields) {
-    sim::RomBlockSpec spec;
-    spec.fit_signed = 0;
-    spec.boot_size = 1536;
-    spec.env_size = 1536;
-    auto r = sarvik({"-r", image(sim::make_rom_block(spec))});
+    sim::RomBlockContent layout;
+    layout.fit_signed = 0;
+    layout.boot_size = 1536;
+    layout.env_size = 1536;
+    auto r = sarvik({"-r", image(sim::make_rom_block(layout))});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(line(r.out, "Fitimage"),
               "Fitimage section:    offset 0x00100000, size 15360KB (15728640), unsigned");
     EXPECT_EQ(line(r.out, "Bootloader"), "Bootloader section:  offset 0x00000000, size 1KB (1536)");
     EXPECT_EQ(line(r.out, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
 
-    spec.fit_signed = 1;
-    r = sarvik({"-r", image(sim::make_rom_block(spec), 0, "signed.bin")});
+    layout.fit_signed = 1;
+    r = sarvik({"-r", image(sim::make_rom_block(layout), 0, "signed.bin")});
     EXPECT_EQ(line(r.out, "Fitimage"),
               "Fitimage section:    offset 0x00100000, size 15360KB (15728640), signed");
 }

@@ -16,7 +16,7 @@ using Bytes = std::vector<std::uint8_t>;
 class Records : public ::testing::Test {
 protected:
     void SetUp() override { board_info = BoardInfo{}; }
-    void load(const sim::FruImageSpec &spec) { load(sim::make_fru_image(spec)); }
+    void load(const sim::FruImageContent &layout) { load(sim::make_fru_image(layout)); }
     void load(Bytes img) {
         img_ = std::move(img);
         ASSERT_EQ(fru_parse(&board_info, img_.data(), img_.size()), 0);
@@ -32,12 +32,12 @@ protected:
 };
 
 TEST_F(Records, ExtractsEveryValueAndSkipsPowerState) {
-    sim::FruImageSpec spec;
-    spec.records = {{0xC0, {1, 2, 3, 4, 5, 6}},      {0xC6, {7, 8, 9, 10, 11, 12}},
+    sim::FruImageContent layout;
+    layout.records = {{0xC0, {1, 2, 3, 4, 5, 6}},      {0xC6, {7, 8, 9, 10, 11, 12}},
                     {0xC7, {13, 14, 15, 16, 17, 18}}, {0xC1, {'s', 'a', 't', 'a', '0', ':', '1'}},
                     {0xC2, {'r', 'o', 'o', 't'}},     {0xC3, {2}},
                     {0xC4, {3}},                      {0xC5, {1}}};
-    load(spec);
+    load(layout);
     EXPECT_EQ(b.mac[5], 6);
     EXPECT_EQ(b.mac2[0], 7);
     EXPECT_EQ(b.mac3[5], 18);
@@ -49,11 +49,11 @@ TEST_F(Records, ExtractsEveryValueAndSkipsPowerState) {
 }
 
 TEST_F(Records, LaterRecordWinsAndLongTextsAreCapped) {
-    sim::FruImageSpec spec;
+    sim::FruImageContent layout;
     std::string dev(40, 'd');
-    spec.records = {{0xC1, {'a'}}, {0xC1, Bytes(dev.begin(), dev.end())},
+    layout.records = {{0xC1, {'a'}}, {0xC1, Bytes(dev.begin(), dev.end())},
                     {0xC2, Bytes(200, 'p')}};
-    load(spec);
+    load(layout);
     EXPECT_EQ(std::memcmp(b.bootdevice, dev.data(), 32), 0);  // all 32, no terminator
     EXPECT_EQ(b.passwd_line[127], 'p');
 }
@@ -70,7 +70,7 @@ TEST_F(Records, ShortValueRecordsNeverReadTheirNeighbour) {
 }
 
 TEST_F(Records, SetMacUpdatesOnlyAnExistingRecord) {
-    load(sim::FruImageSpec{});  // has 0xC0 but no 0xC6
+    load(sim::FruImageContent{});  // has 0xC0 but no 0xC6
     const std::uint8_t v[6] = {0xde, 0xad, 0xbe, 0xef, 0, 1};
     std::uint32_t count = b.mrec_count;
     EXPECT_EQ(fru_set_mac(&b, v, 1), -1);
@@ -127,7 +127,7 @@ TEST_F(Records, BootdevUpdatesTheFirstEntryOrAppends) {
 }
 
 TEST_F(Records, ByteSettersAndTheirLines) {
-    load(sim::FruImageSpec{});  // C0 C1 C3 C4
+    load(sim::FruImageContent{});  // C0 C1 C3 C4
     LogCapture log;
     EXPECT_EQ(fru_set_power_policy(&b, 2), 0);
     EXPECT_EQ(log.text(), "L[FRU]: Checking if power policy mrec already exists\n"
@@ -156,10 +156,10 @@ TEST_F(Records, ByteSettersAndTheirLines) {
 }
 
 TEST_F(Records, FullTableIsLeftAsItIs) {
-    sim::FruImageSpec spec;
-    spec.records.clear();
-    for (int i = 0; i < 8; ++i) spec.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
-    load(spec);
+    sim::FruImageContent layout;
+    layout.records.clear();
+    for (int i = 0; i < 8; ++i) layout.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
+    load(layout);
     BoardInfo before = b;
     LogCapture log;
     EXPECT_EQ(fru_set_power_policy(&b, 1), -2);

@@ -160,10 +160,10 @@ TEST(FruField, LengthByteIsTakenWholeAndTextCappedAt31) {
 }
 
 TEST(FruArea, ImageTextsAndLongFieldsAreSkippedWhole) {
-    sim::FruImageSpec spec;
-    spec.b_product_name = std::string(40, 'N');
-    spec.b_serial_number = "SER";
-    Parsed p = parse(sim::make_fru_image(spec));
+    sim::FruImageContent layout;
+    layout.b_product_name = std::string(40, 'N');
+    layout.b_serial_number = "SER";
+    Parsed p = parse(sim::make_fru_image(layout));
     ASSERT_EQ(p.rc, 0);
     EXPECT_STREQ(p.info.b_mfg_name.text, "Norvane Systems");
     EXPECT_EQ(std::string(p.info.b_product_name.text), std::string(31, 'N'));

@@ -29,9 +29,9 @@ protected:
         std::filesystem::remove_all(root_);
         unsetenv("BOARD_ROOT");
     }
-    sim::BoardTree tree(const sim::FruImageSpec &spec = {}) {
+    sim::BoardTree tree(const sim::FruImageContent &layout = {}) {
         sim::TreeOptions o;
-        o.fru = spec;
+        o.fru = layout;
         o.sample_markers = false;
         return sim::build_board_tree(root_, o);
     }
@@ -80,9 +80,9 @@ TEST_F(Store, MissingOrErasedEepromFailsTheLoad) {
 }
 
 TEST_F(Store, SaveWithoutChangesRewritesRecordsAndZerosTheRest) {
-    sim::FruImageSpec spec;
-    spec.extra_flag_bits = 0x78;
-    tree(spec);
+    sim::FruImageContent layout;
+    layout.extra_flag_bits = 0x78;
+    tree(layout);
     Bytes img = eeprom();
     std::size_t m = mrec_at(img);
     // Junk behind the end of list: a longer old area.
@@ -92,7 +92,7 @@ TEST_F(Store, SaveWithoutChangesRewritesRecordsAndZerosTheRest) {
     ASSERT_EQ(fru_save(), 0);
     Bytes after = eeprom();
     ASSERT_EQ(after.size(), 4096u);
-    sim::FruImageSpec clean;
+    sim::FruImageContent clean;
     Bytes want = sim::make_fru_image(clean);  // same records, flag bits 3..6 cleared
     EXPECT_EQ(after, want);
     EXPECT_EQ(std::memcmp(after.data(), img.data(), m), 0);
@@ -120,9 +120,9 @@ TEST_F(Store, OnlyEightRecordsSurviveAndTheEighthEndsTheList) {
 }
 
 TEST_F(Store, AppendedPolicyIsWrittenLastWithTheEndBit) {
-    sim::FruImageSpec spec;
-    spec.records = {{0xC0, {1, 2, 3, 4, 5, 6}}, {0xC5, {0}}};
-    tree(spec);
+    sim::FruImageContent layout;
+    layout.records = {{0xC0, {1, 2, 3, 4, 5, 6}}, {0xC5, {0}}};
+    tree(layout);
     ASSERT_EQ(fru_load(), 0);
     EXPECT_EQ(board_info.power_state, 0);
     EXPECT_EQ(fru_set_power_policy(&board_info, 2), -1);

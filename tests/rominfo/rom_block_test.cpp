@@ -34,13 +34,13 @@ TEST(RomFieldReader, NeverReadsOutsideTheSpan) {
 }
 
 TEST(RomFieldReader, UnalignedNumberFieldsOfTheBlock) {
-    sim::RomBlockSpec spec;
-    spec.vmlinuz_addr = 0x01020304;
-    spec.vmlinux_addr = 0xA0B0C0D0;
-    spec.fdt_addr = 0x00000001;
-    spec.initrd_addr = 0x80000000;
-    spec.fit_size = 0xFFFFFFFF;
-    auto b = sim::make_rom_block(spec);
+    sim::RomBlockContent layout;
+    layout.vmlinuz_addr = 0x01020304;
+    layout.vmlinux_addr = 0xA0B0C0D0;
+    layout.fdt_addr = 0x00000001;
+    layout.initrd_addr = 0x80000000;
+    layout.fit_size = 0xFFFFFFFF;
+    auto b = sim::make_rom_block(layout);
     EXPECT_EQ(rom_number(view(b), rom_field::vmlinuz_addr), 0x01020304u);
     EXPECT_EQ(rom_number(view(b), rom_field::vmlinux_addr), 0xA0B0C0D0u);
     EXPECT_EQ(rom_number(view(b), rom_field::fdt_addr), 1u);

@@ -24,9 +24,9 @@ std::string line(const std::string &report, const std::string &label) {
 }
 
 std::string date_of(const std::string &field) {
-    sim::RomBlockSpec spec;
-    spec.build_date = field;
-    auto b = sim::make_rom_block(spec);
+    sim::RomBlockContent layout;
+    layout.build_date = field;
+    auto b = sim::make_rom_block(layout);
     char out[kRomDateMax];
     rom_build_date(RomBlock(b.data(), kRomInfoSize), out);
     return out;
@@ -35,20 +35,20 @@ std::string date_of(const std::string &field) {
 TEST(RomPrint, DefaultBlockReport) { EXPECT_EQ(print(sim::make_rom_block()), kDefaultReport); }
 
 TEST(RomPrint, FitSignedAndSizes) {
-    sim::RomBlockSpec spec;
-    spec.fit_signed = 0;
-    EXPECT_EQ(line(print(sim::make_rom_block(spec)), "Fitimage"),
+    sim::RomBlockContent layout;
+    layout.fit_signed = 0;
+    EXPECT_EQ(line(print(sim::make_rom_block(layout)), "Fitimage"),
               "Fitimage section:    offset 0x00100000, size 15360KB (15728640), unsigned");
-    spec.fit_signed = 0x80;  // any value but 0 is signed
-    spec.fit_size = 1023;
-    spec.fit_offset = 0xFFFFFFFF;
-    EXPECT_EQ(line(print(sim::make_rom_block(spec)), "Fitimage"),
+    layout.fit_signed = 0x80;  // any value but 0 is signed
+    layout.fit_size = 1023;
+    layout.fit_offset = 0xFFFFFFFF;
+    EXPECT_EQ(line(print(sim::make_rom_block(layout)), "Fitimage"),
               "Fitimage section:    offset 0xffffffff, size 0KB (1023), signed");
 
-    spec.env_size = 1536;
-    spec.info_size = 0xFFFFFFFF;  // unsigned, not -1
-    spec.flash_size = 2047;
-    auto r = print(sim::make_rom_block(spec));
+    layout.env_size = 1536;
+    layout.info_size = 0xFFFFFFFF;  // unsigned, not -1
+    layout.flash_size = 2047;
+    auto r = print(sim::make_rom_block(layout));
     EXPECT_EQ(line(r, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
     EXPECT_EQ(line(r, "Information"),
               "Information section: offset 0x000f0000, size 4194303KB (4294967295)");
@@ -56,13 +56,13 @@ TEST(RomPrint, FitSignedAndSizes) {
 }
 
 TEST(RomPrint, TextsAreBoundedByTheirFields) {
-    sim::RomBlockSpec spec;
-    spec.hostname = std::string(64, 'h');  // fills the field, no NUL
-    spec.uboot_version = std::string(16, 'u');
-    spec.kernel_version = "";
-    spec.distro_version = std::string(40, 'v');  // longer than its field of 16
-    spec.extra_linguas = std::string(128, 'l');  // runs up to the CRC
-    auto r = print(sim::make_rom_block(spec));
+    sim::RomBlockContent layout;
+    layout.hostname = std::string(64, 'h');  // fills the field, no NUL
+    layout.uboot_version = std::string(16, 'u');
+    layout.kernel_version = "";
+    layout.distro_version = std::string(40, 'v');  // longer than its field of 16
+    layout.extra_linguas = std::string(128, 'l');  // runs up to the CRC
+    auto r = print(sim::make_rom_block(layout));
     EXPECT_EQ(line(r, "Hostname"), "Hostname:            " + std::string(64, 'h'));
     EXPECT_EQ(line(r, "Core"), "Core systems:        u-boot " + std::string(16, 'u') + ", kernel ");
     EXPECT_EQ(line(r, "Distribution"),
