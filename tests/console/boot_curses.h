@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "console/log.h"
+#include "tests/console/null_screen.h"
 
 // The panel library keeps one panel of its own for stdscr, allocated by the
 // first new_panel and never freed before the process ends.
@@ -25,25 +26,15 @@ public:
         setenv("TERM", "xterm-256color", 1);
         unsetenv("LINES");
         unsetenv("COLUMNS");
-        out_ = std::fopen("/dev/null", "w");
-        in_ = std::fopen("/dev/null", "r");
-        screen_ = newterm(nullptr, out_, in_);
-        ASSERT_NE(screen_, nullptr);
-        start_color();
-        const short pairs[8][2] = {{0, 7}, {4, 7}, {7, 4}, {0, 0}, {2, 7}, {1, 7}, {7, 1}, {7, 0}};
-        for (short i = 0; i < 8; ++i) init_pair(static_cast<short>(i + 1), pairs[i][0], pairs[i][1]);
+        screen_.open(nullptr, true);
+        ASSERT_TRUE(screen_.ok());
     }
     void TearDown() override {
-        endwin();
-        delscreen(screen_);
-        std::fclose(out_);
-        std::fclose(in_);
+        screen_.close();
     }
 
 private:
-    SCREEN *screen_ = nullptr;
-    FILE *out_ = nullptr;
-    FILE *in_ = nullptr;
+    test_screen::NullScreen screen_;
 };
 
 // Point log_file at a temporary file for the life of the object.

@@ -16,6 +16,7 @@
 #include "console/log.h"
 #include "console/pages/clock.h"
 #include "sim/board_tree.h"
+#include "tests/console/null_screen.h"
 
 namespace {
 
@@ -26,17 +27,12 @@ const auto kUntouched = static_cast<chtype>(COLOR_PAIR(8));
 class Clock : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        null_out = std::fopen("/dev/null", "w");
-        null_in = std::fopen("/dev/null", "r");
-        screen = newterm("xterm-256color", null_out, null_in);
+        screen.open();
         setenv("TZ", "UTC", 1);
         tzset();
     }
     static void TearDownTestSuite() {
-        endwin();
-        delscreen(screen);
-        std::fclose(null_out);
-        std::fclose(null_in);
+        screen.close();
     }
     void SetUp() override {
         char tmpl[] = "/tmp/clock-test-XXXXXX";
@@ -90,8 +86,7 @@ protected:
     std::string root_;
     sim::BoardTree tree_{""};
     FIELD *hour_, *minute_, *second_, *year_, *month_, *day_;
-    static inline SCREEN *screen;
-    static inline std::FILE *null_out, *null_in;
+    static inline test_screen::NullScreen screen;
 };
 
 TEST_F(Clock, ShowWritesTheLocalTimeIntoTheCells) {

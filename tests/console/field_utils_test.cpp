@@ -9,22 +9,17 @@
 
 #include "console/field_utils.h"
 #include "console/log.h"
+#include "tests/console/null_screen.h"
 
 namespace {
 
 class FieldUtils : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        null_out = std::fopen("/dev/null", "w");
-        null_in = std::fopen("/dev/null", "r");
-        screen = newterm("xterm-256color", null_out, null_in);
-        start_color();
+        screen.open();
     }
     static void TearDownTestSuite() {
-        endwin();
-        delscreen(screen);
-        std::fclose(null_out);
-        std::fclose(null_in);
+        screen.close();
     }
     void SetUp() override { log_file = std::tmpfile(); }
     void TearDown() override {
@@ -51,8 +46,7 @@ protected:
         free_field(f);
         return o;
     }
-    static inline SCREEN *screen;
-    static inline std::FILE *null_out, *null_in;
+    static inline test_screen::NullScreen screen;
 };
 
 const auto kPair3 = static_cast<chtype>(COLOR_PAIR(3));

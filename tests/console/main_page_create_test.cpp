@@ -16,6 +16,7 @@
 #include "console/top_menu.h"
 #include "fru/board_info.h"
 #include "sim/board_tree.h"
+#include "tests/console/null_screen.h"
 
 // The panel library keeps one record for stdscr from the first new_panel to
 // the end of the process; that one is not ours. The page's own panel is
@@ -40,16 +41,10 @@ protected:
         setenv("COLUMNS", "120", 1);
         setenv("TZ", "UTC", 1);
         tzset();
-        null_out = std::fopen("/dev/null", "w");
-        null_in = std::fopen("/dev/null", "r");
-        screen = newterm("xterm-256color", null_out, null_in);
-        start_color();
+        screen.open();
     }
     static void TearDownTestSuite() {
-        endwin();
-        delscreen(screen);
-        std::fclose(null_out);
-        std::fclose(null_in);
+        screen.close();
     }
     void SetUp() override {
         char tmpl[] = "/tmp/main-page-test-XXXXXX";
@@ -109,8 +104,7 @@ protected:
 
     std::string root_;
     bool created_ = false;
-    static inline SCREEN *screen;
-    static inline std::FILE *null_out, *null_in;
+    static inline test_screen::NullScreen screen;
 };
 
 TEST_F(MainPage, DefaultBoardShowsEveryValue) {

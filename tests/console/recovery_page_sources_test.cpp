@@ -19,6 +19,7 @@
 #include "console/log.h"
 #include "console/pages/recovery_page.h"
 #include "sim/board_tree.h"
+#include "tests/console/null_screen.h"
 
 // The panel library keeps one record for stdscr from the first new_panel to
 // the end of the program; no call releases it, so it is not ours to free.
@@ -40,10 +41,7 @@ protected:
         tree_.emplace(sim::build_board_tree(root_, o));
         setenv("BOARD_ROOT", root_.c_str(), 1);
         log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
-        out_ = std::fopen("/dev/null", "w");
-        in_ = std::fopen("/dev/null", "r");
-        scr_ = newterm("xterm", out_, in_);
-        set_term(scr_);
+        screen_.open("xterm");
         ExitAction = 0;
         std::memset(ext_recovery_tar, 'x', sizeof ext_recovery_tar);
         std::memset(ext_recovery_dev, 'x', sizeof ext_recovery_dev);
@@ -51,10 +49,7 @@ protected:
     }
     void TearDown() override {
         if (created_) recovery_page_destroy();
-        endwin();
-        delscreen(scr_);
-        std::fclose(out_);
-        std::fclose(in_);
+        screen_.close();
         std::fclose(log_file);
         log_file = nullptr;
         std::filesystem::remove_all(root_);
@@ -104,9 +99,7 @@ protected:
 
     std::string root_;
     std::optional<sim::BoardTree> tree_;
-    std::FILE *out_ = nullptr;
-    std::FILE *in_ = nullptr;
-    SCREEN *scr_ = nullptr;
+    test_screen::NullScreen screen_;
     bool created_ = false;
     long offset_ = 0;
 };
