@@ -94,7 +94,10 @@ struct Callbacks {
         return 1;
     }
     static void output(const char *s, std::size_t len, void *user) {
-        static_cast<Terminal *>(user)->write_out(s, len);
+        auto *t = static_cast<Terminal *>(user);
+        // While program output is fed in, libvterm's output is a reply.
+        if (t->feeding_ && !t->answers_) return;
+        t->write_out(s, len);
     }
 };
 
@@ -169,8 +172,8 @@ bool Terminal::start(const std::vector<std::string> &argv, const std::vector<std
     argp.push_back(nullptr);
 
     struct winsize ws {};
-    ws.ws_row = static_cast<unsigned short>(rows_);
-    ws.ws_col = static_cast<unsigned short>(cols_);
+    ws.ws_row = static_cast<unsigned short>(sizeless_ ? 0 : rows_);
+    ws.ws_col = static_cast<unsigned short>(sizeless_ ? 0 : cols_);
     pid_t pid = ::forkpty(&master_, nullptr, nullptr, &ws);
     if (pid < 0) return false;
     if (pid == 0) {
@@ -204,7 +207,9 @@ void Terminal::feed(const char *p, std::size_t n) {
     output_.append(p, n);
     last_output_ = Clock::now();
     chunks_.push_back({last_output_, std::string(p, n)});
+    feeding_ = true;
     vterm_input_write(vt_, p, n);
+    feeding_ = false;
 }
 
 void Terminal::reap(bool block) {
@@ -409,10 +414,22 @@ void Terminal::resize(int rows, int cols) {
     rows_ = rows;
     cols_ = cols;
     vterm_set_size(vt_, rows, cols);
+    if (sizeless_) return;
     struct winsize ws {};
     ws.ws_row = static_cast<unsigned short>(rows);
     ws.ws_col = static_cast<unsigned short>(cols);
     if (master_ >= 0) ::ioctl(master_, TIOCSWINSZ, &ws);
+}
+
+void Terminal::set_sizeless(bool answers) {
+    sizeless_ = true;
+    answers_ = answers;
+}
+
+std::pair<int, int> Terminal::pty_size() const {
+    struct winsize ws {};
+    if (master_ < 0 || ::ioctl(master_, TIOCGWINSZ, &ws) != 0) return {-1, -1};
+    return {ws.ws_row, ws.ws_col};
 }
 
 void Terminal::key(Key k, unsigned mods) {
@@ -523,6 +540,7 @@ bool ConsoleTest::spawn(int rows, int cols, const std::vector<std::string> &pref
     term_storage_.reset();
     term_storage_.emplace(rows, cols);
     term_ = &*term_storage_;
+    if (serial.sizeless) term_->set_sizeless(serial.answers);
     std::vector<std::string> argv = prefix;
     argv.push_back(tolvane_path());
     std::vector<std::string> all_env = {"BOARD_ROOT=" + root_};

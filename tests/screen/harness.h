@@ -24,6 +24,10 @@
 // attributes marked, when they time out; a failed test also prints the last
 // screen at its end. Never sleep in a test: wait for a condition.
 // Network tests run the console in a namespace: start(24, 80, {"ip", "netns", "exec", ns}).
+// A serial line: serial.sizeless = true before start() (the pseudo-terminal
+// reports 0x0 while the screen keeps its size; serial.answers = false drops
+// libvterm's replies such as the cursor position report); another terminal
+// type: env {"TERM=vt100"}.
 #pragma once
 
 #include <sys/types.h>
@@ -87,6 +91,14 @@ public:
     Terminal(const Terminal &) = delete;
     Terminal &operator=(const Terminal &) = delete;
 
+    // Before start(): the pseudo-terminal reports 0 rows and 0 columns, as a
+    // serial line does, while the emulated screen keeps its size; with
+    // answers false, what libvterm says back on its own (the reply to a
+    // cursor position request, ESC[6n) never reaches the program; keys do.
+    void set_sizeless(bool answers = true);
+    // The size the pseudo-terminal reports now (rows, cols).
+    std::pair<int, int> pty_size() const;
+
     // Start argv (argv[0] a path or a name found on PATH) with exactly this
     // environment: TERM=xterm-256color, LANG=C.UTF-8, TZ=UTC, ESCDELAY=25,
     // PATH, HOME, the sanitizer options of the caller, then env (NAME=value,
@@ -143,7 +155,8 @@ public:
     const std::string &output() const { return output_; }
     const std::vector<Chunk> &chunks() const { return chunks_; }
 
-    // Resize the terminal: the program gets SIGWINCH.
+    // Resize the terminal: the program gets SIGWINCH. On a sizeless terminal
+    // only the screen changes, as when the window of a serial line grows.
     void resize(int rows, int cols);
 
     // The screen with attributes marked: under each row a line of letters,
@@ -167,6 +180,9 @@ private:
     int wstatus_ = 0;
     bool cursor_visible_ = true;
     bool alt_screen_ = false;
+    bool sizeless_ = false;
+    bool answers_ = true;
+    bool feeding_ = false;
     std::size_t total_bytes_ = 0;
     std::string output_;
     std::vector<Chunk> chunks_;
@@ -181,6 +197,11 @@ protected:
 
     // Tree options: change them before board() or start() builds the tree.
     sim::TreeOptions opts;
+    // The line the console runs on: change before start() or spawn().
+    struct Line {
+        bool sizeless = false;   // the pseudo-terminal reports 0x0
+        bool answers = true;     // libvterm answers ESC[6n
+    } serial;
 
     // The tree, built on first use with opts.
     sim::BoardTree &board();

@@ -122,6 +122,31 @@ TEST(Harness, ResizeReachesTheProgram) {
     ASSERT_TRUE(t.wait_exit());
 }
 
+// A serial line: the pseudo-terminal knows no size; the emulator answers a
+// cursor position request with where the cursor is, or stays silent.
+TEST(Harness, SizelessLineAnswersThePositionRequestOrNot) {
+    const std::string script =
+        "stty size; stty raw -echo; printf '\\033[999;999H\\033[6n'; "
+        "r=$(timeout --foreground 1 dd bs=1 count=9 2>/dev/null | tr '\\033' E); printf '\\033[2;1H<%s>' \"$r\"";
+    for (bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "answers" : "silent");
+        Terminal t(30, 100);
+        t.set_sizeless(answers);
+        ASSERT_TRUE(t.start(sh(script)));
+        ASSERT_TRUE(t.wait_exit(3000ms));
+        EXPECT_EQ(t.row_trimmed(0), "0 0");
+        EXPECT_EQ(t.row_trimmed(1), answers ? "<E[30;100R>" : "<>");
+    }
+    // The window grows: the screen does, the line still reports nothing.
+    Terminal t(24, 80);
+    t.set_sizeless();
+    ASSERT_TRUE(t.start(sh("printf ready; exec sleep 5")));
+    ASSERT_TRUE(t.wait_text("ready"));
+    t.resize(30, 100);
+    EXPECT_EQ(t.cols(), 100);
+    EXPECT_EQ(t.pty_size(), std::make_pair(0, 0));
+}
+
 TEST(Harness, AProgramStillRunningIsEndedWithItsTerminal) {
     pid_t pid;
     {
