@@ -45,8 +45,14 @@ const char *root() {
 
 Path path(const char *board_path) {
     Path p{};
+    // An empty path names nothing on the board (stat("") fails), so it must
+    // not turn into the root folder here.
+    if (board_path == nullptr || board_path[0] == '\0') return p;
     const char *r = root();
-    int n = std::snprintf(p.s, sizeof p.s, "%s%s", r, board_path);
+    // A relative path is taken against the board's root folder; without the
+    // slash it would run into the root's own last name.
+    const char *sep = (r[0] != '\0' && board_path[0] != '/') ? "/" : "";
+    int n = std::snprintf(p.s, sizeof p.s, "%s%s%s", r, sep, board_path);
     if (n < 0 || static_cast<std::size_t>(n) >= sizeof p.s) p.s[0] = '\0';
     return p;
 }

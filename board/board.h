@@ -28,7 +28,8 @@ struct Path {
 };
 
 // Where the board path really is (under BOARD_ROOT in a simulation build).
-// A path that does not fit resolves to "" so that opening it fails.
+// A path that does not fit, and an empty path, resolve to "" so that opening
+// it fails; a relative path is taken against the board's root folder.
 Path path(const char *board_path);
 
 // The board root in front of every path: "" on the board.

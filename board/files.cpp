@@ -1,5 +1,6 @@
 #include "board/files.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,19 +23,28 @@ Fd::~Fd() {
 
 std::FILE *fopen(const char *board_path, const char *mode) {
     Path p = path(board_path);
-    if (!p.ok()) return nullptr;
+    if (!p.ok()) {
+        errno = ENOENT;
+        return nullptr;
+    }
     return std::fopen(p.s, mode);
 }
 
 int stat(const char *board_path, struct ::stat *st) {
     Path p = path(board_path);
-    if (!p.ok()) return -1;
+    if (!p.ok()) {
+        errno = ENOENT;  // as the board answers for a path that names nothing
+        return -1;
+    }
     return ::stat(p.s, st);
 }
 
 int open(const char *board_path, int flags, int mode) {
     Path p = path(board_path);
-    if (!p.ok()) return -1;
+    if (!p.ok()) {
+        errno = ENOENT;  // as the board answers for a path that names nothing
+        return -1;
+    }
     return ::open(p.s, flags | O_CLOEXEC, mode);
 }
 

@@ -1,11 +1,14 @@
 // The seam: board paths under the root, the offset clock, the effects log.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <linux/rtc.h>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +52,31 @@ TEST_F(BoardSeam, PathsLiveUnderTheRootAndGlobsGiveBoardPaths) {
     // A path too long for the buffer resolves to nothing rather than a cut path.
     std::string long_path(3000, 'a');
     EXPECT_FALSE(board::path(("/" + long_path).c_str()).ok());
+}
+
+TEST_F(BoardSeam, EmptyPathsFailAndRelativePathsSitUnderTheRoot) {
+    // An empty board path names nothing, as stat("") fails on the board; it
+    // must not become the root folder (a "present" file).
+    EXPECT_FALSE(board::path("").ok());
+    EXPECT_FALSE(board::path(nullptr).ok());
+    struct stat st{};
+    errno = 0;
+    EXPECT_EQ(board::stat("", &st), -1);
+    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(board::fopen("", "r"), nullptr);
+    EXPECT_EQ(board::open("", O_RDONLY), -1);
+    char buf[4];
+    EXPECT_EQ(board::read_bytes("", buf, sizeof buf), -1);
+
+    // A relative path is taken against the root folder, never glued to its name.
+    EXPECT_EQ(std::string(board::path("x").c_str()), root_ + "/x");
+    sim::BoardTree t(root_);
+    t.write("/rec.tar", "tar");
+    EXPECT_EQ(board::stat("rec.tar", &st), 0);
+    EXPECT_EQ(board::stat("/rec.tar", &st), 0);
+    std::filesystem::create_directories(root_ + "x");
+    EXPECT_EQ(board::stat("x", &st), -1);
+    std::filesystem::remove_all(root_ + "x");
 }
 
 TEST_F(BoardSeam, RequireRootRefusesWithoutBoardRoot) {

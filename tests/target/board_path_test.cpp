@@ -19,6 +19,11 @@ TEST(TargetBoard, PathsIgnoreBoardRoot) {
     EXPECT_TRUE(board::require_root("target_tests"));
 }
 
+TEST(TargetBoard, EmptyPathResolvesToNothing) {
+    EXPECT_FALSE(board::path("").ok());
+    EXPECT_STREQ(board::path("etc/x").c_str(), "etc/x");
+}
+
 TEST(TargetBoard, OverlongPathResolvesToNothing) {
     static char longpath[board::kPathMax + 8];
     std::memset(longpath, 'a', sizeof longpath - 1);
