@@ -1,5 +1,6 @@
 #include "console/exit_action.h"
 
+#include <cstdio>
 #include <unistd.h>
 
 #include "board/board.h"
@@ -26,7 +27,14 @@ int write_recovery_stat() {
         console_log("L[MAIN]: Failed to open %s for writing\n", kRecoveryStat);
         return -1;
     }
-    std::fputs("0\n", f.get());
+    // A full or failing device must not pass for a written marker: the
+    // recovery job would start with no "0\n" for its reader.
+    bool wrote = std::fputs("0\n", f.get()) >= 0;
+    if (f.close() != 0) wrote = false;
+    if (!wrote) {
+        console_log("L[MAIN]: Failed to write %s\n", kRecoveryStat);
+        return -1;
+    }
     return 0;
 }
 

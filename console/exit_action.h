@@ -13,7 +13,8 @@ extern char rom_image_path[1024];
 extern char rom_url[1024];
 extern char net_args[4][1025];
 
-// "0\n" into /var/run/tolvane/recovery.stat; 0 or -1 (logged).
+// "0\n" into /var/run/tolvane/recovery.stat; 0, or -1 (logged) when the file
+// cannot be opened or the bytes do not reach it.
 [[nodiscard]] int write_recovery_stat();
 
 // Replace the console with the program of ExitAction. Returns only when

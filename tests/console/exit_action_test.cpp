@@ -1,0 +1,96 @@
+// The marker written before a recovery script: it must reach the file, or the
+// script is not started (the console powers off instead).
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "console/exit_action.h"
+#include "console/log.h"
+#include "sim/board_tree.h"
+
+namespace {
+
+constexpr const char *kStat = "/var/run/tolvane/recovery.stat";
+
+class RecoveryStat : public testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/exit_action_XXXXXX";
+        root_ = mkdtemp(tmpl);
+        tree_.emplace(sim::build_board_tree(root_));
+        setenv("BOARD_ROOT", root_.c_str(), 1);
+        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
+    }
+    void TearDown() override {
+        std::fclose(log_file);
+        log_file = nullptr;
+        std::filesystem::remove_all(root_);
+        unsetenv("BOARD_ROOT");
+    }
+    sim::BoardTree &tree() { return *tree_; }
+    std::string log() {
+        std::fflush(log_file);
+        return tree().read("/var/log/tolvane.log");
+    }
+    // The stat file as a link to a device that takes no byte.
+    void stat_on_full_device() {
+        tree().remove(kStat);
+        std::filesystem::create_symlink("/dev/full", tree().host(kStat));
+    }
+    // Run exit_action_run in a child (a started script replaces the process)
+    // and hand back its exit status; 99 means it returned without an exec.
+    int run_action(int action) {
+        std::fflush(log_file);
+        pid_t pid = fork();
+        if (pid == 0) {
+            ExitAction = action;
+            exit_action_run();
+            std::fflush(log_file);
+            _exit(99);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string root_;
+    std::optional<sim::BoardTree> tree_;
+};
+
+TEST_F(RecoveryStat, WrittenMarkerReadsBack) {
+    ASSERT_EQ(write_recovery_stat(), 0);
+    EXPECT_EQ(tree().read(kStat), "0\n");
+    EXPECT_EQ(log().find("Failed"), std::string::npos);
+    // ...and the script is started (the probe below sees an exec).
+    EXPECT_NE(run_action(1), 99);
+    EXPECT_NE(tree().effects().find("/var/run/tolvane/ext/recovery.rc"), std::string::npos);
+}
+
+TEST_F(RecoveryStat, FullDeviceIsAFailureAndNoRecoveryStarts) {
+    stat_on_full_device();
+    EXPECT_EQ(write_recovery_stat(), -1);
+    EXPECT_NE(log().find("L[MAIN]: Failed to write /var/run/tolvane/recovery.stat\n"),
+              std::string::npos);
+    // Both recovery actions stop before their script, so main powers off.
+    for (int action : {1, 2}) {
+        EXPECT_EQ(run_action(action), 99) << "action " << action;
+        EXPECT_EQ(tree().effects().find("recovery.rc"), std::string::npos) << "action " << action;
+    }
+}
+
+TEST_F(RecoveryStat, UnopenableFileKeepsItsOwnLine) {
+    tree().remove(kStat);
+    std::filesystem::create_directories(tree().host(kStat));
+    EXPECT_EQ(write_recovery_stat(), -1);
+    EXPECT_NE(log().find("L[MAIN]: Failed to open /var/run/tolvane/recovery.stat for writing\n"),
+              std::string::npos);
+}
+
+}  // namespace
