@@ -450,6 +450,15 @@ void Terminal::ctrl(char c) {
 
 void Terminal::send_raw(std::string_view bytes) { write_out(bytes.data(), bytes.size()); }
 
+void Terminal::noise(std::string_view bytes) {
+    bool answers = answers_;
+    answers_ = false;  // whatever the noise asks goes unanswered
+    feeding_ = true;
+    vterm_input_write(vt_, bytes.data(), bytes.size());
+    feeding_ = false;
+    answers_ = answers;
+}
+
 std::string Terminal::dump() const {
     struct Look {
         int fg, bg;

@@ -112,6 +112,9 @@ public:
     void text(std::string_view utf8);           // typed characters
     void ctrl(char c);                          // Ctrl+letter
     void send_raw(std::string_view bytes);      // straight to the program
+    // Bytes that reach the screen past the program, as a kernel message or
+    // line noise on a serial console does.
+    void noise(std::string_view bytes);
 
     // Read what is available now, or wait at most `wait` for output.
     void pump(Millis wait = 0ms);
