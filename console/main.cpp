@@ -14,6 +14,7 @@
 #include "console/pages/main_page.h"
 #include "console/pages/net_page.h"
 #include "console/pages/recovery_page.h"
+#include "console/terminal.h"
 #include "console/top_menu.h"
 #include "fru/fru_log.h"
 #include "fru/fru_store.h"
@@ -67,6 +68,7 @@ int main() {
         fru_load();
     }
 
+    terminal_query_size();
     initscr();
     console_log("L[MAIN]: Start color\n");
     start_color();
@@ -81,6 +83,7 @@ int main() {
     wtimeout(stdscr, 500);
     start_colours();
     curs_set(0);
+    terminal_define_keys();
     console_log("L[MAIN]: Init done\n");
     console_log("L[MAIN]: Available screen space: %ix%i\n", COLS, LINES);
 
@@ -105,8 +108,11 @@ int main() {
     bool save_on_exit = false;
 
     for (;;) {
-        int key = wgetch(stdscr);
+        int key = terminal_getch();
         if (key != ERR) console_log("L[MAIN]: CH: 0x%08x\n", static_cast<unsigned>(key));
+        // Ctrl-L is no key of the pages: a repaint, or a resize when a
+        // sizeless line's terminal now answers with another size.
+        if (key == kKeyRepaint) key = terminal_refresh();
         if (key == KEY_F(10)) save_on_exit = true;
         top_menu_handle_key(key);
         main_page_handle_key(key);

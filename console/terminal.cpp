@@ -1,0 +1,253 @@
+#include "console/terminal.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <cstring>
+#include <ctime>
+#include <ncurses.h>
+#include <poll.h>
+#include <string_view>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "console/log.h"
+
+namespace {
+
+constexpr int kAnswerWaitMs = 500;
+// Save the cursor, go to the far corner (the terminal stops at its last
+// row and column), ask where the cursor is, put it back.
+constexpr std::string_view kSizeRequest = "\0337\033[999;999H\033[6n\0338";
+
+// Set when the line reported no size at start: only such a terminal is asked.
+bool sizeless;
+// What the size came from, for the log once ncurses knows the size.
+const char *size_source = "the line";
+
+// Bytes read while waiting for an answer that were not the answer: typed
+// keys, to be read before anything else.
+std::array<unsigned char, 128> kept;
+std::size_t kept_len;
+std::size_t kept_at;
+
+void keep(const unsigned char *p, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (kept_len < kept.size()) {
+            kept[kept_len++] = p[i];
+        } else {
+            console_log("E[TERMINAL]: Input buffer full, key dropped\n");
+        }
+    }
+}
+
+long now_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+}
+
+bool write_all(std::string_view s) {
+    while (!s.empty()) {
+        ssize_t n = write(STDOUT_FILENO, s.data(), s.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        s.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Send the request and read until the report "ESC [ rows ; cols R" comes,
+// or half a second has passed. Anything else read is kept as input, a
+// report that does not fit included: xterm sends Ctrl-F3 as ESC[1;5R, and
+// no real terminal has a single row.
+bool ask_size(int &rows, int &cols) {
+    termios saved{};
+    bool have_tty = tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (have_tty) {
+        // Bytes must come one by one and never be echoed onto the screen.
+        termios raw = saved;
+        raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    }
+    bool found = false;
+    if (write_all(kSizeRequest)) {
+        std::array<unsigned char, 16> held{};  // a report being read
+        std::size_t held_len = 0;
+        int r = 0, c = 0;
+        int state = 0;  // 0 outside a report, 1 after ESC, 2 rows, 3 columns
+        const long deadline = now_ms() + kAnswerWaitMs;
+        while (!found) {
+            long left = deadline - now_ms();
+            if (left <= 0) break;
+            pollfd pfd = {STDIN_FILENO, POLLIN, 0};
+            int p = poll(&pfd, 1, static_cast<int>(left));
+            if (p < 0 && errno == EINTR) continue;
+            if (p <= 0) break;
+            unsigned char ch = 0;
+            ssize_t n = read(STDIN_FILENO, &ch, 1);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+            if (n <= 0) break;
+            bool digit = ch >= '0' && ch <= '9';
+            bool taken = true;
+            if (state == 1) {
+                taken = ch == '[';
+                if (taken) { state = 2; r = c = 0; }
+            } else if (state == 2) {
+                if (digit && r < 10000) r = r * 10 + (ch - '0');
+                else if (ch == ';') state = 3;
+                else taken = false;
+            } else if (state == 3) {
+                if (digit && c < 10000) c = c * 10 + (ch - '0');
+                else if (ch == 'R' && r > 1 && c > 1 && r <= 999 && c <= 999) found = true;
+                else taken = false;
+            } else {
+                taken = false;
+            }
+            if (taken && held_len < held.size()) {
+                held[held_len++] = ch;
+                continue;
+            }
+            // Not a report after all: what was held is input, and an ESC
+            // may start the report itself.
+            keep(held.data(), held_len);
+            held_len = 0;
+            state = 0;
+            if (ch == 0x1b) {
+                held[held_len++] = ch;
+                state = 1;
+            } else {
+                keep(&ch, 1);
+            }
+        }
+        if (found) {
+            rows = r;
+            cols = c;
+        } else {
+            keep(held.data(), held_len);  // a report cut short by the timeout
+        }
+    }
+    if (have_tty) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    return found;
+}
+
+// Tell the line the size, so ncurses and the programs started later read it
+// there. The kernel signals the resize to the console itself: ncurses would
+// then report it a second time, so the signal is ignored meanwhile.
+void set_line_size(int rows, int cols) {
+    winsize ws{};
+    ws.ws_row = static_cast<unsigned short>(rows);
+    ws.ws_col = static_cast<unsigned short>(cols);
+    struct sigaction ignore{}, old{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGWINCH, &ignore, &old);
+    if (ioctl(STDOUT_FILENO, TIOCSWINSZ, &ws) != 0)
+        console_log("E[TERMINAL]: Cannot set the size on the line: %s\n", std::strerror(errno));
+    sigaction(SIGWINCH, &old, nullptr);
+}
+
+struct ExtraKey {
+    const char *seq;
+    int code;
+};
+// Enter, Backspace and Delete as terminals send them besides the plain
+// bytes; plain ^H and DEL are mapped in terminal_getch.
+constexpr std::array<ExtraKey, 24> kExtraKeys = {{
+    {"\033[17~", KEY_F(6)},  {"\033[21~", KEY_F(10)},   // xterm, VT220, Linux console
+    {"\033Ou", KEY_F(6)},    {"\033Ox", KEY_F(10)},     // VT100
+    {"\033[A", KEY_UP},      {"\033[B", KEY_DOWN},      // cursor keys, normal mode
+    {"\033[C", KEY_RIGHT},   {"\033[D", KEY_LEFT},
+    {"\033OA", KEY_UP},      {"\033OB", KEY_DOWN},      // cursor keys, application mode
+    {"\033OC", KEY_RIGHT},   {"\033OD", KEY_LEFT},
+    {"\033OM", KEY_ENTER},   {"\033[3~", KEY_DC},       // keypad Enter, Delete
+    {"\033[2~", KEY_IC},     {"\033[5~", KEY_PPAGE},
+    {"\033[6~", KEY_NPAGE},  {"\033[1~", KEY_HOME},
+    {"\033[4~", KEY_END},    {"\033[H", KEY_HOME},
+    {"\033[F", KEY_END},     {"\033OH", KEY_HOME},
+    {"\033OF", KEY_END},     {"\033[P", KEY_DC},
+}};
+
+int plain_key(int key) {
+    if (key == KEY_ENTER || key == '\r') return '\n';
+    if (key == '\b') return KEY_BACKSPACE;
+    return key;
+}
+
+// The next key from the kept bytes: the sequence ncurses knows that they
+// start with, or one byte. key_defined is -1 for the start of a longer
+// sequence and 0 for no sequence.
+int kept_key() {
+    std::size_t left = kept_len - kept_at;
+    std::array<char, 16> seq{};
+    std::size_t longest = std::min(left, seq.size() - 1);
+    for (std::size_t n = 1; n <= longest; ++n) {
+        seq[n - 1] = static_cast<char>(kept[kept_at + n - 1]);
+        seq[n] = '\0';
+        int code = key_defined(seq.data());
+        if (code == 0) break;
+        if (code > 0) {
+            kept_at += n;
+            return code;
+        }
+    }
+    return kept[kept_at++];
+}
+
+}  // namespace
+
+void terminal_query_size() {
+    winsize ws{};
+    if (!isatty(STDIN_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0) return;
+    if (ws.ws_row != 0 && ws.ws_col != 0) return;
+    sizeless = true;
+    int rows = 0, cols = 0;
+    long start = now_ms();
+    if (ask_size(rows, cols)) {
+        set_line_size(rows, cols);
+        size_source = "the terminal's answer";
+    } else {
+        size_source = "terminfo (no answer)";
+    }
+    console_log("L[TERMINAL]: Size query took %li ms\n", now_ms() - start);
+}
+
+void terminal_define_keys() {
+    console_log("L[TERMINAL]: Size %ix%i from %s\n", COLS, LINES, size_source);
+    for (const ExtraKey &k : kExtraKeys) {
+        // A sequence terminfo binds to a key, or that starts a longer one,
+        // keeps its meaning. Codes past KEY_MAX are terminfo's extended keys
+        // (xterm's keypad "\EOx" among them) that no page knows: those give way.
+        int bound = key_defined(k.seq);
+        if (bound == 0 || bound > KEY_MAX) define_key(k.seq, k.code);
+    }
+}
+
+int terminal_getch() {
+    if (kept_at < kept_len) {
+        int key = kept_key();
+        if (kept_at == kept_len) kept_at = kept_len = 0;
+        return plain_key(key);
+    }
+    return plain_key(wgetch(stdscr));
+}
+
+int terminal_refresh() {
+    if (sizeless) {
+        int rows = 0, cols = 0;
+        if (ask_size(rows, cols)) {
+            if (rows != LINES || cols != COLS) {
+                console_log("L[TERMINAL]: Size %ix%i from the terminal's answer\n", cols, rows);
+                set_line_size(rows, cols);
+                resize_term(rows, cols);
+                return KEY_RESIZE;
+            }
+        }
+    }
+    clearok(curscr, TRUE);
+    return ERR;
+}

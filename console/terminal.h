@@ -1,0 +1,28 @@
+// The terminal the console runs on, as a serial console has it: a line that
+// reports no window size, a TERM that names another terminal than the
+// emulator in use, and noise that garbles the screen.
+#pragma once
+
+// Before initscr. When the line reports 0 rows or 0 columns, ask the
+// terminal for its size (cursor to the far corner, position report, at most
+// half a second) and set the answer on the line, so ncurses and every program
+// started later see it. Bytes typed meanwhile are kept for terminal_getch.
+void terminal_query_size();
+
+// After initscr and keypad: log where the size came from and teach ncurses
+// the F6, F10, arrow, Enter, Backspace and Delete sequences of xterm, VT220,
+// the Linux console and VT100 that terminfo does not bind to a key already.
+void terminal_define_keys();
+
+// The key loop's read: bytes kept by a size query first, decoded as keys,
+// then wgetch on the standard screen. Keypad Enter comes back as '\n' and
+// Ctrl-H as KEY_BACKSPACE, as the pages know them.
+int terminal_getch();
+
+// Ctrl-L: repaint the whole screen. On a line that reported no size the
+// terminal is asked again first; a new size is taken with resize_term and
+// the result is KEY_RESIZE, to be handled like a resize of the window.
+// Otherwise the next update repaints everything and the result is ERR.
+int terminal_refresh();
+
+inline constexpr int kKeyRepaint = 'L' & 0x1f;  // Ctrl-L

@@ -1,0 +1,207 @@
+// The console on a serial line: a line that reports no size, a TERM that
+// names another terminal than the emulator, and noise on the screen.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "tests/screen/harness.h"
+
+namespace {
+
+using screen::ConsoleTest;
+using screen::Key;
+using namespace std::chrono_literals;
+
+// ncurses key codes as the key loop logs them.
+constexpr int kDown = 0x102, kUp = 0x103, kBackspace = 0x107, kF6 = 0x10e, kF10 = 0x112,
+              kF27 = 0x123, kDelete = 0x14a, kB2 = 0x15e;
+
+// The hour cell of the Main page's clock on the full layout.
+constexpr int kTimeRow = 10, kHour = 25;
+
+std::string ch_line(int code) {
+    char b[40];
+    std::snprintf(b, sizeof b, "L[MAIN]: CH: 0x%08x", static_cast<unsigned>(code));
+    return b;
+}
+
+class SerialLine : public ConsoleTest {
+protected:
+    int clock_settings() const {
+        int n = 0;
+        for (const std::string &l : effect_lines()) n += l.rfind("clock_settime ", 0) == 0;
+        return n;
+    }
+    long query_ms() const {
+        for (const std::string &l : log_lines()) {
+            long ms = -1;
+            if (std::sscanf(l.c_str(), "L[TERMINAL]: Size query took %ld ms", &ms) == 1) return ms;
+        }
+        return -1;
+    }
+};
+
+TEST_F(SerialLine, SizelessLineTakesTheTerminalsAnswer) {
+    serial.sizeless = true;
+    ASSERT_TRUE(start(30, 100));
+    EXPECT_EQ(log_count("L[TERMINAL]: Size 100x30 from the terminal's answer"), 1) << log();
+    EXPECT_EQ(log_count("L[MAIN]: Available screen space: 100x30"), 1);
+    // Set on the line, for ncurses and for the scripts the console starts.
+    EXPECT_EQ(term().pty_size(), std::make_pair(30, 100));
+    ASSERT_TRUE(term().wait_text("Board MFG date"));
+    EXPECT_FALSE(term().contains("too small"));
+    EXPECT_NE(term().row_text(29).find("F10: save and exit"), std::string::npos);
+    long ms = query_ms();
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 500);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(SerialLine, ALineThatReportsItsSizeIsNeverAsked) {
+    ASSERT_TRUE(start(30, 100));
+    EXPECT_EQ(log_count("L[TERMINAL]: Size 100x30 from the line"), 1) << log();
+    EXPECT_EQ(term().output().find("\033[6n"), std::string::npos);
+    EXPECT_EQ(query_ms(), -1);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(SerialLine, SilentTerminalStartsAtTheTerminfoSizeWithinASecond) {
+    serial.sizeless = true;
+    serial.answers = false;
+    ASSERT_TRUE(start(30, 100, {}, {"TERM=vt100"}));
+    EXPECT_EQ(log_count("L[TERMINAL]: Size 80x24 from terminfo (no answer)"), 1) << log();
+    EXPECT_EQ(log_count("L[MAIN]: Available screen space: 80x24"), 1);
+    EXPECT_EQ(term().pty_size(), std::make_pair(0, 0));
+    long ms = query_ms();
+    EXPECT_GE(ms, 500);
+    EXPECT_LT(ms, 1000);
+    ASSERT_TRUE(leave());
+}
+
+// Keys typed while the console waits for the answer are keys, decoded as
+// sequences, a report-shaped Ctrl-F3 included; none of them is echoed.
+TEST_F(SerialLine, KeysTypedDuringTheQueryAreKeptAsKeys) {
+    serial.sizeless = true;
+    serial.answers = false;
+    ASSERT_TRUE(spawn(30, 100));
+    ASSERT_TRUE(term().wait_for([&] { return term().output().find("\033[6n") != std::string::npos; },
+                                screen::kDefaultTimeout, "the size request"));
+    term().send_raw("\033[1;5R\033[B7\033[30;100R");
+    ASSERT_TRUE(wait_log("L[TERMINAL]: Size 100x30 from the terminal's answer"));
+    ASSERT_TRUE(wait_log(ch_line('7')));
+    std::vector<std::string> keys;
+    for (const std::string &l : log_lines())
+        if (l.rfind("L[MAIN]: CH: ", 0) == 0) keys.push_back(l);
+    EXPECT_EQ(keys, (std::vector<std::string>{ch_line(kF27), ch_line(kDown), ch_line('7')}));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(kTimeRow, kHour).text == "7"; },
+                                screen::kDefaultTimeout, "7 typed into the hour"));
+    EXPECT_EQ(term().output().find("[B7"), std::string::npos);
+    EXPECT_EQ(term().output().find("30;100R"), std::string::npos);
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(clock_settings(), 0);
+}
+
+// Each terminal's own sequences, whatever TERM says; a sequence terminfo
+// binds to another key keeps it.
+TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
+    enum Then { kStays, kExits, kSaves };
+    struct Case {
+        const char *term;
+        const char *bytes;
+        int code;
+        Then then;
+    };
+    const Case cases[] = {
+        {"vt100", "\033[17~", kF6, kExits},
+        {"vt100", "\033[21~", kF10, kSaves},
+        {"linux", "\033Ou", kF6, kExits},
+        {"linux", "\033Ox", kF10, kSaves},
+        {"xterm-256color", "\033Ox", kF10, kSaves},
+        {"xterm-256color", "\033Ou", kB2, kStays},  // the keypad's centre key
+        {"vt100", "\033[B", kDown, kStays},
+        {"linux", "\033OB", kDown, kStays},
+        {"vt220", "\033OA", kUp, kStays},
+        {"vt100", "\033OM", '\n', kStays},
+        {"vt100", "\033[3~", kDelete, kStays},
+        {"xterm-256color", "\b", kBackspace, kStays},
+        {"vt100", "\033", 0x1b, kStays},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.term) + " " + (c.bytes + (c.bytes[0] == '\033')));
+        // One board for all cases: the log starts afresh with each console.
+        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + c.term}));
+        const std::size_t effects_before = effects().size();
+        term().send_raw(c.bytes);
+        ASSERT_TRUE(wait_log(ch_line(c.code) + "\n"));
+        if (c.then == kExits) {
+            ASSERT_TRUE(wait_exit());
+            EXPECT_NE(effects().find("exec /sbin/poweroff", effects_before), std::string::npos);
+        } else if (c.then == kSaves) {
+            ASSERT_TRUE(term().wait_text("Saving"));
+        } else {
+            ASSERT_TRUE(term().wait_quiet());
+            EXPECT_TRUE(term().running());
+            ASSERT_TRUE(leave());
+        }
+    }
+}
+
+TEST_F(SerialLine, CtrlLRepaintsAGarbledScreenAndEditsNothing) {
+    ASSERT_TRUE(start(30, 100));
+    term().noise("\033[2J\033[5;10Hkernel: eth0 link down");
+    // The clock ticks on, but only its own cells are drawn again.
+    ASSERT_TRUE(term().wait_quiet(700ms));
+    EXPECT_FALSE(term().contains("Norvane Service Mode"));
+    term().ctrl('l');
+    ASSERT_TRUE(term().wait_text("Norvane Service Mode"));
+    ASSERT_TRUE(term().wait_gone("kernel:"));
+    EXPECT_TRUE(term().contains("Board MFG date"));
+    EXPECT_NE(term().row_text(29).find("F10: save and exit"), std::string::npos);
+    // In the clock, Ctrl-L types nothing: Up gives the keyboard back
+    // without setting the clock.
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_for([&] { return term().cursor_visible(); }));
+    term().ctrl('l');
+    term().key(Key::Up);
+    ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
+    EXPECT_EQ(log_count(ch_line(0x0c)), 2);
+    EXPECT_EQ(clock_settings(), 0);
+    ASSERT_TRUE(leave());
+}
+
+// The operator enlarged the window of a serial line: Ctrl-L asks again and
+// the console takes the new size; a terminal that does not answer is
+// repainted at the size it has.
+TEST_F(SerialLine, CtrlLOnASizelessLineAsksForTheSizeAgain) {
+    serial.sizeless = true;
+    ASSERT_TRUE(start(24, 80));
+    EXPECT_EQ(log_count("L[TERMINAL]: Size 80x24 from the terminal's answer"), 1) << log();
+    term().resize(30, 100);
+    term().ctrl('l');
+    ASSERT_TRUE(wait_log("L[TERMINAL]: Size 100x30 from the terminal's answer"));
+    ASSERT_TRUE(wait_log(ch_line(0x0c) + "\n"));
+    EXPECT_EQ(term().pty_size(), std::make_pair(30, 100));
+    ASSERT_TRUE(term().wait_text("Norvane Service Mode"));
+    // The same size again is only a repaint.
+    term().ctrl('l');
+    ASSERT_TRUE(term().wait_quiet(200ms));
+    EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 100x30"), 1);
+    ASSERT_TRUE(leave());
+}
+
+TEST_F(SerialLine, CtrlLOnASilentLineRepaintsAtTheTerminfoSize) {
+    serial.sizeless = true;
+    serial.answers = false;
+    ASSERT_TRUE(start(30, 100, {}, {"TERM=vt100"}));
+    term().noise("\033[2J");
+    term().ctrl('l');
+    ASSERT_TRUE(term().wait_text("Norvane Service Mode"));
+    EXPECT_EQ(term().pty_size(), std::make_pair(0, 0));
+    EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 80x24 from"), 1);
+    EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 100x30"), 0);
+    ASSERT_TRUE(leave());
+}
+
+}  // namespace
