@@ -1,9 +1,11 @@
 // The console on a serial line: a line that reports no size, a TERM that
-// names another terminal than the emulator, and noise on the screen.
+// names another terminal than the emulator, noise on the screen, and the
+// bytes a quiet console costs the line.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "tests/screen/harness.h"
@@ -202,6 +204,30 @@ TEST_F(SerialLine, CtrlLOnASilentLineRepaintsAtTheTerminfoSize) {
     EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 80x24 from"), 1);
     EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 100x30"), 0);
     ASSERT_TRUE(leave());
+}
+
+// A serial line at 9600 baud carries under 1000 bytes a second: an idle
+// console must cost it little, a tick at a time.
+TEST_F(SerialLine, AnIdleClockTickSendsAtMost32Bytes) {
+    for (const char *type : {"xterm-256color", "vt100"}) {
+        SCOPED_TRACE(type);
+        // Ticks within one minute: the board's clock starts at second 5.
+        std::time_t now = std::time(nullptr);
+        board().set_clock_offset(65 - now % 60);
+        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + type}));
+        ASSERT_TRUE(term().wait_text("Board MFG date"));
+        ASSERT_TRUE(term().wait_quiet(200ms));
+        for (int tick = 0; tick < 3; ++tick) {
+            std::size_t before = term().bytes_read();
+            ASSERT_TRUE(term().wait_for([&] { return term().bytes_read() > before; }, 3000ms,
+                                        "a clock tick"));
+            ASSERT_TRUE(term().wait_quiet(200ms));
+            EXPECT_LE(term().bytes_read() - before, 32u)
+                << "tick " << tick << ": "
+                << testing::PrintToString(term().output().substr(before));
+        }
+        ASSERT_TRUE(leave());
+    }
 }
 
 }  // namespace
