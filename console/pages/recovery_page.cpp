@@ -161,64 +161,86 @@ void recovery_page_detect(const char *tar_file, const char *script_file, const c
     set_button(button, line);
 }
 
-// The two ROM sources share the button and rom_image_path: the source taken
-// first keeps them while it stays valid.
-void rom_not_found(int button) {
-    if (!rom_usb_found && !rom_web_found) set_button(button, kNotFound);
+// The two ROM sources share the button and rom_image_path. Each refresh
+// checks both first and only then settles which one is taken, so the path,
+// the flags and the button always agree: the source taken before keeps them
+// while it stays valid, the other takes over in the same refresh when it
+// fails, and with neither the button shows the not-found text.
+enum class RomSource { none, usb, web };
+RomSource rom_taken;
+char rom_usb_path[sizeof rom_image_path];
+char rom_web_path[sizeof rom_image_path];
+
+// One look at a ROM image: it exists and has the size of the flash. Logs why
+// when it fails.
+bool rom_image_ok(const char *image) {
+    struct stat st {};
+    int r = board::stat(image, &st);
+    if (r != 0) {
+        log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", image, r);
+        return false;
+    }
+    console_log("L[RECOVERY_PAGE]: ROM update found, checking size\n");
+    std::int64_t size = st.st_size;
+    if (size != kRomSize) {
+        console_log("E[RECOVERY_PAGE]: ROM size is wrong: %lli instead of %i\n",
+                    static_cast<long long>(size), static_cast<int>(kRomSize));
+        return false;
+    }
+    return true;
 }
 
-void recovery_page_check_rom(const char *path_file, int button, const char *text, bool usb) {
+// Check one source; on success its image path is kept for the settling step.
+void recovery_page_check_rom(const char *path_file, bool usb) {
     bool &found = usb ? rom_usb_found : rom_web_found;
+    char(&image)[sizeof rom_image_path] = usb ? rom_usb_path : rom_web_path;
     found = false;
 
     struct stat st {};
     int r = board::stat(path_file, &st);
     if (r != 0) {
         log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", path_file, r);
-        rom_not_found(button);
         return;
     }
 
     ScannedWord word;
     {
         board::File f(path_file, "r");
-        if (!f || std::fscanf(f.get(), "%ms", &word.p) != 1) {
-            rom_not_found(button);
-            return;
-        }
+        if (!f || std::fscanf(f.get(), "%ms", &word.p) != 1) return;
     }
-
-    r = board::stat(word.p, &st);
-    if (r != 0) {
-        log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", word.p, r);
-        rom_not_found(button);
-        return;
-    }
-    console_log("L[RECOVERY_PAGE]: ROM update found, checking size\n");
-
-    std::int64_t size = st.st_size;
-    if (size != kRomSize) {
-        console_log("E[RECOVERY_PAGE]: ROM size is wrong: %lli instead of %i\n",
-                    static_cast<long long>(size), static_cast<int>(kRomSize));
-        rom_not_found(button);
-        return;
-    }
-
-    if (rom_usb_found || rom_web_found) {
-        found = true;
-        return;
-    }
+    if (!rom_image_ok(word.p)) return;
 
     std::size_t len = std::strlen(word.p);
-    if (len >= sizeof rom_image_path) {
+    if (len >= sizeof image) {
         console_log("E[RECOVERY_PAGE]: Path is too large\n");
-        rom_not_found(button);
         return;
     }
-    std::memset(rom_image_path, 0, sizeof rom_image_path);
-    std::memcpy(rom_image_path, word.p, len);
-    set_button(button, text);
+    std::memset(image, 0, sizeof image);
+    std::memcpy(image, word.p, len);
     found = true;
+}
+
+void take_rom_source(RomSource source) {
+    rom_taken = source;
+    if (source == RomSource::none) {
+        // rom_image_path keeps its old text; the flags are what Enter reads.
+        set_button(kRomButton, kNotFound);
+        return;
+    }
+    bool usb = source == RomSource::usb;
+    std::memcpy(rom_image_path, usb ? rom_usb_path : rom_web_path, sizeof rom_image_path);
+    set_button(kRomButton, usb ? kFromUsb : kFromWeb);
+}
+
+void check_rom_sources() {
+    recovery_page_check_rom("/var/run/tolvane/update-rom-path", true);
+    recovery_page_check_rom("/var/run/tolvane/web-update-rom-path", false);
+    bool keep = (rom_taken == RomSource::usb && rom_usb_found) ||
+                (rom_taken == RomSource::web && rom_web_found);
+    if (keep) take_rom_source(rom_taken);
+    else if (rom_usb_found) take_rom_source(RomSource::usb);
+    else if (rom_web_found) take_rom_source(RomSource::web);
+    else take_rom_source(RomSource::none);
 }
 
 void detect_external() {
@@ -233,15 +255,38 @@ void detect_internal() {
                          kIntButton, true);
 }
 
+void examine_sources() {
+    detect_external();
+    detect_internal();
+    check_rom_sources();
+}
+
 void refresh_sources(std::int64_t now) {
     // Unsigned on purpose: a clock set back also counts as "time to look".
     if (static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(last_refresh) < kRefreshSeconds)
         return;
     last_refresh = now;
-    detect_external();
-    detect_internal();
-    recovery_page_check_rom("/var/run/tolvane/update-rom-path", kRomButton, kFromUsb, true);
-    recovery_page_check_rom("/var/run/tolvane/web-update-rom-path", kRomButton, kFromWeb, false);
+    examine_sources();
+}
+
+// The archive a recovery button would start on, looked at once more.
+bool recovery_archive_ok(const char *tar) {
+    struct stat st {};
+    int r = board::stat(tar, &st);
+    if (r == 0) return true;
+    log_stat_failure("Failed to stat %s: %i, errno: %s\n", tar, r);
+    return false;
+}
+
+// Enter on a button that starts a board script: the image may have gone or
+// changed since the last refresh. When it fails, nothing starts and the page
+// is examined again at once so its buttons show what is there now.
+bool image_still_there(bool ok, const char *image) {
+    if (ok) return true;
+    console_log("E[RECOVERY_PAGE]: %s failed its check, nothing is started\n", image);
+    last_refresh = board::now();
+    examine_sources();
+    return false;
 }
 
 // The address field's text. The field being edited only reaches its buffer
@@ -263,7 +308,8 @@ void press_enter(FIELD *current) {
     console_log("L[RECOVERY_PAGE]: enter pressed\n");
     switch (field_number(current)) {
     case kExtButton:
-        if (ext_recovery_valid) {
+        if (ext_recovery_valid &&
+            image_still_there(recovery_archive_ok(ext_recovery_tar), ext_recovery_tar)) {
             ExitAction = 1;
             console_log("L[RECOVERY_PAGE]: Set start external recovery flag\n");
         } else {
@@ -271,7 +317,8 @@ void press_enter(FIELD *current) {
         }
         break;
     case kIntButton:
-        if (int_recovery_valid) {
+        if (int_recovery_valid &&
+            image_still_there(recovery_archive_ok(int_recovery_tar), int_recovery_tar)) {
             ExitAction = 2;
             console_log("L[RECOVERY_PAGE]: Set start internal recovery flag\n");
         } else {
@@ -279,7 +326,8 @@ void press_enter(FIELD *current) {
         }
         break;
     case kRomButton:
-        if (rom_usb_found || rom_web_found) {
+        if ((rom_usb_found || rom_web_found) &&
+            image_still_there(rom_image_ok(rom_image_path), rom_image_path)) {
             ExitAction = 3;
             console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
         } else {
@@ -342,6 +390,7 @@ void recovery_page_create() {
     // Start as a fresh program does: nothing examined yet, nothing valid.
     last_refresh = 0;
     ext_recovery_valid = int_recovery_valid = rom_usb_found = rom_web_found = false;
+    rom_taken = RomSource::none;
     page.edited = false;
     page.page_focus = false;
     page.first_input = nullptr;

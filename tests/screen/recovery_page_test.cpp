@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "tests/screen/harness.h"
@@ -73,6 +74,12 @@ protected:
     // Move the board clock on, so the next tick refreshes at once.
     void jump_clock(long seconds) { board().set_clock_offset(seconds); }
     bool has_effect(const std::string &line) { return effects().find(line + "\n") != std::string::npos; }
+    // Wait for a refresh that has just run (its log line count grows), so a
+    // change made now lands well inside the next 3 seconds.
+    testing::AssertionResult just_refreshed(const std::string &line) {
+        int before = log_count(line);
+        return term().wait_for([&] { return log_count(line) > before; }, 4500ms, "a refresh");
+    }
 };
 
 TEST_F(RecoveryScreen, ExternalRecoveryShowsItsLineAndStartsWithBothBuffers) {
@@ -194,6 +201,94 @@ TEST_F(RecoveryScreen, UpdateRomAfterBothImagesVanishedStaysOnThePage) {
     EXPECT_TRUE(term().running());
     ASSERT_TRUE(leave());
     EXPECT_EQ(effects().find("btflash"), std::string::npos);
+}
+
+// The taken WEB image fails while a valid USB image is present: the USB image
+// takes the button and the path in that same refresh, so Enter right after
+// it flashes the USB image, never the one that just failed.
+class RomHandOver : public RecoveryScreen {
+protected:
+    void web_taken_then(const std::function<void()> &fail_web, const std::string &failure) {
+        board().write("/var/run/tolvane/web-update-rom-path", "/tmp/web-rom.bin\n");
+        board().write_sparse("/tmp/web-rom.bin", 16777216);
+        ASSERT_TRUE(start_on_page());
+        ASSERT_TRUE(wait_button(kRomRow, "     Start from WEB"));
+        down(3);
+        ASSERT_TRUE(term().wait_quiet());
+        board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
+        board().write_sparse("/media/usb0/rom.bin", 16777216);
+        fail_web();
+        ASSERT_TRUE(just_refreshed(failure));
+        ASSERT_TRUE(term().wait_quiet(50ms));
+        EXPECT_EQ(button(kRomRow, 19), "     Start from USB");
+        term().key(Key::Enter);
+        ASSERT_TRUE(wait_exit());
+        EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/usr/bin/btflash.sh\" \"/media/usb0/rom.bin\""))
+            << effects();
+        EXPECT_EQ(effects().find("web-rom.bin"), std::string::npos) << effects();
+    }
+};
+
+TEST_F(RomHandOver, WebImageGone) {
+    web_taken_then([&] { board().remove("/tmp/web-rom.bin"); },
+                   "L[RECOVERY_PAGE]: Failed to stat /tmp/web-rom.bin: -1, errno: No such file or directory");
+}
+
+TEST_F(RomHandOver, WebImageOfTheWrongSize) {
+    web_taken_then([&] { board().write_sparse("/tmp/web-rom.bin", 16777215); },
+                   "E[RECOVERY_PAGE]: ROM size is wrong: 16777215 instead of 16777216");
+}
+
+TEST_F(RomHandOver, WebPathFileGone) {
+    web_taken_then([&] { board().remove("/var/run/tolvane/web-update-rom-path"); },
+                   "L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/web-update-rom-path: -1, "
+                   "errno: No such file or directory");
+}
+
+// Enter looks at the image once more: one that failed since the last refresh
+// starts nothing, and the page is examined again at once.
+using EnterRecheck = RecoveryScreen;
+
+TEST_F(EnterRecheck, RomImageCutShortStartsNoFlash) {
+    board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
+    board().write_sparse("/media/usb0/rom.bin", 16777216);
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
+    down(3);
+    ASSERT_TRUE(just_refreshed("L[RECOVERY_PAGE]: ROM update found, checking size"));
+    board().write_sparse("/media/usb0/rom.bin", 4096);
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
+    EXPECT_GE(log_count("E[RECOVERY_PAGE]: ROM size is wrong: 4096 instead of 16777216"), 1);
+    ASSERT_TRUE(wait_button(kRomRow, kNotFound));
+    EXPECT_TRUE(term().running());
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(effects().find("btflash"), std::string::npos) << effects();
+}
+
+TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
+    write_ext("/media/usb0/recovery.tar");
+    write_int();
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
+    ASSERT_TRUE(wait_button(kIntRow, "          Start"));
+    down(1);
+    ASSERT_TRUE(just_refreshed("External recovery seems to be present"));
+    board().remove("/media/usb0/recovery.tar");
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/recovery.tar failed its check, nothing is started\n"));
+    ASSERT_TRUE(wait_button(kExtRow, kNotFound));
+
+    down(1);
+    ASSERT_TRUE(just_refreshed("Internal recovery seems to be present"));
+    board().remove("/mnt/backup/recovery.tar");
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /mnt/backup/recovery.tar failed its check, nothing is started\n"));
+    ASSERT_TRUE(wait_button(kIntRow, kNotFound));
+    EXPECT_TRUE(term().running());
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(effects().find("recovery.rc"), std::string::npos) << effects();
+    EXPECT_FALSE(board().exists("/var/run/tolvane/recovery.stat"));
 }
 
 TEST_F(RecoveryScreen, DownloadWithAnEmptyAddressSendsBlanks) {
