@@ -64,6 +64,21 @@ int check_area(const std::uint8_t *area, std::size_t space, const char *what,
     return 0;
 }
 
+// Bytes the parse takes from an area at off: its stated length, or more
+// when its fields run past it (their bytes are read all the same).
+std::size_t area_extent(const std::uint8_t *image, std::size_t off, std::size_t first_field,
+                        int fields) {
+    std::size_t len = off + 1 < FRU_IMAGE_SIZE ? image[off + 1] * std::size_t{8} : 0;
+    std::size_t pos = first_field, end = len;
+    for (int i = 0; i < fields; ++i) {
+        std::uint8_t n = off + pos < FRU_IMAGE_SIZE ? image[off + pos] : 0;
+        std::size_t stored = n < 32 ? n : 31;
+        if (pos + 1 + stored > end) end = pos + 1 + stored;
+        pos += 1 + std::size_t{n};
+    }
+    return end;
+}
+
 }  // namespace
 
 std::uint8_t fru_checksum(const std::uint8_t *bytes, std::size_t count) {
@@ -253,4 +268,48 @@ int fru_pack_mrec_area(const BoardInfo *info, std::uint8_t *dest, std::size_t sp
         written += static_cast<std::size_t>(r);
     }
     return 0;
+}
+
+int fru_check_save(const BoardInfo *info, const std::uint8_t *image) {
+    auto m = static_cast<std::size_t>(info->mrec_offset);
+    auto board = static_cast<std::size_t>(info->board_offset);
+    auto product = static_cast<std::size_t>(info->product_offset);
+    if (board >= m || product >= m) {
+        fru_log("E[FRU]: FRU: info area behind multirecord area, refusing to save\n");
+        return FRU_SAVE_AREA_BEHIND;
+    }
+    if (board + area_extent(image, board, 6, kBoardFields) > m) {
+        fru_log("E[FRU]: FRU: board area reaches into multirecord area, refusing to save\n");
+        return FRU_SAVE_BOARD_INTO;
+    }
+    if (product + area_extent(image, product, 3, kProductFields) > m) {
+        fru_log("E[FRU]: FRU: product area reaches into multirecord area, refusing to save\n");
+        return FRU_SAVE_PRODUCT_INTO;
+    }
+    std::size_t chassis = image[2] * std::size_t{8};
+    if (chassis != 0 && (chassis >= m || chassis + image[chassis + 1] * std::size_t{8} > m)) {
+        fru_log("E[FRU]: FRU: chassis area would be overwritten, refusing to save\n");
+        return FRU_SAVE_CHASSIS;
+    }
+    // The internal use area has no length: it runs up to the next area, so
+    // in front of the records it is kept whole.
+    std::size_t internal = image[1] * std::size_t{8};
+    if (internal != 0 && internal >= m) {
+        fru_log("E[FRU]: FRU: internal use area behind multirecord area, refusing to save\n");
+        return FRU_SAVE_INTERNAL;
+    }
+    if (info->mrec_count >= FRU_MREC_MAX && info->mrecs[FRU_MREC_MAX - 1].end_of_list == 0) {
+        fru_log("E[FRU]: FRU: more than %i multirecords, refusing to save\n", FRU_MREC_MAX);
+        return FRU_SAVE_LIST_GOES_ON;
+    }
+    return FRU_SAVE_OK;
+}
+
+int fru_build_image(const BoardInfo *info, const std::uint8_t *image, std::uint8_t *out) {
+    auto off = static_cast<std::size_t>(info->mrec_offset);
+    if (off >= FRU_IMAGE_SIZE) return -1;
+    std::memset(out, 0, FRU_IMAGE_SIZE);
+    std::memcpy(out, image, off);
+    fru_diag("Put multirecord area at %i\n", info->mrec_offset);
+    return fru_pack_mrec_area(info, out + off, FRU_IMAGE_SIZE - off);
 }

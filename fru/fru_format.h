@@ -38,3 +38,23 @@ int fru_pack_mrec(std::uint8_t *dest, std::size_t space, std::uint8_t type, bool
 
 // Writes the whole table in order, the last flagged end of list. 0 or -1.
 int fru_pack_mrec_area(const BoardInfo *info, std::uint8_t *dest, std::size_t space);
+
+// Why a save of info over the image it was parsed from would lose bytes.
+enum FruSaveRefusal {
+    FRU_SAVE_OK = 0,
+    FRU_SAVE_AREA_BEHIND = -1,       // board or product area at or behind the records
+    FRU_SAVE_BOARD_INTO = -2,        // board area reaches into the records
+    FRU_SAVE_PRODUCT_INTO = -3,      // product area likewise
+    FRU_SAVE_CHASSIS = -4,           // chassis area at or behind, or reaching into, them
+    FRU_SAVE_INTERNAL = -5,          // internal use area at or behind them
+    FRU_SAVE_LIST_GOES_ON = -6,      // eight records and the eighth does not end the list
+};
+
+// A save keeps the image's bytes in front of the multirecord area and
+// rewrites the area from info's table: 0 when that keeps every area and
+// record the parse read; otherwise one "E[FRU]: FRU: ..." line and the reason.
+int fru_check_save(const BoardInfo *info, const std::uint8_t *image);
+
+// The image a save writes: image's bytes in front of the multirecord area,
+// info's table packed there, zeros behind. 0, or -1 when the table does not fit.
+int fru_build_image(const BoardInfo *info, const std::uint8_t *image, std::uint8_t *out);

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "board/files.h"
 #include "fru/board_info.h"
@@ -12,31 +15,33 @@
 namespace {
 
 // The image the load read (table entries point into it, so it is never
-// changed afterwards) and the one the save builds.
+// changed afterwards), what the EEPROM is known to hold (the load's image,
+// then each image this run wrote), and the one the save builds.
 std::uint8_t loaded[FRU_IMAGE_SIZE];
+std::uint8_t known[FRU_IMAGE_SIZE];
 std::uint8_t output[FRU_IMAGE_SIZE];
 std::uint8_t readback[FRU_IMAGE_SIZE];
 bool load_ok = false;
 
-// The save keeps only what lies in front of the multirecord area, so an
-// area at or behind it would be lost.
-bool areas_in_front(const BoardInfo &b) {
-    return b.board_offset < b.mrec_offset && b.product_offset < b.mrec_offset;
+// Reads from offset 0 until count bytes or the end; the count read.
+std::size_t read_at_start(int fd, std::uint8_t *buf, std::size_t count) {
+    std::size_t got = 0;
+    while (got < count) {
+        ssize_t n = ::pread(fd, buf + got, count - got, static_cast<off_t>(got));
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
 }
 
-// The EEPROM must take all 4096 bytes; a regular file (the simulated board)
-// would otherwise just grow.
-bool big_enough() {
-    struct ::stat st {};
-    if (board::stat(FRU_EEPROM_PATH, &st) != 0) return true;  // the open reports it
-    return !S_ISREG(st.st_mode) || st.st_size >= FRU_IMAGE_SIZE;
-}
-
-bool verify() {
-    board::File f(FRU_EEPROM_PATH, "r");
-    if (!f) return false;
-    std::size_t n = std::fread(readback, 1, sizeof readback, f.get());
-    return n == sizeof readback && std::memcmp(readback, output, sizeof output) == 0;
+bool write_at_start(int fd, const std::uint8_t *buf, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t n = ::pwrite(fd, buf + done, count - done, static_cast<off_t>(done));
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace
@@ -52,14 +57,53 @@ int fru_load() {
         if (!f) {
             fru_log("E[FRU]: FRU: failed to open eeprom\n");
         } else {
+            // A writer holds the lock exclusively: never read half its image.
+            ::flock(fileno(f.get()), LOCK_SH);
             fru_diag("Reading eeprom\n");
             std::size_t n = std::fread(loaded, 1, sizeof loaded, f.get());
             fru_diag("Read %i bytes\n", static_cast<int>(n));
         }
     }
+    std::memcpy(known, loaded, sizeof known);
     if (fru_parse(&b, loaded, sizeof loaded) != 0) return -2;
     fru_extract_values();
     load_ok = true;
+    return 0;
+}
+
+int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
+    // Read-write without truncation: the board's EEPROM ignores truncation,
+    // and a bigger file keeps its tail.
+    board::Fd fd(board::open(FRU_EEPROM_PATH, O_RDWR));
+    if (!fd) {
+        fru_log("E[FRU]: FRU: failed to open eeprom\n");
+        return -1;
+    }
+    // Held from the re-read through the verify; the close releases it.
+    if (::flock(fd.get(), LOCK_EX) != 0) {
+        fru_log("E[FRU]: FRU: failed to lock eeprom\n");
+        return -1;
+    }
+    struct ::stat st {};
+    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size < FRU_IMAGE_SIZE) {
+        fru_log("E[FRU]: FRU: eeprom is smaller than %i bytes\n", FRU_IMAGE_SIZE);
+        return -1;
+    }
+    if (expected != nullptr) {
+        std::size_t n = read_at_start(fd.get(), readback, sizeof readback);
+        if (n != sizeof readback || std::memcmp(readback, expected, sizeof readback) != 0) {
+            fru_log("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n");
+            return -1;
+        }
+    }
+    bool written = write_at_start(fd.get(), image, FRU_IMAGE_SIZE);
+    fru_diag("Wrote %i bytes\n", written ? FRU_IMAGE_SIZE : 0);
+    std::memset(readback, 0, sizeof readback);
+    if (!written || read_at_start(fd.get(), readback, sizeof readback) != sizeof readback ||
+        std::memcmp(readback, image, sizeof readback) != 0) {
+        fru_log("E[FRU]: FRU: verify after write failed\n");
+        return -1;
+    }
     return 0;
 }
 
@@ -69,32 +113,10 @@ int fru_save() {
         fru_log("E[FRU]: FRU: not loaded, refusing to save\n");
         return -1;
     }
-    if (!areas_in_front(b)) {
-        fru_log("E[FRU]: FRU: info area behind multirecord area, refusing to save\n");
-        return -1;
-    }
-    std::size_t off = static_cast<std::size_t>(b.mrec_offset);
-    std::memset(output, 0, sizeof output);
-    std::memcpy(output, loaded, off);
-    fru_diag("Put multirecord area at %i\n", b.mrec_offset);
-    if (fru_pack_mrec_area(&b, output + off, sizeof output - off) != 0) return -1;
+    if (fru_check_save(&b, loaded) != FRU_SAVE_OK) return -1;
+    if (fru_build_image(&b, loaded, output) != 0) return -1;
     fru_log("L[FRU]: Writing eeprom ");
-    if (!big_enough()) {
-        fru_log("E[FRU]: FRU: eeprom is smaller than %i bytes\n", FRU_IMAGE_SIZE);
-        return -1;
-    }
-    board::File f(FRU_EEPROM_PATH, "w");
-    if (!f) {
-        fru_log("E[FRU]: FRU: failed to open eeprom\n");
-        return -1;
-    }
-    std::size_t n = std::fwrite(output, 1, sizeof output, f.get());
-    fru_diag("Wrote %i bytes\n", static_cast<int>(n));
-    bool flushed = std::fflush(f.get()) == 0;
-    bool closed = f.close() == 0;
-    if (n != sizeof output || !flushed || !closed || !verify()) {
-        fru_log("E[FRU]: FRU: verify after write failed\n");
-        return -1;
-    }
+    if (fru_write_image(output, known) != 0) return -1;
+    std::memcpy(known, output, sizeof known);
     return 0;
 }

@@ -29,6 +29,19 @@ void close_area(Bytes &a, bool end_marker) {
     a.push_back(zero_sum(a));
 }
 
+// Makes the area at `at` claim `units` 8-byte units and fixes its checksum
+// over whatever the claimed span holds.
+void claim(Bytes &img, std::size_t at, std::uint8_t units) {
+    if (units == 0) return;
+    std::size_t end = at + units * std::size_t{8};
+    if (end > img.size()) return;
+    img[at + 1] = units;
+    img[end - 1] = 0;
+    Bytes span(img.begin() + static_cast<std::ptrdiff_t>(at),
+               img.begin() + static_cast<std::ptrdiff_t>(end));
+    img[end - 1] = zero_sum(span);
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> make_fru_image(const FruImageContent &layout) {
@@ -52,8 +65,10 @@ std::vector<std::uint8_t> make_fru_image(const FruImageContent &layout) {
     Bytes img(4096, 0);
     std::size_t board_at = 8;
     std::size_t product_at = board_at + board.size();
-    std::size_t mrec_at = product_at + product.size();
-    Bytes header = {1, 0, 0, static_cast<std::uint8_t>(board_at / 8),
+    std::size_t mrec_at = layout.mrec_at != 0 ? layout.mrec_at : product_at + product.size();
+    Bytes header = {1, static_cast<std::uint8_t>(layout.internal_at / 8),
+                    static_cast<std::uint8_t>(layout.chassis_at / 8),
+                    static_cast<std::uint8_t>(board_at / 8),
                     static_cast<std::uint8_t>(product_at / 8),
                     static_cast<std::uint8_t>(mrec_at / 8), 0};
     header.push_back(zero_sum(header));
@@ -76,6 +91,21 @@ std::vector<std::uint8_t> make_fru_image(const FruImageContent &layout) {
         std::copy(rec.begin(), rec.end(), img.begin() + static_cast<std::ptrdiff_t>(at));
         at += rec.size();
     }
+    if (layout.chassis_at != 0) {
+        // Version, one unit, type "main server chassis", empty part and
+        // serial numbers, end of fields, checksum.
+        Bytes chassis = {1, 1, 0x17, 0xC0, 0xC0, 0xC1, 0};
+        chassis.push_back(zero_sum(chassis));
+        std::copy(chassis.begin(), chassis.end(),
+                  img.begin() + static_cast<std::ptrdiff_t>(layout.chassis_at));
+    }
+    if (layout.internal_at != 0) {
+        const Bytes internal = {1, 'i', 'n', 't', 'e', 'r', 'n', 'a', 'l'};
+        std::copy(internal.begin(), internal.end(),
+                  img.begin() + static_cast<std::ptrdiff_t>(layout.internal_at));
+    }
+    claim(img, board_at, layout.board_claim_units);
+    claim(img, product_at, layout.product_claim_units);
     return img;
 }
 

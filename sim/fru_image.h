@@ -1,6 +1,7 @@
 // FRU EEPROM images for the simulated board and the tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,6 +45,18 @@ struct FruImageContent {
     bool end_of_list = true;
     // Bits 3..6 of the record flags, ORed into every record's flags byte.
     std::uint8_t extra_flag_bits = 0;
+    // Where the multirecord area starts, in bytes (a multiple of 8); 0 puts
+    // it right behind the product area.
+    std::size_t mrec_at = 0;
+    // Nonzero: the area's length byte claims this many 8-byte units and its
+    // checksum, in the claimed last byte, covers whatever lies there (other
+    // areas and records included), so the image still loads.
+    std::uint8_t board_claim_units = 0;
+    std::uint8_t product_claim_units = 0;
+    // A small valid chassis info area and an internal use area at these
+    // byte offsets (multiples of 8 below 2048); 0: none.
+    std::size_t chassis_at = 0;
+    std::size_t internal_at = 0;
 };
 
 // A complete, valid 4096-byte image.

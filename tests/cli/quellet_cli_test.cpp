@@ -223,6 +223,28 @@ TEST_F(Quellet, SetsThatCannotBeStoredEndWith249) {
     EXPECT_EQ(r.out, "");
 }
 
+// Images a rewrite would damage: the set ends 249 and every byte stays.
+TEST_F(Quellet, SetsThatWouldLoseDataEndWith249) {
+    std::vector<sim::FruImageContent> layouts(3);
+    Bytes plain = sim::make_fru_image();
+    layouts[0].board_claim_units = static_cast<std::uint8_t>((plain[5] - plain[3]) + 6);
+    layouts[1].chassis_at = 1024;
+    layouts[2].records.clear();
+    layouts[2].records.push_back({0xC1, {'s', 'a', 't', 'a', '0', ':', '0'}});
+    for (int i = 0; i < 9; ++i) layouts[2].records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
+    for (const auto &l : layouts) {
+        build(l);
+        Bytes before = eeprom();
+        Outcome r = run({"-s", "c1", "-d", "sata0:1"});
+        EXPECT_EQ(r.status, 249) << r.out;
+        EXPECT_NE(r.out.find("refusing to save\nE[QUELLET]: Failed to save data to EEPROM\n"),
+                  std::string::npos) << r.out;
+        EXPECT_EQ(eeprom(), before);
+        // And the EEPROM still loads.
+        EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:0\n");
+    }
+}
+
 // The sets below pay the ten-second wait.
 TEST_F(Quellet, QuietMacSetPrintsNothingAndStoresTheAddress) {
     Outcome r = run({"-q", "-s", "c0", "-d", "1:2:3:4:5:6:junk"});

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -99,24 +100,92 @@ TEST_F(Store, SaveWithoutChangesRewritesRecordsAndZerosTheRest) {
     EXPECT_EQ(after[4095], 0);
 }
 
-TEST_F(Store, OnlyEightRecordsSurviveAndTheEighthEndsTheList) {
-    Bytes img = sim::make_fru_image();
-    Bytes recs;
-    for (int i = 0; i < 10; ++i) {
-        Bytes r = raw_mrec(static_cast<std::uint8_t>(0xD0 + i), 0x02, {static_cast<std::uint8_t>(i)});
-        recs.insert(recs.end(), r.begin(), r.end());
-    }
-    put_records(img, recs);
-    tree();
-    put(img);
+TEST_F(Store, EightRecordsWithTheEndBitStillSave) {
+    sim::FruImageContent layout;
+    layout.records.clear();
+    for (int i = 0; i < 8; ++i)
+        layout.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {static_cast<std::uint8_t>(i)}});
+    tree(layout);
+    Bytes img = eeprom();
     ASSERT_EQ(fru_load(), 0);
     ASSERT_EQ(fru_save(), 0);
+    EXPECT_EQ(eeprom(), img);
+}
+
+// Images whose rewrite would drop bytes the load read: the save refuses,
+// names the reason, and the EEPROM keeps every byte.
+TEST_F(Store, SaveRefusesToDropWhatItDidNotRead) {
+    struct Case {
+        const char *what;
+        sim::FruImageContent layout;
+        const char *line;
+    };
+    std::vector<Case> cases;
+    sim::FruImageContent plain;
+    Bytes img = sim::make_fru_image(plain);
+    std::size_t board = img[3] * 8u, product = img[4] * 8u, m = mrec_at(img);
+    {
+        sim::FruImageContent l;
+        l.board_claim_units = static_cast<std::uint8_t>((m - board) / 8 + 6);
+        cases.push_back({"board area reaching into the records", l,
+                         "E[FRU]: FRU: board area reaches into multirecord area, refusing to save\n"});
+    }
+    {
+        sim::FruImageContent l;
+        l.product_claim_units = static_cast<std::uint8_t>((m - product) / 8 + 6);
+        cases.push_back({"product area reaching into the records", l,
+                         "E[FRU]: FRU: product area reaches into multirecord area, refusing to save\n"});
+    }
+    {
+        sim::FruImageContent l;
+        l.chassis_at = 1024;
+        cases.push_back({"chassis area behind the records", l,
+                         "E[FRU]: FRU: chassis area would be overwritten, refusing to save\n"});
+    }
+    {
+        sim::FruImageContent l;
+        l.internal_at = 1024;
+        cases.push_back({"internal use area behind the records", l,
+                         "E[FRU]: FRU: internal use area behind multirecord area, refusing to save\n"});
+    }
+    {
+        sim::FruImageContent l;
+        l.records.clear();
+        for (int i = 0; i < 10; ++i)
+            l.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {static_cast<std::uint8_t>(i)}});
+        cases.push_back({"ten records", l,
+                         "E[FRU]: FRU: more than 8 multirecords, refusing to save\n"});
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        tree(c.layout);
+        Bytes before = eeprom();
+        board_info = BoardInfo{};
+        ASSERT_EQ(fru_load(), 0);
+        EXPECT_EQ(fru_set_bootdev(&board_info, "sata0:1"), c.layout.records.size() == 10 ? -2 : 0);
+        LogCapture log;
+        EXPECT_EQ(fru_save(), -1);
+        EXPECT_EQ(log.text(), c.line);
+        EXPECT_EQ(eeprom(), before);
+    }
+}
+
+// Areas in front of the records go back byte for byte, whatever they are.
+TEST_F(Store, ChassisAndInternalAreasInFrontAreKept) {
+    sim::FruImageContent l;
+    l.internal_at = 256;
+    l.chassis_at = 384;
+    l.mrec_at = 512;
+    tree(l);
+    Bytes before = eeprom();
+    ASSERT_EQ(fru_load(), 0);
+    EXPECT_EQ(fru_set_bootdev(&board_info, "sata0:1"), 0);
+    ASSERT_EQ(fru_save(), 0);
     Bytes after = eeprom();
-    std::size_t m = mrec_at(after);
-    EXPECT_EQ(after[m + 7 * 6], 0xD7);
-    EXPECT_EQ(after[m + 7 * 6 + 1], 0x82);
-    EXPECT_EQ(after[m + 8 * 6], 0);
-    EXPECT_EQ(after[m + 6 + 1], 0x02);
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 512, after.begin()));
+    board_info = BoardInfo{};
+    ASSERT_EQ(fru_load(), 0);
+    EXPECT_STREQ(board_info.bootdevice, "sata0:1");
 }
 
 TEST_F(Store, AppendedPolicyIsWrittenLastWithTheEndBit) {
@@ -161,12 +230,14 @@ TEST_F(Store, WriteFailuresAreReported) {
     Bytes img = eeprom();
     LogCapture log;
 
-    // Writes that fail, and a device that reads back nothing.
+    // Devices that do not hold the loaded image (zeros, nothing) are never
+    // written over.
     for (const char *dev : {"/dev/full", "/dev/null"}) {
         std::filesystem::remove(host());
         std::filesystem::create_symlink(dev, host());
         EXPECT_EQ(fru_save(), -1) << dev;
-        EXPECT_TRUE(log.has("L[FRU]: Writing eeprom \nE[FRU]: FRU: verify after write failed\n"));
+        EXPECT_TRUE(log.has("L[FRU]: Writing eeprom \n"
+                            "E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n"));
     }
 
     // A folder where the file should be cannot be opened.
