@@ -1,5 +1,6 @@
 // tolvane: the board's full-screen service console.
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <ncurses.h>
 #include <panel.h>
@@ -16,6 +17,7 @@
 #include "console/pages/recovery_page.h"
 #include "console/terminal.h"
 #include "console/top_menu.h"
+#include "fru/board_info.h"
 #include "fru/fru_log.h"
 #include "fru/fru_store.h"
 
@@ -34,11 +36,32 @@ void start_colours() {
     init_pair(8, COLOR_WHITE, COLOR_BLACK);
 }
 
+// What the log calls each setting the console can change.
+const char *setting_name(int id) {
+    switch (id) {
+    case MREC_MAC: return "MAC address";
+    case MREC_BOOTDEV: return "boot device";
+    case MREC_POWER_POLICY: return "power policy";
+    case MREC_POWER_STATE: return "power state";
+    default: return "record";
+    }
+}
+
 void save_countdown() {
+    // A setter that could not store its value leaves the EEPROM without it:
+    // the operator must hear so, even when the rest is saved.
+    bool stored = true;
+    std::uint8_t unstored = fru_unstored_settings();
+    for (int id = MREC_MAC; id <= MREC_MAC3; ++id) {
+        if ((unstored & (1u << (id - MREC_MAC))) == 0) continue;
+        console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", setting_name(id), id);
+        stored = false;
+    }
     if (fru_save() != 0) {
         console_log("E[MAIN]: FRU save failed\n");
-        std::printf("Saving failed: settings were not stored\n");
+        stored = false;
     }
+    if (!stored) std::printf("Saving failed: settings were not stored\n");
     std::printf("Saving ");
     std::fflush(stdout);
     for (int i = 0; i < 10; ++i) {

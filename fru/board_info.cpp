@@ -8,13 +8,27 @@ BoardInfo board_info;
 
 namespace {
 
+// Bit id - 0xC0 for each setting whose last setter call failed.
+std::uint8_t unstored = 0;
+
+void note_result(std::uint8_t id, bool stored) {
+    auto bit = static_cast<std::uint8_t>(1u << ((id - MREC_MAC) & 7));
+    unstored = static_cast<std::uint8_t>(stored ? unstored & ~bit : unstored | bit);
+}
+
+
 // Copies the first n value bytes of a record; bytes the record does not
-// have read as 0, so a short record never reaches into its neighbour.
+// have read as 0, so a short record never reaches into its neighbour. After
+// a setter the record's data is the field itself: copied out first.
 void take(const MultiRecord &e, void *dest, std::size_t n) {
-    std::memset(dest, 0, n);
+    std::uint8_t value[256];
     std::size_t have = e.length > 0 ? static_cast<std::size_t>(e.length) : 0;
     if (have > n) have = n;
-    if (have > 0 && e.data != nullptr) std::memcpy(dest, e.data, have);
+    if (have > sizeof value) have = sizeof value;
+    if (e.data == nullptr) have = 0;
+    if (have > 0) std::memcpy(value, e.data, have);
+    std::memset(dest, 0, n);
+    if (have > 0) std::memcpy(dest, value, have);
 }
 
 void log_mac(const char *which, const std::uint8_t *m) {
@@ -28,19 +42,23 @@ struct SetterLines {
     const char *create;
 };
 
-// Points the first entry of the id at the value, or appends one.
+// Points every entry of the id at the value (what is read back is the
+// last of them, so all must carry it), or appends one.
 int find_update_or_create(BoardInfo *info, std::uint8_t id, const std::uint8_t *value,
                           std::int32_t n, const SetterLines &lines, bool log_found) {
     if (lines.checking[0] != '\0') fru_log("%s", lines.checking);
     std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
+    bool found = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         MultiRecord &e = info->mrecs[i];
         if (e.type != id) continue;
-        if (log_found) fru_log("%s", lines.found);
+        if (log_found && !found) fru_log("%s", lines.found);
+        found = true;
         e.data = value;
         e.length = n;
-        return 0;
     }
+    note_result(id, found || count < FRU_MREC_MAX);
+    if (found) return 0;
     if (count >= FRU_MREC_MAX) {
         fru_log("W[FRU]: FRU: multirecord table is full\n");
         return -2;
@@ -62,6 +80,9 @@ std::int32_t store_text(char *field, std::size_t size, const char *text) {
     if (n > 0) std::memcpy(field, text, n);
     return static_cast<std::int32_t>(n);
 }
+
+// MAC records longer than the 6-byte field, per table slot, once set.
+std::uint8_t long_macs[FRU_MREC_MAX][255];
 
 const std::uint8_t *bytes(const void *p) { return static_cast<const std::uint8_t *>(p); }
 
@@ -113,17 +134,29 @@ int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
     std::uint8_t *field = index == 0 ? info->mac : index == 1 ? info->mac2 : info->mac3;
     std::memcpy(field, value, 6);
     std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
+    int r = -1;
     for (std::uint32_t i = 0; i < count; ++i) {
         MultiRecord &e = info->mrecs[i];
         if (e.type != ids[index]) continue;
+        r = 0;
+        if (e.length > 6) {
+            // A longer record keeps its length and the bytes behind the
+            // address: the new address goes in front of a copy of them.
+            std::uint8_t *copy = long_macs[i];
+            if (e.data != copy) std::memcpy(copy, e.data, static_cast<std::size_t>(e.length));
+            std::memcpy(copy, value, 6);
+            e.data = copy;
+            continue;
+        }
+        // A shorter one becomes the 6 bytes of the field.
         e.data = field;
-        // The field holds 6 bytes; a record of another length would make
-        // the packer read past it or drop part of the address.
         e.length = 6;
-        return 0;
     }
-    return -1;
+    note_result(ids[index], r == 0);
+    return r;
 }
+
+std::uint8_t fru_unstored_settings() { return unstored; }
 
 int fru_set_bootdev(BoardInfo *info, const char *text) {
     std::int32_t n = store_text(info->bootdevice, sizeof info->bootdevice, text);

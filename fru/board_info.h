@@ -69,15 +69,21 @@ extern BoardInfo board_info;
 // Fills the value fields of board_info from its table after a good parse.
 void fru_extract_values();
 
-// index 0..2 selects mac/mac2/mac3 (ids 0xC0, 0xC6, 0xC7). 0 when a record
-// of that id now carries the value, -1 when there is none (no record is
-// created) or the index is out of range.
+// index 0..2 selects mac/mac2/mac3 (ids 0xC0, 0xC6, 0xC7). 0 when every
+// record of that id now carries the value (one longer than 6 bytes keeps
+// its length and its bytes behind the address), -1 when there is none (no
+// record is created) or the index is out of range.
 int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index);
 
-// 0 when an existing record was updated, -1 when one was created, -2 when
-// one had to be created but the table is full (nothing changed but the value).
+// 0 when the existing records of the id were updated (all of them), -1
+// when one was created, -2 when one had to be created but the table is
+// full (nothing changed but the value).
 int fru_set_bootdev(BoardInfo *info, const char *text);
 int fru_set_passwd_line(BoardInfo *info, const char *text);
 int fru_set_test_ok(BoardInfo *info, std::uint8_t value);
 int fru_set_power_policy(BoardInfo *info, std::uint8_t value);
 int fru_set_power_state(BoardInfo *info);
+
+// Record ids whose last setter call could not store its value (a MAC with
+// no record, a record that did not fit the full table): bit id - 0xC0.
+std::uint8_t fru_unstored_settings();

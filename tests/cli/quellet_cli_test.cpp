@@ -259,6 +259,28 @@ TEST_F(Quellet, QuietMacSetPrintsNothingAndStoresTheAddress) {
     EXPECT_EQ(run({"-q", "-g", "c0"}).out, "01:02:03:04:05:06\n");
 }
 
+// Two boot device records and a MAC record with bytes behind the address:
+// what is read back after a set is what was set, and the tail stays.
+TEST_F(Quellet, SetsReachEveryRecordOfTheirIdAndKeepLongMacTails) {
+    sim::FruImageContent l;
+    l.records = {{0xC1, {'s', 'a', 't', 'a', '0', ':', '0'}},
+                 {0xC0, {2, 0, 0x5e, 0x10, 0x20, 0x30, 0xAA, 0xBB}},
+                 {0xC1, {'s', 'a', 't', 'a', '0', ':', '0'}}};
+    build(l);
+    EXPECT_EQ(run({"-q", "-s", "c1", "-d", "sata0:1"}).status, 0);
+    EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:1\n");
+    EXPECT_EQ(run({"-q", "-s", "c0", "-d", "1:2:3:4:5:6"}).status, 0);
+    EXPECT_EQ(run({"-q", "-g", "c0"}).out, "01:02:03:04:05:06\n");
+    Bytes img = eeprom();
+    std::size_t mac = img[5] * 8u + 12;
+    ASSERT_EQ(img[mac], 0xC0);
+    EXPECT_EQ(img[mac + 2], 8);
+    EXPECT_EQ(Bytes(img.begin() + static_cast<long>(mac) + 5, img.begin() + static_cast<long>(mac) + 13),
+              (Bytes{1, 2, 3, 4, 5, 6, 0xAA, 0xBB}));
+    EXPECT_EQ(img[mac + 13], 0xC1);
+    EXPECT_EQ(img[mac + 13 + 5 + 6], '1');
+}
+
 TEST_F(Quellet, PolicySetLogsAndKeepsTheLow8Bits) {
     Outcome r = run({"-s", "c4", "-d", "0x102"});
     EXPECT_EQ(r.status, 0);

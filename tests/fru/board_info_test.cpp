@@ -87,16 +87,28 @@ TEST_F(Records, SetMacUpdatesOnlyAnExistingRecord) {
     EXPECT_EQ(fru_set_mac(&empty, v, 0), -1);
 }
 
-TEST_F(Records, SetMacMakesAnOddLengthRecordSix) {
-    load_records(cat({raw_mrec(0xC0, 0x02, {1, 2}), raw_mrec(0xC7, 0x82, Bytes(9, 3))}));
+// A short record grows to the address; a long one keeps its length and the
+// bytes behind the address, also when set twice; duplicates all change.
+TEST_F(Records, SetMacGrowsShortRecordsAndKeepsLongTails) {
+    load_records(cat({raw_mrec(0xC0, 0x02, {1, 2}), raw_mrec(0xC7, 0x02, {3, 3, 3, 3, 3, 3, 7, 8, 9}),
+                      raw_mrec(0xC7, 0x82, {4, 4, 4, 4, 4, 4, 4})}));
     const std::uint8_t v[6] = {9, 8, 7, 6, 5, 4};
     EXPECT_EQ(fru_set_mac(&b, v, 0), 0);
     EXPECT_EQ(fru_set_mac(&b, v, 2), 0);
+    const std::uint8_t w[6] = {1, 1, 1, 1, 1, 1};
+    EXPECT_EQ(fru_set_mac(&b, w, 2), 0);
     EXPECT_EQ(b.mrecs[0].length, 6);
-    EXPECT_EQ(b.mrecs[1].length, 6);
+    ASSERT_EQ(b.mrecs[1].length, 9);
+    EXPECT_EQ(Bytes(b.mrecs[1].data, b.mrecs[1].data + 9), (Bytes{1, 1, 1, 1, 1, 1, 7, 8, 9}));
+    ASSERT_EQ(b.mrecs[2].length, 7);
+    EXPECT_EQ(Bytes(b.mrecs[2].data, b.mrecs[2].data + 7), (Bytes{1, 1, 1, 1, 1, 1, 4}));
+    // The loaded image is never changed.
+    EXPECT_EQ(img_[mrec_at(img_) + 5 + 2 + 5], 3);
+    fru_extract_values();
+    EXPECT_EQ(Bytes(b.mac3, b.mac3 + 6), Bytes(w, w + 6));
 }
 
-TEST_F(Records, BootdevUpdatesTheFirstEntryOrAppends) {
+TEST_F(Records, BootdevUpdatesEveryEntryOrAppends) {
     LogCapture log;
     load_records(cat({raw_mrec(0xC1, 0x02, {'x'}), raw_mrec(0xC1, 0x82, {'y', 'y'})}));
     EXPECT_STREQ(b.bootdevice, "yy");  // the second shows
@@ -105,7 +117,10 @@ TEST_F(Records, BootdevUpdatesTheFirstEntryOrAppends) {
     EXPECT_EQ(b.mrec_count, 2u);
     EXPECT_EQ(b.mrecs[0].length, 2);
     EXPECT_EQ(b.mrecs[0].data, reinterpret_cast<const std::uint8_t *>(b.bootdevice));
-    EXPECT_EQ(b.mrecs[1].length, 2);  // the second is left alone
+    EXPECT_EQ(b.mrecs[1].length, 2);  // the second too: it is the one read back
+    EXPECT_EQ(b.mrecs[1].data, b.mrecs[0].data);
+    fru_extract_values();
+    EXPECT_STREQ(b.bootdevice, "s1");
     EXPECT_EQ(log.text(), "L[FRU]: Checking if bootdev mrec already exists\n"
                           "L[FRU]: Found bootdev mrec, updating\n"
                           "L[FRU]: Checking if bootdev mrec already exists\n"

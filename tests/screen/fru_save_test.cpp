@@ -1,0 +1,72 @@
+// F10 as the operator sees it when the settings cannot all be stored: the
+// console says so, and the EEPROM keeps what it should.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "sim/fru_image.h"
+#include "tests/screen/boot_records.h"
+#include "tests/screen/harness.h"
+
+namespace {
+
+using screen::Key;
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+constexpr const char *kEeprom = "/sys/bus/i2c/devices/1-0053/eeprom";
+constexpr const char *kFailed = "Saving failed: settings were not stored";
+constexpr int kPolicyRow = 8;
+
+class SaveScreen : public screen::ConsoleTest {
+protected:
+    testing::AssertionResult save_and_wait() {
+        term().fkey(10);
+        return wait_exit(25000ms);
+    }
+    bool said_failed() { return term_output().find(kFailed) != std::string::npos; }
+    std::string term_output() { return term().output(); }
+};
+
+// A policy change on a full table cannot be stored: F10 says so and logs
+// which setting, the countdown and the power-off stay.
+TEST_F(SaveScreen, SetterThatCouldNotStoreMakesF10SayNotStored) {
+    opts.fru.records.clear();
+    for (int i = 0; i < 8; ++i)
+        opts.fru.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {static_cast<std::uint8_t>(i)}});
+    ASSERT_TRUE(start(24, 80));
+    term().key(Key::Right);
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 1\n"));
+    ASSERT_TRUE(term().wait_row(kPolicyRow, "always off"));
+    term().key(Key::Down);
+    term().key(Key::Down);
+    term().key(Key::Enter);
+    ASSERT_TRUE(term().wait_row(kPolicyRow, "always on"));
+    ASSERT_TRUE(wait_log("W[FRU]: FRU: multirecord table is full\n"));
+    ASSERT_TRUE(save_and_wait());
+    EXPECT_TRUE(said_failed()) << term_output();
+    EXPECT_NE(term_output().find("Saving .........."), std::string::npos);
+    EXPECT_EQ(log_count("E[MAIN]: FRU: power policy was not stored (id 0xc4)"), 1) << log();
+    auto r = boot_test::eeprom_records(eeprom());
+    EXPECT_EQ(r.count(0xC4), 0u);
+    EXPECT_EQ(r.size(), 8u);
+    EXPECT_NE(effects().find("/sbin/poweroff"), std::string::npos);
+}
+
+// A script changes the EEPROM while the console runs: F10 must not write
+// the console's older image over it.
+TEST_F(SaveScreen, ChangeMadeBehindTheConsoleSurvivesF10) {
+    ASSERT_TRUE(start(24, 80));
+    sim::FruImageContent changed;
+    changed.records[1].data = {'s', 'a', 't', 'a', '0', ':', '1'};
+    Bytes theirs = sim::make_fru_image(changed);
+    board().write_bytes(kEeprom, theirs);
+    ASSERT_TRUE(save_and_wait());
+    EXPECT_TRUE(said_failed()) << term_output();
+    EXPECT_EQ(log_count("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save"), 1)
+        << log();
+    EXPECT_EQ(eeprom(), theirs);
+}
+
+}  // namespace
