@@ -49,6 +49,10 @@ protected:
     }
     Outcome run(std::vector<std::string> args, bool with_root = true) {
         std::string out = root_ + "/out.txt", err = root_ + "/err.txt";
+        return finish(spawn(std::move(args), out, err, with_root), out, err);
+    }
+    pid_t spawn(std::vector<std::string> args, const std::string &out, const std::string &err,
+                bool with_root = true) {
         pid_t pid = fork();
         if (pid == 0) {
             if (with_root) setenv("BOARD_ROOT", root_.c_str(), 1);
@@ -61,6 +65,9 @@ protected:
             execv(QUELLET_PATH, argv.data());
             _exit(127);
         }
+        return pid;
+    }
+    Outcome finish(pid_t pid, const std::string &out, const std::string &err) {
         int st = 0;
         waitpid(pid, &st, 0);
         return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, slurp(out), slurp(err)};
@@ -111,6 +118,24 @@ TEST_F(Quellet, OptionErrorsGoToStandardErrorWithStatus1) {
     r = run({"-\x01"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Unknown option character `\\x1'.\n");
+    r = run({"-\xe9"});  // a byte above 127 is named as itself
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Unknown option character `\\xe9'.\n");
+}
+
+// Output a script never got is a failure, quiet or not.
+TEST_F(Quellet, OutputThatCannotBeWrittenEndsWith248) {
+    for (auto args : {std::vector<std::string>{"-q", "-g", "c0"}, {"-r"}, {"-h"}}) {
+        Outcome r = finish(spawn(args, "/dev/full", root_ + "/err.txt"), "/dev/null",
+                           root_ + "/err.txt");
+        EXPECT_EQ(r.status, 248) << args[0];
+        EXPECT_EQ(r.err, "quellet: standard output could not be written\n");
+    }
+    // A failure keeps its own status.
+    put(Bytes(4096, 0xFF));
+    Outcome r = finish(spawn({"-r"}, "/dev/full", root_ + "/err.txt"), "/dev/null",
+                       root_ + "/err.txt");
+    EXPECT_EQ(r.status, 255);
 }
 
 TEST_F(Quellet, DisplayPrintsTheElevenTexts) {
@@ -279,6 +304,33 @@ TEST_F(Quellet, SetsReachEveryRecordOfTheirIdAndKeepLongMacTails) {
               (Bytes{1, 2, 3, 4, 5, 6, 0xAA, 0xBB}));
     EXPECT_EQ(img[mac + 13], 0xC1);
     EXPECT_EQ(img[mac + 13 + 5 + 6], '1');
+}
+
+// Two sets at once: each ends with its true status and the EEPROM holds
+// both changes, or the one that ran first with the other refused; never a
+// mix. The EEPROM is bigger than 4096 bytes: its tail stays.
+TEST_F(Quellet, TwoSetsAtOnceNeverMixAndABiggerFileKeepsItsTail) {
+    Bytes img = eeprom();
+    Bytes tail(904, 0x77);
+    img.insert(img.end(), tail.begin(), tail.end());
+    put(img);
+    std::string o1 = root_ + "/o1", e1 = root_ + "/e1", o2 = root_ + "/o2", e2 = root_ + "/e2";
+    pid_t a = spawn({"-s", "c1", "-d", "sata0:1"}, o1, e1);
+    pid_t b = spawn({"-s", "c4", "-d", "2"}, o2, e2);
+    Outcome ra = finish(a, o1, e1), rb = finish(b, o2, e2);
+    EXPECT_TRUE(ra.status == 0 || ra.status == 249) << ra.out;
+    EXPECT_TRUE(rb.status == 0 || rb.status == 249) << rb.out;
+    EXPECT_TRUE(ra.status == 0 || rb.status == 0);
+    for (const Outcome *r : {&ra, &rb}) {
+        if (r->status != 249) continue;
+        EXPECT_NE(r->out.find("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n"),
+                  std::string::npos) << r->out;
+    }
+    EXPECT_EQ(run({"-q", "-g", "c1"}).out, ra.status == 0 ? "sata0:1\n" : "sata0:0\n");
+    EXPECT_EQ(run({"-q", "-g", "c4"}).out, rb.status == 0 ? "2\n" : "0\n");
+    Bytes after = eeprom();
+    ASSERT_EQ(after.size(), 5000u);
+    EXPECT_EQ(Bytes(after.begin() + 4096, after.end()), tail);
 }
 
 TEST_F(Quellet, PolicySetLogsAndKeepsTheLow8Bits) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,11 @@ protected:
     std::string dir_;
 };
 
+std::string slurp_file(const std::string &p) {
+    std::ifstream f(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+}
+
 void expect(const Result &r, int status, const std::string &out) {
     EXPECT_EQ(r.status, status);
     EXPECT_EQ(r.out, out);
@@ -206,6 +212,26 @@ TEST_F(Sarvik, HelpAndVersionActAtOnce) {
     // options before them are taken first
     expect(sarvik({"-o", "0x", "-v"}), 254,
            with_usage("Error: Couldn't convert offset '0x' to integer\n"));
+}
+
+// A report or usage that never reached its reader ends 248; a failure keeps
+// its own status.
+TEST_F(Sarvik, OutputThatCannotBeWrittenEndsWith248) {
+    std::string prog;
+#ifdef SARVIK_EMULATOR
+    prog = std::string(SARVIK_EMULATOR) + " ";
+#endif
+    prog += SARVIK_PATH;
+    std::string rom = image(sim::make_rom_block());
+    std::string err = dir_ + "/err";
+    for (const std::string &args : std::vector<std::string>{"-h", "-v", "-r '" + rom + "'"}) {
+        std::string cmd = "env -u BOARD_ROOT " + prog + " " + args + " >/dev/full 2>'" + err + "'";
+        int st = std::system(cmd.c_str());
+        EXPECT_EQ(WEXITSTATUS(st), 248) << args;
+        EXPECT_EQ(slurp_file(err), "sarvik: standard output could not be written\n");
+    }
+    std::string cmd = "env -u BOARD_ROOT " + prog + " -r '" + dir_ + "/missing' >/dev/full 2>/dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 253);
 }
 
 TEST_F(Sarvik, OpenFailures) {

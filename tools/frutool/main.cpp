@@ -26,6 +26,7 @@ enum : int {
     QUELLET_BAD_MAC = -5,
     QUELLET_BAD_NUMBER = -6,
     QUELLET_NOT_STORED = -7,
+    QUELLET_OUTPUT = -8,
 };
 
 bool quiet = false;
@@ -158,11 +159,7 @@ int set(const char *id_text, const char *data) {
     return QUELLET_OK;
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
-    if (!board::require_root("quellet")) return 2;
-
+int run(int argc, char **argv) {
     bool help = false, show = false;
     const char *get_id = nullptr, *set_id = nullptr, *data = nullptr;
     opterr = 0;
@@ -178,11 +175,11 @@ int main(int argc, char **argv) {
         default:
             if (optopt == 'g' || optopt == 's' || optopt == 'd')
                 std::fprintf(stderr, "Option -%c requires an argument.\n", optopt);
-            else if (std::isprint(optopt))
+            else if (std::isprint(static_cast<unsigned char>(optopt)))
                 std::fprintf(stderr, "Unknown option `-%c'.\n", optopt);
-            else
+            else  // the byte itself: optopt holds a sign-extended char
                 std::fprintf(stderr, "Unknown option character `\\x%x'.\n",
-                             static_cast<unsigned>(optopt));
+                             static_cast<unsigned>(static_cast<unsigned char>(optopt)));
             return QUELLET_OPTION;
         }
     }
@@ -205,4 +202,20 @@ int main(int argc, char **argv) {
     if (set_id != nullptr) return set(set_id, data);
     if (get_id != nullptr) return get(get_id);
     return QUELLET_OK;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (!board::require_root("quellet")) return 2;
+    int r = run(argc, argv);
+    // A script reads what was printed: output that never arrived is a failure.
+    bool failed = std::fflush(stdout) != 0;
+    failed = std::ferror(stdout) != 0 || failed;
+    failed = std::fclose(stdout) != 0 || failed;
+    if (failed && r == QUELLET_OK) {
+        std::fprintf(stderr, "quellet: standard output could not be written\n");
+        return QUELLET_OUTPUT;
+    }
+    return r;
 }

@@ -12,6 +12,9 @@
 
 namespace {
 
+// Exit status when the report or a message could not be written.
+constexpr int kOutputFailed = -8;
+
 constexpr option kLongOptions[] = {
     {"rom", required_argument, nullptr, 'r'},
     {"offset", required_argument, nullptr, 'o'},
@@ -20,9 +23,7 @@ constexpr option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-}  // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
     const char *rom = nullptr;  // a typed path is used as typed
     std::int32_t offset = 0;
 
@@ -68,4 +69,19 @@ int main(int argc, char **argv) {
     if (rom != nullptr) return rom_show(rom, rom, offset, stdout);
     board::Path dev = board::path(kDefaultRom);
     return rom_show(dev.c_str(), kDefaultRom, offset, stdout);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    int r = run(argc, argv);
+    // A script reads the report: output that never arrived is a failure.
+    bool failed = std::fflush(stdout) != 0;
+    failed = std::ferror(stdout) != 0 || failed;
+    failed = std::fclose(stdout) != 0 || failed;
+    if (failed && (r == 0 || r == 2)) {
+        std::fprintf(stderr, "sarvik: standard output could not be written\n");
+        return kOutputFailed;
+    }
+    return r;
 }
