@@ -1,6 +1,7 @@
 // Arbitrary bytes as the EEPROM image: the parse, the value extraction and
 // a pack of whatever table the parse left must stay inside their buffers,
-// and a packed table must parse back to the same records.
+// a packed table must parse back to the same records, and a save either
+// refuses or keeps every area and record but the one that was set.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -47,6 +48,7 @@ void repair(std::uint8_t *img) {
 }
 
 void check(const std::uint8_t *image);
+void check_save(const std::uint8_t *image);
 
 }  // namespace
 
@@ -57,8 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memset(image, 0, sizeof image);
     std::memcpy(image, data, size < sizeof image ? size : sizeof image);
     check(image);
+    check_save(image);
     repair(image);
     check(image);
+    check_save(image);
     return 0;
 }
 
@@ -96,6 +100,79 @@ void check(const std::uint8_t *image) {
     fru_set_power_policy(&board_info, image[2]);
     if (board_info.mrec_count > FRU_MREC_MAX) std::abort();
     fru_pack_mrec_area(&board_info, packed, sizeof packed);
+}
+
+bool same_text(const FruString &a, const FruString &b) {
+    return a.length == b.length && std::memcmp(a.text, b.text, sizeof a.text) == 0;
+}
+
+bool same_record(const MultiRecord &a, const MultiRecord &b) {
+    return a.type == b.type && a.length == b.length &&
+           (a.length == 0 || std::memcmp(a.data, b.data, static_cast<std::size_t>(a.length)) == 0);
+}
+
+// A save either refuses or writes an image from which every area and record
+// the load read comes back unchanged, apart from the records of the id set.
+void check_save(const std::uint8_t *image) {
+    static BoardInfo before;
+    before = BoardInfo{};
+    if (fru_parse(&before, image, FRU_IMAGE_SIZE) != 0) return;
+    board_info = BoardInfo{};
+    if (fru_parse(&board_info, image, FRU_IMAGE_SIZE) != 0) std::abort();
+    fru_extract_values();
+
+    static const std::uint8_t mac[6] = {1, 2, 3, 4, 5, 6};
+    std::uint8_t set_id = 0;
+    switch (image[6] % 4) {
+    case 0: set_id = MREC_MAC; fru_set_mac(&board_info, mac, 0); break;
+    case 1: set_id = MREC_BOOTDEV; fru_set_bootdev(&board_info, "sata0:1"); break;
+    case 2: set_id = MREC_POWER_POLICY; fru_set_power_policy(&board_info, 2); break;
+    default: set_id = MREC_MAC3; fru_set_mac(&board_info, mac, 2); break;
+    }
+    if (fru_check_save(&board_info, image) != FRU_SAVE_OK) return;
+    static std::uint8_t out[FRU_IMAGE_SIZE];
+    if (fru_build_image(&board_info, image, out) != 0) return;
+
+    static BoardInfo after;
+    after = BoardInfo{};
+    if (fru_parse(&after, out, FRU_IMAGE_SIZE) != 0) std::abort();
+    if (after.board_offset != before.board_offset || after.product_offset != before.product_offset ||
+        after.mrec_offset != before.mrec_offset)
+        std::abort();
+    if (std::memcmp(after.b_mfg_date, before.b_mfg_date, sizeof before.b_mfg_date) != 0) std::abort();
+    const FruString BoardInfo::*texts[] = {
+        &BoardInfo::b_mfg_name,          &BoardInfo::b_product_name,    &BoardInfo::b_serial_number,
+        &BoardInfo::b_part_number,       &BoardInfo::b_fru_id,          &BoardInfo::p_product_mfg,
+        &BoardInfo::p_product_name,      &BoardInfo::p_part_model_number,
+        &BoardInfo::p_product_version,   &BoardInfo::p_serial_number,   &BoardInfo::p_fru_id};
+    for (auto t : texts)
+        if (!same_text(after.*t, before.*t)) std::abort();
+    // Bytes in front of the records (header, every area there) come back whole.
+    if (std::memcmp(out, image, static_cast<std::size_t>(before.mrec_offset)) != 0) std::abort();
+
+    // The records that were not set, in order; the set ones carry the value.
+    std::uint32_t j = 0;
+    for (std::uint32_t i = 0; i < after.mrec_count; ++i) {
+        const MultiRecord &got = after.mrecs[i];
+        if (got.type == set_id) continue;
+        while (j < before.mrec_count && before.mrecs[j].type == set_id) ++j;
+        if (j >= before.mrec_count || !same_record(got, before.mrecs[j])) std::abort();
+        ++j;
+    }
+    while (j < before.mrec_count && before.mrecs[j].type == set_id) ++j;
+    if (j != before.mrec_count) std::abort();
+    // A set id that has a record now reads back as what was set.
+    bool has = false;
+    for (std::uint32_t i = 0; i < after.mrec_count; ++i) has |= after.mrecs[i].type == set_id;
+    if (!has && set_id != MREC_MAC && set_id != MREC_MAC3 && before.mrec_count < FRU_MREC_MAX)
+        std::abort();  // a missing record is created when the table has room
+    if (!has) return;
+    board_info = after;
+    fru_extract_values();
+    if (set_id == MREC_BOOTDEV && std::strcmp(board_info.bootdevice, "sata0:1") != 0) std::abort();
+    if (set_id == MREC_POWER_POLICY && board_info.power_policy != 2) std::abort();
+    if (set_id == MREC_MAC && std::memcmp(board_info.mac, mac, 6) != 0) std::abort();
+    if (set_id == MREC_MAC3 && std::memcmp(board_info.mac3, mac, 6) != 0) std::abort();
 }
 
 }  // namespace
