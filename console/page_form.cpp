@@ -1,23 +1,122 @@
 #include "console/page_form.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "console/field_utils.h"
 #include "console/top_menu.h"
 
-FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win) {
+namespace {
+
+// The form's own size; the window's when the library cannot tell.
+void form_size(FORM *form, WINDOW *win, int *rows, int *cols) {
+    if (scale_form(form, rows, cols) != E_OK) getmaxyx(win, *rows, *cols);
+}
+
+}  // namespace
+
+FORM *page_form_new(FIELD **fields) {
     FORM *form = new_form(fields);
     form_opts_off(form, O_NL_OVERLOAD);
     form_opts_off(form, O_BS_OVERLOAD);
+    return form;
+}
+
+void page_form_need(FORM *form, int row, int *cols, int *lines) {
+    int rows = 0;
+    int width = 0;
+    if (form == nullptr || scale_form(form, &rows, &width) != E_OK) rows = width = 0;
+    // Column 2 of the window, and the window itself starts below the two
+    // rows of the tab bar and ends above the help line, its border included.
+    *cols = width + 2;
+    *lines = rows + row + 3;
+}
+
+bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
+                     const FormSpot &spot) {
+    *form_win = nullptr;
+    if (form == nullptr || page.win == nullptr) return false;
     int rows = 0;
     int cols = 0;
-    if (scale_form(form, &rows, &cols) != E_OK) getmaxyx(page.win, rows, cols);
+    form_size(form, page.win, &rows, &cols);
     set_form_win(form, page.win);
-    *form_win = derwin(page.win, rows, cols, 2, 2);
-    if (*form_win != nullptr) {
-        set_form_sub(form, *form_win);
-        post_form(form);
+    *form_win = derwin(page.win, rows, cols, row, 2);
+    if (*form_win == nullptr) return false;
+    set_form_sub(form, *form_win);
+    if (spot.field != nullptr) set_current_field(form, spot.field);
+    if (post_form(form) != E_OK) {
+        delwin(*form_win);
+        *form_win = nullptr;
+        return false;
     }
-    wredrawln(page.win, 0, getmaxy(page.win));
+    for (int i = 0; i < spot.col; ++i) form_driver(form, REQ_NEXT_CHAR);
+    return true;
+}
+
+FormSpot page_form_lift(FORM *form, WINDOW **form_win) {
+    FormSpot spot{};
+    if (form == nullptr) return spot;
+    spot.field = current_field(form);
+    if (*form_win != nullptr) {
+        spot.col = form->curcol;
+        // The library keeps typed text in the window until the field is left
+        // or validated; a value the field's type refuses is copied all the same.
+        form_driver(form, REQ_VALIDATION);
+        unpost_form(form);
+        delwin(*form_win);
+        *form_win = nullptr;
+    }
+    return spot;
+}
+
+void page_form_notice(WINDOW *win, int need_cols, int need_lines) {
+    if (win == nullptr) return;
+    constexpr const char *kHead = "Screen too small for this page:";
+    char size[48];
+    std::snprintf(size, sizeof size, "needs %ix%i, has %ix%i", need_cols, need_lines, COLS, LINES);
+    const int width = getmaxx(win) - 4;
+    const int rows = getmaxy(win);
+    const int row = rows > 4 ? 2 : (rows > 2 ? 1 : 0);  // inside the border where there is room
+    const int head_len = static_cast<int>(std::strlen(kHead));
+    const int size_len = static_cast<int>(std::strlen(size));
+    if (width <= 0) return;
+    if (head_len + 1 + size_len <= width) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%s %s", kHead, size);
+        mvwaddnstr(win, row, 2, line, width);
+    } else {
+        // Too narrow for one line: the sizes go on a line of their own, so
+        // they are not the part that is cut.
+        mvwaddnstr(win, row, 2, kHead, width);
+        mvwaddnstr(win, row + 1 < rows ? row + 1 : row, 2, size, width);
+    }
+    wborder(win, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+
+FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win) {
+    FORM *form = page_form_new(fields);
+    if (!page_form_place(page, form, form_win, 2)) {
+        int cols = 0;
+        int lines = 0;
+        page_form_need(form, 2, &cols, &lines);
+        page_form_notice(page.win, cols, lines);
+    }
+    if (page.win != nullptr) wredrawln(page.win, 0, getmaxy(page.win));
     return form;
+}
+
+bool page_form_relayout(PagePanel &page, FORM *form, WINDOW **form_win) {
+    const FormSpot spot = page_form_lift(form, form_win);
+    page_panel_rebuild(page);
+    const bool placed = page_form_place(page, form, form_win, 2, spot);
+    if (!placed) {
+        int cols = 0;
+        int lines = 0;
+        page_form_need(form, 2, &cols, &lines);
+        page_form_notice(page.win, cols, lines);
+    }
+    if (page.win != nullptr) wredrawln(page.win, 0, getmaxy(page.win));
+    return placed;
 }
 
 void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win) {
@@ -43,11 +142,18 @@ bool page_key_is_event(int key) {
     return key < 0 || key > KEY_MAX;
 }
 
-bool page_form_take_keyboard(int key, bool &page_focus) {
+bool page_form_take_keyboard(const WINDOW *form_win, int key, bool &page_focus) {
     curs_set(0);
-    if (key != KEY_DOWN) return false;
+    if (key != KEY_DOWN || form_win == nullptr) return false;
     page_focus = true;
     tab_focus = false;
+    return true;
+}
+
+bool page_form_drop_keyboard(bool &page_focus) {
+    if (!page_focus) return false;
+    page_focus = false;
+    tab_focus = true;
     return true;
 }
 

@@ -5,13 +5,44 @@
 
 #include "console/page_panel.h"
 
-// new_form over the null-terminated fields; O_NL_OVERLOAD and O_BS_OVERLOAD
-// off; sized by scale_form (the window's full size if that fails); attached
-// to the page window, drawn in a sub-window at row 2, column 2 of it;
-// posted; every line of the page window redrawn. *form_win is null when the
-// sub-window does not fit the window (a terminal too small for the page);
-// the form is then not posted.
+// Where the cursor stood in a form that is taken off the screen, so it can
+// stand there again once the form is back.
+struct FormSpot {
+    FIELD *field;
+    int col;
+};
+
+// new_form over the null-terminated fields, O_NL_OVERLOAD and O_BS_OVERLOAD
+// off; not posted.
+FORM *page_form_new(FIELD **fields);
+
+// What the terminal must hold for the form drawn at `row`, column 2 of a
+// page window: its columns and lines, the tab bar and the help line counted.
+void page_form_need(FORM *form, int row, int *cols, int *lines);
+
+// Attach the unposted form to the page window, in a sub-window at `row`,
+// column 2, and post it; the cursor goes back to `spot` when it names one of
+// the form's fields. False, with *form_win null and the form unposted, when
+// the window cannot hold it.
+bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
+                     const FormSpot &spot = {});
+
+// Take the posted form off the screen: what was typed into the current field
+// goes into its buffer first; the sub-window is deleted. Null-safe.
+FormSpot page_form_lift(FORM *form, WINDOW **form_win);
+
+// The notice that stands in for a form the terminal cannot hold.
+void page_form_notice(WINDOW *win, int need_cols, int need_lines);
+
+// page_form_new, then placed at row 2 (the page layout of every page); when
+// the window cannot hold it *form_win is null, the form is not posted and
+// the size notice stands in the window. Every line of the window redrawn.
 FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win);
+
+// The terminal has a new size: the page window again for it and the form
+// back in it at row 2, with its current field and what was typed into it;
+// the notice where it no longer fits. True when the form is posted.
+bool page_form_relayout(PagePanel &page, FORM *form, WINDOW **form_win);
 
 // Unpost and free the form, free every field with its spinner data, delete
 // the sub-window. Null-safe.
@@ -22,8 +53,13 @@ void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win);
 bool page_key_is_event(int key);
 
 // The keyboard hand-over with the tab bar, as every page does it. Without
-// the keyboard the cursor is hidden and Down takes it: true when it did.
-bool page_form_take_keyboard(int key, bool &page_focus);
+// the keyboard the cursor is hidden and Down takes it, but only for a form
+// on the screen (form_win not null): true when it did.
+bool page_form_take_keyboard(const WINDOW *form_win, int key, bool &page_focus);
+
+// The page lost its form (the terminal became too small): if it had the
+// keyboard, the tab bar gets it back. True when the keyboard moved.
+bool page_form_drop_keyboard(bool &page_focus);
 
 // With the keyboard: Down goes to the next field unless the current one is
 // the last; Up goes to the previous field, or from the first gives the

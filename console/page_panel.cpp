@@ -1,11 +1,35 @@
 #include "console/page_panel.h"
 
+namespace {
+
+WINDOW *page_window() {
+    WINDOW *win = newwin(LINES - 3, 0, 2, 0);
+    if (win == nullptr) return nullptr;
+    wborder(win, 0, 0, 0, 0, 0, 0, 0, 0);
+    wbkgd(win, COLOR_PAIR(2));
+    return win;
+}
+
+}  // namespace
+
 void page_panel_create(PagePanel &p) {
-    p.win = newwin(LINES - 3, 0, 2, 0);
-    wborder(p.win, 0, 0, 0, 0, 0, 0, 0, 0);
-    wbkgd(p.win, COLOR_PAIR(2));
+    p.win = page_window();
     p.panel = new_panel(p.win);
     p.hidden = false;
+}
+
+void page_panel_rebuild(PagePanel &p) {
+    WINDOW *win = page_window();
+    // Too few lines for any window: the old one, which the library has cut
+    // to the screen, stays.
+    if (win == nullptr || p.panel == nullptr) {
+        if (win != nullptr) delwin(win);
+        return;
+    }
+    // The panel keeps its place and whether it is hidden.
+    replace_panel(p.panel, win);
+    if (p.win != nullptr) delwin(p.win);
+    p.win = win;
 }
 
 void page_panel_destroy(PagePanel &p) {

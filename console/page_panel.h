@@ -13,4 +13,7 @@ struct PagePanel {
 // Build a page's window the way every page does: LINES - 3 rows, full width,
 // at screen row 2; default border; background pair 2; its panel.
 void page_panel_create(PagePanel &p);
+// The terminal has a new size: the window again for it under the same
+// panel, shown or hidden as before. The caller moves its form over first.
+void page_panel_rebuild(PagePanel &p);
 void page_panel_destroy(PagePanel &p);

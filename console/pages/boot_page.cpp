@@ -138,7 +138,7 @@ int boot_page_handle_key(int key) {
     if (page.form_win == nullptr) return 0;
 
     if (!page.page_focus) {
-        if (page_form_take_keyboard(key, page.page_focus))
+        if (page_form_take_keyboard(page.form_win, key, page.page_focus))
             set_current_field(page.form, page.first_input);
         return 0;
     }

@@ -292,20 +292,6 @@ void status_cells(std::int64_t now) {
     set_fore(F_RTC, in_1970 ? 6 : 5);
 }
 
-// The notice that stands in for a form the terminal cannot hold.
-void draw_too_small() {
-    if (page.panel.win == nullptr) return;
-    char line[96];
-    std::snprintf(line, sizeof line, "Screen too small for this page: needs %ix%i, has %ix%i",
-                  kNeedCols, kNeedLines, COLS, LINES);
-    const int width = getmaxx(page.panel.win) - 4;
-    const int row = getmaxy(page.panel.win) > 2 ? 2 : 0;
-    wmove(page.panel.win, row, 2);
-    wclrtoeol(page.panel.win);
-    if (width > 0) mvwaddnstr(page.panel.win, row, 2, line, width);
-    wborder(page.panel.win, 0, 0, 0, 0, 0, 0, 0, 0);
-}
-
 void refresh_values() {
     const std::int64_t now = board::now();
     if (!page.clock_edited) clock_show_at(now);
@@ -376,7 +362,6 @@ void main_page_create() {
     if (page.too_small) {
         console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
                     kNeedCols, kNeedLines, COLS, LINES);
-        draw_too_small();
     }
 
     status_cells(now);
@@ -413,14 +398,14 @@ int main_page_handle_key(int key) {
 
     if (page.too_small) {
         // No form to hand the keyboard to: the tab bar keeps it.
-        if (key == KEY_RESIZE) draw_too_small();
+        if (key == KEY_RESIZE) page_form_notice(page.panel.win, kNeedCols, kNeedLines);
         curs_set(0);
         if (page.panel.win != nullptr) wnoutrefresh(page.panel.win);
         return 0;
     }
 
     if (!page.page_focus) {
-        if (page_form_take_keyboard(key, page.page_focus)) page.clock_edited = false;
+        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.clock_edited = false;
     } else {
         curs_set(1);
         switch (key) {

@@ -381,7 +381,7 @@ int net_page_handle_key(int key) {
     FIELD *current = current_field(page.form);
 
     if (!page.page_focus) {
-        if (page_form_take_keyboard(key, page.page_focus)) page.edited = false;
+        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.edited = false;
         return 0;
     }
 

@@ -420,7 +420,7 @@ int recovery_page_handle_key(int key) {
 
     FIELD *current = page.form != nullptr ? current_field(page.form) : nullptr;
     if (!page.page_focus) {
-        if (page_form_take_keyboard(key, page.page_focus)) page.edited = false;
+        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.edited = false;
     } else {
         curs_set(1);
         handle_focused_key(key, current);
