@@ -5,6 +5,10 @@
 //   tolvane-bench idle console PAGE HOLD SECONDS   bytes per second while idle
 //   tolvane-bench idle dialog SECONDS              the same for the dialog console
 //   tolvane-bench startup console|floor|dialog RUNS   median time to the first frame
+//   tolvane-bench startup pipeline|logwrites RUNS    median time of the work the
+//                                                   console's start must do: the
+//                                                   gateway pipeline alone, and its
+//                                                   log lines written and flushed alone
 //   tolvane-bench syscalls PAGE SECONDS OUT        strace -f -C of an idle page
 //
 // PAGE is the tab index (0 Main .. 3 Maintenance); HOLD 1 gives the page the
@@ -26,6 +30,7 @@
 #include <vector>
 
 #include "bench/strace_report.h"
+#include "console/pages/net_page_gateway.h"
 #include "sim/board_tree.h"
 #include "tests/screen/harness.h"
 
@@ -181,7 +186,63 @@ int idle(bool dialog, int page, bool hold, int secs) {
     return 0;
 }
 
+// The gateway pipeline as the Network page runs it at start: sh -c with
+// its exact command line, output read to the end.
+double pipeline_ms() {
+    const auto t0 = Clock::now();
+    std::FILE *p = ::popen(net_page_gateway_command, "r");
+    if (p == nullptr) fail("popen");
+    char buf[256];
+    while (std::fgets(buf, sizeof buf, p) != nullptr) {
+    }
+    ::pclose(p);
+    return seconds_of(Clock::now() - t0) * 1000;
+}
+
+// The log lines a start writes up to its first frame, read off one start.
+std::vector<std::string> first_frame_log(const std::string &root) {
+    {
+        screen::Terminal t(kRows, kCols);
+        if (!t.start(console_argv(), {"BOARD_ROOT=" + root})) fail("cannot start tolvane");
+        if (!t.wait_for([&] { return first_frame(t); }, 10s, "first frame")) fail("no first frame", &t);
+    }
+    std::ifstream f(root + "/var/log/tolvane.log");
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(f, l);) lines.push_back(l + "\n");
+    if (lines.empty()) fail("the console wrote no log");
+    return lines;
+}
+
+// Those lines written as the console writes them: one formatted write and
+// one flush each, into a fresh file on the same file system.
+double logwrites_ms(const std::string &root, const std::vector<std::string> &lines) {
+    const std::string path = root + "/var/log/bench.log";
+    const auto t0 = Clock::now();
+    std::FILE *f = std::fopen(path.c_str(), "w");
+    if (f == nullptr) fail("cannot open the log");
+    for (const std::string &l : lines) {
+        std::fprintf(f, "%s", l.c_str());
+        std::fflush(f);
+    }
+    std::fclose(f);
+    return seconds_of(Clock::now() - t0) * 1000;
+}
+
+int startup_work(const std::string &kind, int runs) {
+    TempDir dir;
+    std::string root = board_root(dir);
+    std::vector<std::string> lines;
+    if (kind == "logwrites") lines = first_frame_log(root);
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) ms.push_back(kind == "pipeline" ? pipeline_ms() : logwrites_ms(root, lines));
+    std::printf("median_ms %.3f\nmin_ms %.3f\nmax_ms %.3f\nruns %d\n", bench::median(ms),
+                *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()), runs);
+    if (kind == "logwrites") std::printf("lines %zu\n", lines.size());
+    return 0;
+}
+
 int startup(const std::string &kind, int runs) {
+    if (kind == "pipeline" || kind == "logwrites") return startup_work(kind, runs);
     TempDir dir;
     std::string root = board_root(dir);
     std::vector<double> ms, first_byte;
@@ -259,6 +320,6 @@ int main(int argc, char **argv) {
     if (a.size() == 4 && a[0] == "syscalls") return syscalls(num(1), num(2), a[3]);
     std::fprintf(stderr,
                  "usage: tolvane-bench idle console PAGE HOLD SECONDS | idle dialog SECONDS |\n"
-                 "       startup console|floor|dialog RUNS | syscalls PAGE SECONDS OUT\n");
+                 "       startup console|floor|dialog|pipeline|logwrites RUNS | syscalls PAGE SECONDS OUT\n");
     return 2;
 }

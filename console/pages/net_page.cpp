@@ -275,10 +275,7 @@ int net_page_get_address(char *address, char *netmask) {
 }
 
 int net_page_get_gateway(char *gateway) {
-    char command[1024] = {};
-    std::snprintf(command, sizeof command,
-                  "route -n | grep %s  | grep 'UG[ \t]' | awk '{print $2}'", "eth0");
-    Pipe pipe(command);
+    Pipe pipe(net_page_gateway_command);
     if (pipe.get() == nullptr) return -1;
     char line[256] = {};
     if (std::fgets(line, sizeof line, pipe.get()) == nullptr) return -1;

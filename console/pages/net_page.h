@@ -7,6 +7,7 @@
 
 #include "console/field_utils.h"
 #include "console/page_panel.h"
+#include "console/pages/net_page_gateway.h"
 
 void net_page_create();
 PagePanel *net_page_panel();
