@@ -122,6 +122,23 @@ int clock_set(struct tm *tm) {
     return 0;
 }
 
+void clock_reject(FIELD *cell) {
+    if (cell == nullptr || cells.hour == nullptr) return;
+    const struct {
+        FIELD *f;
+        const char *name;
+    } names[] = {{cells.hour, "hour"}, {cells.minute, "min"},  {cells.second, "sec"},
+                 {cells.year, "year"}, {cells.month, "month"}, {cells.day, "day"}};
+    for (const auto &n : names) {
+        if (n.f != cell) continue;
+        const char *text = field_buffer(cell, 0);
+        paint(cell, 7);
+        console_log("W[MAIN_PAGE]: Bad %s value: \"%s\" does not match the cell's pattern\n",
+                    n.name, text != nullptr ? text : "");
+        return;
+    }
+}
+
 int clock_apply() {
     struct tm tm {};
     tm.tm_isdst = -1;  // the C library decides whether daylight saving applies

@@ -30,5 +30,9 @@ void clock_show_at(std::int64_t t);
 // turns white on red and a warning is logged.
 int clock_set(struct tm *tm);
 
+// A cell whose text fails its pattern: nothing is set, the cell turns white
+// on red and a warning naming it is logged. Not one of the six: no-op.
+void clock_reject(FIELD *cell);
+
 // clock_parse then clock_set; 0 when the clock was set, -1 when rejected.
 int clock_apply();

@@ -309,17 +309,24 @@ void refresh_values() {
 // next Up or Down would set the clock to the stale time they show.
 
 void apply_clock() {
-    // Have the form copy what was typed into the current cell's buffer.
-    form_driver(page.form, REQ_VALIDATION);
+    // Have the form copy what was typed into the current cell's buffer. A
+    // cell failing its pattern ("x", a blank) is a rejected value: read as a
+    // number it would set that part of the clock to 0.
+    const int valid = form_driver(page.form, REQ_VALIDATION);
     clear_highlight(kMainFields, page.fields.data(), kRows);
-    clock_apply();
+    if (valid == E_INVALID_FIELD) clock_reject(current_field(page.form));
+    else clock_apply();
     page.clock_edited = false;
 }
 
+// Only a key the form driver took edits a cell. One it refuses (a function
+// key, Home, PgUp, a control character) must not freeze the cells, or the
+// next Up or Down would set the clock to the time of that key press.
 void edit(int request) {
-    highlight_inputs(kMainFields, current_field(page.form), page.fields.data(), kRows);
+    FIELD *cell = current_field(page.form);
+    if (form_driver(page.form, request) != E_OK) return;
+    highlight_inputs(kMainFields, cell, page.fields.data(), kRows);
     page.clock_edited = true;
-    form_driver(page.form, request);
 }
 
 }  // namespace

@@ -263,9 +263,17 @@ TEST_F(MainScreen, OnlyTheFirstBadCellIsReported) {
 TEST_F(MainScreen, UpInTheHourAppliesBeforeGivingTheKeyboardBack) {
     ASSERT_TRUE(start(30, 100));
     focus_form();
-    term().text("1");
+    // "01" (a lone "1" reads "1 ", which fails the hour's pattern), on to
+    // the minute; Up applies and comes back to the hour.
+    term().text("01");
+    ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
     term().key(Key::Up);
     ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    ASSERT_TRUE(cursor_at(kTimeRow, kHour));
+    // An edit in the hour, then Up: applied first, then the tab bar has the keyboard.
+    term().key(Key::Right);
+    term().key(Key::Up);
+    ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 2; }));
     ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
     EXPECT_NE(effects().find(" 01:"), std::string::npos) << effects();
     ASSERT_TRUE(shows(6, 23, 2, "01"));
@@ -304,6 +312,59 @@ TEST_F(MainScreen, ResizeIsNoEditingKey) {
     ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
     EXPECT_EQ(clock_settings(), 0);
     EXPECT_TRUE(term().contains("Boot status"));
+    ASSERT_TRUE(leave());
+}
+
+// Keys the form refuses edit nothing: the cells keep following the clock and
+// Up or Down afterwards sets nothing.
+TEST_F(MainScreen, RefusedKeysAreNoEdits) {
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    for (int f : {1, 2, 3, 4, 5, 7, 8, 9}) term().fkey(f);
+    for (Key k : {Key::Home, Key::End, Key::PageUp, Key::PageDown, Key::Insert}) term().key(k);
+    for (char c : {'a', 'l', 'g', 'k'}) term().ctrl(c);
+    ASSERT_TRUE(term().wait_quiet());
+    board().set_clock_offset(utc(2031, 7, 4, 13, 0, 0) - static_cast<long long>(std::time(nullptr)));
+    ASSERT_TRUE(shows(8, 23, 10, "2031-07-04"));
+    ASSERT_TRUE(shows(6, 23, 2, "13"));
+    term().key(Key::Down);
+    ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
+    term().key(Key::Up);
+    term().key(Key::Up);
+    ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
+    EXPECT_EQ(clock_settings(), 0) << effects();
+    EXPECT_EQ(effects().find("rtc_set_time"), std::string::npos);
+    ASSERT_TRUE(leave());
+}
+
+// A cell failing its own pattern ("x", a blank) is a rejected value: nothing
+// is set (it would read as 0), the cell turns white on red, the warning names
+// it, and the cells show the clock again at the next refresh.
+TEST_F(MainScreen, CellFailingItsPatternIsRejected) {
+    board().set_clock_offset(utc(2030, 1, 2, 13, 0, 0) - static_cast<long long>(std::time(nullptr)));
+    ASSERT_TRUE(start(30, 100));
+    ASSERT_TRUE(shows(6, 23, 2, "13"));
+    focus_form();
+    term().text("x");
+    term().key(Key::Down);
+    ASSERT_TRUE(wait_log("W[MAIN_PAGE]: Bad hour value: \"x"));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(kTimeRow, kHour).bg == kRed; }));
+    expect_colours(kTimeRow, kHour, kWhite, kRed);
+    ASSERT_TRUE(shows(6, 23, 2, "13"));
+
+    // Once the clock is back the cell can be left; a blank minute is refused.
+    term().key(Key::Down);
+    ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
+    term().key(Key::Delete);
+    term().key(Key::Delete);
+    ASSERT_TRUE(shows(6, 26, 2, ""));
+    term().key(Key::Up);
+    ASSERT_TRUE(wait_log("W[MAIN_PAGE]: Bad min value: \"  \" does not match the cell's pattern"));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(kTimeRow, kMinute).bg == kRed; }));
+    ASSERT_TRUE(shows(6, 26, 2, "00"));
+    EXPECT_EQ(log_count_prefix("W[MAIN_PAGE]: Bad hour value: \"x"), 1);
+    EXPECT_EQ(clock_settings(), 0) << effects();
+    EXPECT_EQ(effects().find("rtc_set_time"), std::string::npos);
     ASSERT_TRUE(leave());
 }
 
