@@ -44,10 +44,10 @@ void keep(const unsigned char *p, std::size_t n) {
     }
 }
 
-long now_ms() {
+long long now_ms() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+    return static_cast<long long>(ts.tv_sec) * 1000LL + ts.tv_nsec / 1000000L;
 }
 
 bool write_all(std::string_view s) {
@@ -81,9 +81,9 @@ bool ask_size(int &rows, int &cols) {
         std::size_t held_len = 0;
         int r = 0, c = 0;
         int state = 0;  // 0 outside a report, 1 after ESC, 2 rows, 3 columns
-        const long deadline = now_ms() + kAnswerWaitMs;
+        const long long deadline = now_ms() + kAnswerWaitMs;
         while (!found) {
-            long left = deadline - now_ms();
+            long long left = deadline - now_ms();
             if (left <= 0) break;
             pollfd pfd = {STDIN_FILENO, POLLIN, 0};
             int p = poll(&pfd, 1, static_cast<int>(left));
@@ -206,14 +206,14 @@ void terminal_query_size() {
     if (ws.ws_row != 0 && ws.ws_col != 0) return;
     sizeless = true;
     int rows = 0, cols = 0;
-    long start = now_ms();
+    long long start = now_ms();
     if (ask_size(rows, cols)) {
         set_line_size(rows, cols);
         size_source = "the terminal's answer";
     } else {
         size_source = "terminfo (no answer)";
     }
-    console_log("L[TERMINAL]: Size query took %li ms\n", now_ms() - start);
+    console_log("L[TERMINAL]: Size query took %lli ms\n", now_ms() - start);
 }
 
 void terminal_define_keys() {
