@@ -1,6 +1,7 @@
 #include "fru/fru_format.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "fru/fru_log.h"
 
@@ -270,38 +271,47 @@ int fru_pack_mrec_area(const BoardInfo *info, std::uint8_t *dest, std::size_t sp
     return 0;
 }
 
+namespace {
+
+// The refusals' reasons, by -code.
+constexpr const char *kRefusals[] = {
+    "",
+    "info area behind multirecord area",
+    "board area reaches into multirecord area",
+    "product area reaches into multirecord area",
+    "chassis area would be overwritten",
+    "internal use area behind multirecord area",
+    "more than 8 multirecords",
+};
+
+int refuse(int code) {
+    fru_log("E[FRU]: FRU: %s, refusing to save\n", kRefusals[-code]);
+    return code;
+}
+
+}  // namespace
+
+const char *fru_save_refusal_text(int code) {
+    return code < 0 && -code < static_cast<int>(std::size(kRefusals)) ? kRefusals[-code] : "";
+}
+
 int fru_check_save(const BoardInfo *info, const std::uint8_t *image) {
     auto m = static_cast<std::size_t>(info->mrec_offset);
     auto board = static_cast<std::size_t>(info->board_offset);
     auto product = static_cast<std::size_t>(info->product_offset);
-    if (board >= m || product >= m) {
-        fru_log("E[FRU]: FRU: info area behind multirecord area, refusing to save\n");
-        return FRU_SAVE_AREA_BEHIND;
-    }
-    if (board + area_extent(image, board, 6, kBoardFields) > m) {
-        fru_log("E[FRU]: FRU: board area reaches into multirecord area, refusing to save\n");
-        return FRU_SAVE_BOARD_INTO;
-    }
-    if (product + area_extent(image, product, 3, kProductFields) > m) {
-        fru_log("E[FRU]: FRU: product area reaches into multirecord area, refusing to save\n");
-        return FRU_SAVE_PRODUCT_INTO;
-    }
+    if (board >= m || product >= m) return refuse(FRU_SAVE_AREA_BEHIND);
+    if (board + area_extent(image, board, 6, kBoardFields) > m) return refuse(FRU_SAVE_BOARD_INTO);
+    if (product + area_extent(image, product, 3, kProductFields) > m)
+        return refuse(FRU_SAVE_PRODUCT_INTO);
     std::size_t chassis = image[2] * std::size_t{8};
-    if (chassis != 0 && (chassis >= m || chassis + image[chassis + 1] * std::size_t{8} > m)) {
-        fru_log("E[FRU]: FRU: chassis area would be overwritten, refusing to save\n");
-        return FRU_SAVE_CHASSIS;
-    }
+    if (chassis != 0 && (chassis >= m || chassis + image[chassis + 1] * std::size_t{8} > m))
+        return refuse(FRU_SAVE_CHASSIS);
     // The internal use area has no length: it runs up to the next area, so
     // in front of the records it is kept whole.
     std::size_t internal = image[1] * std::size_t{8};
-    if (internal != 0 && internal >= m) {
-        fru_log("E[FRU]: FRU: internal use area behind multirecord area, refusing to save\n");
-        return FRU_SAVE_INTERNAL;
-    }
-    if (info->mrec_count >= FRU_MREC_MAX && info->mrecs[FRU_MREC_MAX - 1].end_of_list == 0) {
-        fru_log("E[FRU]: FRU: more than %i multirecords, refusing to save\n", FRU_MREC_MAX);
-        return FRU_SAVE_LIST_GOES_ON;
-    }
+    if (internal != 0 && internal >= m) return refuse(FRU_SAVE_INTERNAL);
+    if (info->mrec_count >= FRU_MREC_MAX && info->mrecs[FRU_MREC_MAX - 1].end_of_list == 0)
+        return refuse(FRU_SAVE_LIST_GOES_ON);
     return FRU_SAVE_OK;
 }
 

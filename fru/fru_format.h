@@ -54,6 +54,8 @@ enum FruSaveRefusal {
 // rewrites the area from info's table: 0 when that keeps every area and
 // record the parse read; otherwise one "E[FRU]: FRU: ..." line and the reason.
 int fru_check_save(const BoardInfo *info, const std::uint8_t *image);
+// The reason of a refusal code, as that line gives it ("" for none).
+const char *fru_save_refusal_text(int code);
 
 // The image a save writes: image's bytes in front of the multirecord area,
 // info's table packed there, zeros behind. 0, or -1 when the table does not fit.

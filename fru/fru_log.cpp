@@ -37,6 +37,7 @@ void fru_log(const char *fmt, ...) {
     va_end(ap);
 }
 
+#if !FRU_NO_DIAG
 void fru_diag(const char *fmt, ...) {
     if (sink == nullptr || !diagnostics) return;
     std::va_list ap;
@@ -46,3 +47,4 @@ void fru_diag(const char *fmt, ...) {
 }
 
 bool fru_diag_on() { return sink != nullptr && diagnostics; }
+#endif

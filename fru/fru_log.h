@@ -13,6 +13,12 @@ void fru_log_set_sink(std::FILE *f, bool diagnostics);
 // message keeps a line of its own.
 void fru_log(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 // Diagnostic output: written only when the sink wants diagnostics, and
-// taken as part of whatever line is open.
+// taken as part of whatever line is open. The tool never prints it, so its
+// build of the FRU code (FRU_NO_DIAG) leaves it out altogether.
+#if FRU_NO_DIAG
+inline void fru_diag(const char *, ...) {}
+constexpr bool fru_diag_on() { return false; }
+#else
 void fru_diag(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 bool fru_diag_on();
+#endif

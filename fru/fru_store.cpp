@@ -23,8 +23,9 @@ std::uint8_t output[FRU_IMAGE_SIZE];
 std::uint8_t readback[FRU_IMAGE_SIZE];
 bool load_ok = false;
 
-// Reads from offset 0 until count bytes or the end; the count read.
-std::size_t read_at_start(int fd, std::uint8_t *buf, std::size_t count) {
+}  // namespace
+
+std::size_t fru_read_at_start(int fd, std::uint8_t *buf, std::size_t count) {
     std::size_t got = 0;
     while (got < count) {
         ssize_t n = ::pread(fd, buf + got, count - got, static_cast<off_t>(got));
@@ -34,7 +35,7 @@ std::size_t read_at_start(int fd, std::uint8_t *buf, std::size_t count) {
     return got;
 }
 
-bool write_at_start(int fd, const std::uint8_t *buf, std::size_t count) {
+bool fru_write_at_start(int fd, const std::uint8_t *buf, std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
         ssize_t n = ::pwrite(fd, buf + done, count - done, static_cast<off_t>(done));
@@ -44,7 +45,19 @@ bool write_at_start(int fd, const std::uint8_t *buf, std::size_t count) {
     return true;
 }
 
-}  // namespace
+int fru_read_image(std::uint8_t *image) {
+    board::Fd fd(board::open(FRU_EEPROM_PATH, O_RDONLY));
+    if (!fd) {
+        fru_log("E[FRU]: FRU: failed to open eeprom\n");
+        return -1;
+    }
+    // A writer holds the lock exclusively: never read half its image.
+    ::flock(fd.get(), LOCK_SH);
+    fru_diag("Reading eeprom\n");
+    std::size_t n = fru_read_at_start(fd.get(), image, FRU_IMAGE_SIZE);
+    fru_diag("Read %i bytes\n", static_cast<int>(n));
+    return static_cast<int>(n);
+}
 
 int fru_load() {
     BoardInfo &b = board_info;
@@ -52,18 +65,8 @@ int fru_load() {
     b.mac_list[0] = b.mac;
     b.mac_list[1] = b.mac2;
     b.mac_list[2] = b.mac3;
-    {
-        board::File f(FRU_EEPROM_PATH, "r");
-        if (!f) {
-            fru_log("E[FRU]: FRU: failed to open eeprom\n");
-        } else {
-            // A writer holds the lock exclusively: never read half its image.
-            ::flock(fileno(f.get()), LOCK_SH);
-            fru_diag("Reading eeprom\n");
-            std::size_t n = std::fread(loaded, 1, sizeof loaded, f.get());
-            fru_diag("Read %i bytes\n", static_cast<int>(n));
-        }
-    }
+    // A short read keeps what the buffer held behind the bytes read.
+    (void)fru_read_image(loaded);
     std::memcpy(known, loaded, sizeof known);
     if (fru_parse(&b, loaded, sizeof loaded) != 0) return -2;
     fru_extract_values();
@@ -90,16 +93,16 @@ int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
         return -1;
     }
     if (expected != nullptr) {
-        std::size_t n = read_at_start(fd.get(), readback, sizeof readback);
+        std::size_t n = fru_read_at_start(fd.get(), readback, sizeof readback);
         if (n != sizeof readback || std::memcmp(readback, expected, sizeof readback) != 0) {
             fru_log("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n");
             return -1;
         }
     }
-    bool written = write_at_start(fd.get(), image, FRU_IMAGE_SIZE);
+    bool written = fru_write_at_start(fd.get(), image, FRU_IMAGE_SIZE);
     fru_diag("Wrote %i bytes\n", written ? FRU_IMAGE_SIZE : 0);
     std::memset(readback, 0, sizeof readback);
-    if (!written || read_at_start(fd.get(), readback, sizeof readback) != sizeof readback ||
+    if (!written || fru_read_at_start(fd.get(), readback, sizeof readback) != sizeof readback ||
         std::memcmp(readback, image, sizeof readback) != 0) {
         fru_log("E[FRU]: FRU: verify after write failed\n");
         return -1;

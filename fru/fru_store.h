@@ -1,6 +1,7 @@
 // Loading the FRU EEPROM into BoardInfo and saving it back.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The board's FRU EEPROM (bus 1, address 0x53).
@@ -18,3 +19,13 @@ int fru_load();
 // it back. With expected set, the EEPROM must hold those bytes first (else
 // nothing is written). 0, or -1 with one "E[FRU]: FRU: ..." line.
 [[nodiscard]] int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected);
+
+// Reads the EEPROM's first 4096 bytes into image under a shared lock (a
+// writer's image is never read half done): the count read, or -1 with
+// "E[FRU]: FRU: failed to open eeprom" when it cannot be opened.
+int fru_read_image(std::uint8_t *image);
+
+// Whole reads and writes from offset 0 of a file: the count read (less at
+// the file's end), and whether every byte was written.
+std::size_t fru_read_at_start(int fd, std::uint8_t *buf, std::size_t count);
+bool fru_write_at_start(int fd, const std::uint8_t *buf, std::size_t count);
