@@ -2,6 +2,7 @@
 // EEPROM's bytes afterwards, on a simulated board of its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -472,6 +473,386 @@ TEST_F(Quellet, ForeignParsersAgreeAfterASet) {
     EXPECT_EQ(img[m + 11], 0xC1);
     EXPECT_EQ(img[m + 11 + 2], 0);  // empty boot device, a record of length 0
     expect_agreement(img, true);
+}
+
+// Whole images: back up, check, restore, and the identity as JSON.
+
+Bytes read_file(const std::string &p) {
+    std::string s = slurp(p);
+    return Bytes(s.begin(), s.end());
+}
+
+void write_file(const std::string &p, const Bytes &b) {
+    std::ofstream f(p, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char *>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+// Names in a folder other than the board tree's own.
+std::vector<std::string> left_in(const std::string &dir) {
+    std::vector<std::string> names;
+    for (const auto &e : std::filesystem::directory_iterator(dir)) {
+        std::string n = e.path().filename();
+        if (n != "sys" && n != "etc" && n != "proc" && n != "dev" && n != "var" && n != "bin" &&
+            n != "sbin" && n != "sim" && n != "out.txt" && n != "err.txt")
+            names.push_back(n);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::string kCheckGood = "header: ok\nboard area: ok\nproduct area: ok\nrecords: 4, ok\n"
+                               "save: allowed\n";
+
+// The board area's checksum no longer holds: the EEPROM does not load.
+Bytes damaged(Bytes img) {
+    img[img[3] * 8u + 8] ^= 0x20;
+    return img;
+}
+
+TEST_F(Quellet, BackupIsTheEepromByteForByteWhetherItLoadsOrNot) {
+    const Bytes good = eeprom();
+    const std::string f = root_ + "/backup.bin", other = root_ + "/other-name.bin";
+    Outcome r = run({"--backup", f});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, std::string(kBanner) + "L[QUELLET]: EEPROM saved\n");
+    EXPECT_EQ(read_file(f), good);
+
+    // A damaged EEPROM is what a repair starts from. The existing backup is
+    // replaced by a new file, never rewritten in place: its other name keeps it.
+    ASSERT_EQ(link(f.c_str(), other.c_str()), 0);
+    put(damaged(good));
+    r = run({"-q", "--backup", f});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_file(f), damaged(good));
+    EXPECT_EQ(read_file(other), good);
+    EXPECT_EQ(run({"-q", "-r"}).status, 255);
+
+    put(Bytes(4096, 0xFF));  // erased
+    EXPECT_EQ(run({"-q", "--backup", f}).status, 0);
+    EXPECT_EQ(read_file(f), Bytes(4096, 0xFF));
+    Bytes bigger = good;  // an EEPROM file with more behind: its first 4096 bytes
+    bigger.resize(5000, 0x77);
+    put(bigger);
+    EXPECT_EQ(run({"-q", "--backup", f}).status, 0);
+    EXPECT_EQ(read_file(f), good);
+    EXPECT_EQ(left_in(root_), (std::vector<std::string>{"backup.bin", "other-name.bin"}));
+}
+
+TEST_F(Quellet, BackupFailuresLeaveNothingBehindAndEndNonzero) {
+    const std::string missing = root_ + "/missing/b.bin";
+    Outcome r = run({"--backup", missing});
+    EXPECT_EQ(r.status, 248);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[QUELLET]: Failed to write " + missing +
+                         ": No such file or directory\n");
+    // A folder nobody may write to (immutable: root ignores the mode bits).
+    const std::string ro = root_ + "/ro";
+    std::filesystem::create_directory(ro);
+    ASSERT_EQ(std::system(("chattr +i '" + ro + "'").c_str()), 0);
+    r = run({"-q", "--backup", ro + "/b.bin"});
+    std::system(("chattr -i '" + ro + "'").c_str());
+    EXPECT_EQ(r.status, 248);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(std::filesystem::is_empty(ro));
+
+    // An EEPROM that cannot be read whole: the old backup stays as it was.
+    const std::string f = root_ + "/b.bin";
+    write_file(f, {'o', 'l', 'd'});
+    Bytes small = eeprom();
+    small.resize(2048);
+    put(small);
+    r = run({"--backup", f});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[QUELLET]: Failed to read 4096 bytes from EEPROM\n");
+    std::filesystem::remove(root_ + kEeprom);
+    r = run({"--backup", f});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[FRU]: FRU: failed to open eeprom\n"
+                                            "E[QUELLET]: Failed to read 4096 bytes from EEPROM\n");
+    EXPECT_EQ(read_file(f), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(left_in(root_), (std::vector<std::string>{"b.bin", "ro"}));
+}
+
+// 0 loads and may be saved, 255 does not load, 249 loads but a save is
+// refused; the same for the EEPROM and for an image file; -q the status alone.
+TEST_F(Quellet, CheckAndCheckImageGiveTheThreeStatuses) {
+    const Bytes good = eeprom();
+    Outcome r = run({"--check"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kBanner + kCheckGood);
+    sim::FruImageContent overlap;
+    overlap.board_claim_units = static_cast<std::uint8_t>((good[5] - good[3]) + 6);
+    const std::string f = root_ + "/image.bin";
+    struct Case {
+        const char *what;
+        Bytes img;
+        int status;
+        const char *line;
+    };
+    Bytes longer = good, shorter = good;
+    longer.push_back(0);
+    shorter.pop_back();
+    const Case cases[] = {
+        {"good", good, 0, "save: allowed\n"},
+        {"damaged", damaged(good), 255, "board area: bad checksum\n"},
+        {"erased", Bytes(4096, 0xFF), 255, "header: empty (erased)\n"},
+        {"overlapping", sim::make_fru_image(overlap), 249,
+         "save: refused: board area reaches into multirecord area\n"},
+        {"short", shorter, 249, "save: refused: not 4096 bytes\n"},
+        {"long", longer, 249, "save: refused: not 4096 bytes\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file(f, c.img);
+        r = run({"--check-image", f});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7) << r.out;
+        r = run({"-q", "--check-image", f});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, "");
+        if (c.what[0] == 's' || c.what[0] == 'l') continue;  // an EEPROM file may be bigger
+        put(c.img);
+        r = run({"--check"});
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
+        EXPECT_EQ(run({"-q", "--check"}).out, "");
+    }
+    r = run({"--check-image", root_ + "/none.bin"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[QUELLET]: Failed to read " + root_ +
+                         "/none.bin: No such file or directory\n");
+    std::filesystem::remove(root_ + kEeprom);
+    r = run({"--check"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, std::string(kBanner) + "E[FRU]: FRU: failed to open eeprom\n");
+}
+
+TEST_F(Quellet, RestoreOfABackupRepairsACorruptedEeprom) {
+    build(long_records());
+    const Bytes good = eeprom();
+    const std::string f = root_ + "/backup.bin";
+    ASSERT_EQ(run({"-q", "--backup", f}).status, 0);
+    const std::string shown = run({"-q", "-r"}).out, mac = run({"-q", "-g", "c0"}).out;
+    for (const Bytes &bad : {damaged(good), Bytes(4096, 0xFF), Bytes(4096, 0)}) {
+        put(bad);
+        ASSERT_EQ(run({"-q", "-r"}).status, 255);
+        Outcome r = run({"--restore", f});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, kBanner + kCheckGood.substr(0, kCheckGood.find("records")) +
+                             "records: 5, ok\nsave: allowed\n"
+                             "L[QUELLET]: Writing image to EEPROM\nL[QUELLET]: EEPROM restored\n");
+        EXPECT_EQ(eeprom(), good);
+        EXPECT_EQ(run({"-q", "-r"}).out, shown);
+        EXPECT_EQ(run({"-q", "-g", "c0"}).out, mac);
+        EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:1\n");
+    }
+    expect_agreement(eeprom());
+    // Quiet: the status alone.
+    put(damaged(good));
+    Outcome r = run({"-q", "--restore", f});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(eeprom(), good);
+}
+
+TEST_F(Quellet, RestoreWritesNothingForAnImageThatFailsTheCheck) {
+    const Bytes good = eeprom();
+    sim::FruImageContent overlap;
+    overlap.board_claim_units = static_cast<std::uint8_t>((good[5] - good[3]) + 6);
+    Bytes longer = good, shorter = good;
+    longer.push_back(0);
+    shorter.pop_back();
+    const std::string f = root_ + "/image.bin";
+    const Bytes before = damaged(good);  // even an EEPROM that needs repair is left alone
+    put(before);
+    for (const Bytes &img : {shorter, longer, damaged(good), sim::make_fru_image(overlap), Bytes{}}) {
+        SCOPED_TRACE(img.size());
+        write_file(f, img);
+        Outcome r = run({"--restore", f});
+        EXPECT_EQ(r.status, 249);
+        EXPECT_NE(r.out.find("\nE[QUELLET]: Image failed the check, nothing written\n"),
+                  std::string::npos) << r.out;
+        EXPECT_EQ(eeprom(), before);
+        r = run({"-q", "--restore", f});
+        EXPECT_EQ(r.status, 249);
+        EXPECT_EQ(r.out, "");
+    }
+    std::filesystem::remove(f);
+    Outcome r = run({"--restore", f});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_NE(r.out.find("E[QUELLET]: Failed to read " + f), std::string::npos) << r.out;
+    EXPECT_EQ(eeprom(), before);
+}
+
+// A write that does not read back the same is a failure, whatever the write said.
+TEST_F(Quellet, RestoreThatDoesNotReadBackEndsWith249) {
+    const std::string f = root_ + "/backup.bin";
+    ASSERT_EQ(run({"-q", "--backup", f}).status, 0);
+    const std::string dev = root_ + kEeprom;
+    for (const char *target : {"/dev/full", "/dev/null"}) {
+        SCOPED_TRACE(target);
+        std::filesystem::remove(dev);
+        std::filesystem::create_symlink(target, dev);
+        Outcome r = run({"--restore", f});
+        EXPECT_EQ(r.status, 249);
+        EXPECT_NE(r.out.find("L[QUELLET]: Writing image to EEPROM\n"
+                             "E[FRU]: FRU: verify after write failed\n"),
+                  std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("restored"), std::string::npos);
+    }
+    // An EEPROM that cannot be opened for writing.
+    std::filesystem::remove(dev);
+    put(damaged(read_file(f)));
+    ASSERT_EQ(std::system(("chattr +i '" + dev + "'").c_str()), 0);
+    Outcome r = run({"--restore", f});
+    std::system(("chattr -i '" + dev + "'").c_str());
+    EXPECT_EQ(r.status, 249);
+    EXPECT_NE(r.out.find("E[FRU]: FRU: failed to open eeprom\n"), std::string::npos) << r.out;
+    EXPECT_EQ(eeprom(), damaged(read_file(f)));
+}
+
+// What a JSON parser makes of the output: "key hex-of-latin-1-bytes" for
+// texts, "key n<number>" for numbers, in order.
+std::vector<std::pair<std::string, std::string>> json_view(const std::string &path) {
+    std::string out = path + ".view";
+    std::string cmd = "/usr/bin/python3 -c 'import json, sys\n"
+                      "d = json.loads(open(sys.argv[1], \"rb\").read().decode(\"ascii\"))\n"
+                      "for k, v in d.items():\n"
+                      "    print(k, v.encode(\"latin-1\").hex() if isinstance(v, str) else \"n%d\" % v)\n"
+                      "' '" + path + "' > '" + out + "' 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(out);
+    std::vector<std::pair<std::string, std::string>> v;
+    std::istringstream in(slurp(out));
+    std::string line;
+    while (std::getline(in, line)) {
+        auto sp = line.find(' ');
+        v.emplace_back(line.substr(0, sp), sp == std::string::npos ? "" : line.substr(sp + 1));
+    }
+    return v;
+}
+
+std::string hex(const std::string &s) { return hex(s.data(), s.size()); }
+
+TEST_F(Quellet, JsonCarriesEveryByteAndAgreesWithDisplayAndGet) {
+    sim::FruImageContent l = long_records();
+    l.b_mfg_name = "Quote\" back\\slash /";
+    l.b_product_name = std::string("ctl\x01\x1f\t\n\r\b\f\x7f end");
+    l.b_serial_number = "\xe9\xff\x80\xa0 latin";
+    l.p_product_version = "";
+    l.p_fru_id = std::string(31, '~');
+    l.mfg_minutes = 10605600 + 61;  // 2016-03-01 01:01 UTC
+    l.records.push_back({0xC1, {'q', '"', '\\', 0xe9}});
+    l.records.push_back({0xC3, {2}});
+    l.records.push_back({0xC4, {0xfe}});
+    build(l);
+    // Local time has no say in the date.
+    const char *tz = std::getenv("TZ");
+    std::string saved = tz ? tz : "";
+    setenv("TZ", "NZST-12NZDT", 1);
+    Outcome j = run({"--json"});
+    tz ? setenv("TZ", saved.c_str(), 1) : unsetenv("TZ");
+    EXPECT_EQ(j.status, 0);
+    EXPECT_EQ(j.err, kBanner);  // the tool's lines, never on standard output
+    ASSERT_FALSE(j.out.empty());
+    EXPECT_EQ(j.out.find('\n'), j.out.size() - 1);
+    Outcome q = run({"-q", "--json"});
+    EXPECT_EQ(q.status, 0);
+    EXPECT_EQ(q.out, j.out);
+    EXPECT_EQ(q.err, "");
+
+    const std::string path = root_ + "/inventory.json";
+    std::ofstream(path) << j.out;
+    auto v = json_view(path);
+    std::vector<std::pair<std::string, std::string>> want;
+    // The display's lines by their names: a text may hold a line end itself.
+    const char *names[] = {"b_mfg_name", "b_product_name", "b_serial_number", "b_part_number",
+                           "b_fru_id", "p_product_mfg", "p_product_name", "p_part_model_number",
+                           "p_product_version", "p_serial_number", "p_fru_id"};
+    const std::string shown = run({"-q", "-r"}).out;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        std::string head = std::string(names[i]) + ", ";
+        ASSERT_EQ(shown.compare(at, head.size(), head), 0) << shown;
+        std::size_t end = i + 1 < std::size(names)
+                              ? shown.find("\n" + std::string(names[i + 1]) + ", ", at)
+                              : shown.size() - 1;
+        want.emplace_back(names[i], hex(shown.substr(at + head.size(), end - at - head.size())));
+        at = end + 1;
+    }
+    EXPECT_EQ(want[1].second, hex(l.b_product_name));
+    EXPECT_EQ(want[0].second, hex(l.b_mfg_name));
+    want.emplace_back("b_mfg_date", hex(std::string("2016-03-01 01:01")));
+    auto got = [&](const char *id) {
+        std::string s = run({"-q", "-g", id}).out;
+        return s.substr(0, s.size() - 1);
+    };
+    want.emplace_back("mac", hex(got("c0")));
+    want.emplace_back("mac2", hex(got("c6")));
+    want.emplace_back("mac3", hex(got("c7")));
+    want.emplace_back("bootdevice", hex(got("c1")));
+    want.emplace_back("test_ok", "n" + got("c3"));
+    want.emplace_back("power_policy", "n" + got("c4"));
+    EXPECT_EQ(v, want);
+    EXPECT_EQ(got("c1"), "q\"\\\xe9");
+    EXPECT_EQ(got("c4"), "254");
+    EXPECT_EQ(j.out.find("passwd"), std::string::npos);
+    EXPECT_EQ(j.out.find("root:x"), std::string::npos);  // the 0xC2 line is not inventory
+}
+
+TEST_F(Quellet, JsonOfAnEepromThatDoesNotLoadIsNothing) {
+    put(Bytes(4096, 0xFF));
+    Outcome r = run({"--json"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, std::string(kBanner) + "W[FRU]: FRU: Empty EEPROM detected\n"
+                                            "E[QUELLET]: Failed to load data from EEPROM\n");
+    r = run({"-q", "--json"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(Quellet, LongOptionsHelpErrorsAndOneActionAtATime) {
+    const std::string six = run({"-h"}).out;
+    Outcome r = run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.rfind(six, 0), 0u);
+    for (const char *opt : {"--backup FILE", "--check ", "--check-image FILE", "--restore FILE",
+                            "--json ", "--help "})
+        EXPECT_NE(r.out.find(std::string("\n  ") + opt), std::string::npos) << opt;
+    EXPECT_EQ(run({"-h", "--json"}).out, six);
+    EXPECT_EQ(run({"--help", "--bogus-id", "-g", "zz"}).status, 1);  // an option error comes first
+
+    const Bytes before = eeprom();
+    const std::string f = root_ + "/b.bin";
+    ASSERT_EQ(run({"-q", "--backup", f}).status, 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const std::string one = "Give one of --backup, --check, --check-image, --restore, --json, -r, -s, -g.\n";
+    const Case cases[] = {
+        {{"--bogus"}, "Unknown option `--bogus'.\n"},
+        {{"-q", "--json=1"}, "Unknown option `--json=1'.\n"},
+        {{"--backup"}, "Option --backup requires an argument.\n"},
+        {{"--restore"}, "Option --restore requires an argument.\n"},
+        {{"--json", "-r"}, one},
+        {{"--check", "--json"}, one},
+        {{"--restore", f, "-s", "c1", "-d", "sata0:1"}, one},
+        {{"--backup", f, "--restore", f}, one},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        r = run(c.args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(eeprom(), before);
+    // A repeated option is the same action; long names may be shortened.
+    EXPECT_EQ(run({"-q", "--check", "--check"}).status, 0);
+    EXPECT_EQ(run({"-q", "--check-i", f}).status, 0);
 }
 
 }  // namespace

@@ -1,14 +1,23 @@
 // quellet: prints the board's FRU identity and records, or sets one record
-// and writes the EEPROM back.
+// and writes the EEPROM back; backs up, checks and restores the whole image.
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <getopt.h>
 #include <unistd.h>
 
 #include "board/board.h"
+#include "board/files.h"
 #include "fru/board_info.h"
+#include "fru/fru_check.h"
+#include "fru/fru_format.h"
 #include "fru/fru_log.h"
 #include "fru/fru_store.h"
+#include "tools/frutool/quellet_report.h"
 #include "tools/frutool/quellet_values.h"
 
 namespace {
@@ -29,13 +38,36 @@ enum : int {
     QUELLET_OUTPUT = -8,
 };
 
+// Long options: actions that work on the whole image, and --help.
+enum : int { OPT_BACKUP = 256, OPT_CHECK, OPT_CHECK_IMAGE, OPT_RESTORE, OPT_JSON, OPT_HELP };
+
+constexpr option kLongOptions[] = {
+    {"backup", required_argument, nullptr, OPT_BACKUP},
+    {"check", no_argument, nullptr, OPT_CHECK},
+    {"check-image", required_argument, nullptr, OPT_CHECK_IMAGE},
+    {"restore", required_argument, nullptr, OPT_RESTORE},
+    {"json", no_argument, nullptr, OPT_JSON},
+    {"help", no_argument, nullptr, OPT_HELP},
+    {},
+};
+
 bool quiet = false;
+// Where the tool's own lines go: standard output, but standard error while
+// standard output carries JSON.
+std::FILE *log_out = stdout;
+// An image to check or restore, one byte longer than an image so that a
+// longer file is seen.
+std::uint8_t image[FRU_IMAGE_SIZE + 1];
 
 void say(const char *line) {
     if (!quiet) {
-        std::fputs(line, stdout);
-        std::fflush(stdout);
+        std::fputs(line, log_out);
+        std::fflush(log_out);
     }
+}
+
+void say_file(const char *fmt, const char *file) {
+    if (!quiet) std::fprintf(log_out, fmt, file, std::strerror(errno));
 }
 
 void print_help() {
@@ -48,23 +80,20 @@ void print_help() {
                stdout);
 }
 
-void display() {
-    const BoardInfo &b = board_info;
-    std::printf("b_mfg_name, %s\n", b.b_mfg_name.text);
-    std::printf("b_product_name, %s\n", b.b_product_name.text);
-    std::printf("b_serial_number, %s\n", b.b_serial_number.text);
-    std::printf("b_part_number, %s\n", b.b_part_number.text);
-    std::printf("b_fru_id, %s\n", b.b_fru_id.text);
-    std::printf("p_product_mfg, %s\n", b.p_product_mfg.text);
-    std::printf("p_product_name, %s\n", b.p_product_name.text);
-    std::printf("p_part_model_number, %s\n", b.p_part_model_number.text);
-    std::printf("p_product_version, %s\n", b.p_product_version.text);
-    std::printf("p_serial_number, %s\n", b.p_serial_number.text);
-    std::printf("p_fru_id, %s\n", b.p_fru_id.text);
+void print_long_help() {
+    std::fputs("  --backup FILE : save the EEPROM's 4096 bytes to FILE\n"
+               "  --check : check the EEPROM: 0 good, 255 does not load, 249 a save is refused\n"
+               "  --check-image FILE : check the image in FILE the same way\n"
+               "  --restore FILE : write the image in FILE to the EEPROM\n"
+               "  --json : print the board's identity and records as JSON\n"
+               "  --help : this text\n",
+               stdout);
 }
 
 void print_mac(const std::uint8_t *m) {
-    std::printf("%02x:%02x:%02x:%02x:%02x:%02x\n", m[0], m[1], m[2], m[3], m[4], m[5]);
+    char text[18];
+    quellet_mac_text(m, text);
+    std::printf("%s\n", text);
 }
 
 int get(const char *id_text) {
@@ -159,12 +188,80 @@ int set(const char *id_text, const char *data) {
     return QUELLET_OK;
 }
 
+// The EEPROM whole (file null) or a file into image: its size, or -1.
+long read_image(const char *file) {
+    if (file == nullptr) return fru_read_image(image);
+    board::Fd fd(::open(file, O_RDONLY));
+    if (!fd) {
+        say_file("E[QUELLET]: Failed to read %s: %s\n", file);
+        return -1;
+    }
+    return static_cast<long>(fru_read_at_start(fd.get(), image, sizeof image));
+}
+
+// Writes FILE in full or leaves it as it was: a new file beside it takes
+// the bytes and then its name.
+bool write_file(const char *file, const std::uint8_t *bytes) {
+    char tmp[4096];
+    int n = std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", file);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof tmp) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    board::Fd fd(mkstemp(tmp));
+    if (!fd) return false;
+    bool ok = fru_write_at_start(fd.get(), bytes, FRU_IMAGE_SIZE) && fsync(fd.get()) == 0 &&
+              std::rename(tmp, file) == 0;
+    int e = errno;
+    if (!ok) unlink(tmp);
+    errno = e;
+    return ok;
+}
+
+int backup(const char *file) {
+    if (read_image(nullptr) != FRU_IMAGE_SIZE) {
+        say("E[QUELLET]: Failed to read 4096 bytes from EEPROM\n");
+        return QUELLET_LOAD;
+    }
+    if (!write_file(file, image)) {
+        say_file("E[QUELLET]: Failed to write %s: %s\n", file);
+        return QUELLET_OUTPUT;
+    }
+    say("L[QUELLET]: EEPROM saved\n");
+    return QUELLET_OK;
+}
+
+// The EEPROM's image (file null) or a file's, part by part.
+int check(const char *file) {
+    long n = read_image(file);
+    if (n < 0) return QUELLET_LOAD;
+    // The report alone: the parse's own lines would repeat it.
+    fru_log_set_sink(nullptr, false);
+    int r = fru_check_image(image, static_cast<std::size_t>(n), quiet ? nullptr : stdout);
+    fru_log_set_sink(quiet ? nullptr : stdout, false);
+    return r == FRU_CHECK_OK ? QUELLET_OK : r == FRU_CHECK_NO_LOAD ? QUELLET_LOAD : QUELLET_NOT_STORED;
+}
+
+int restore(const char *file) {
+    if (check(file) != QUELLET_OK) {
+        say("E[QUELLET]: Image failed the check, nothing written\n");
+        return QUELLET_NOT_STORED;
+    }
+    say("L[QUELLET]: Writing image to EEPROM\n");
+    if (fru_write_image(image, nullptr) != 0) return QUELLET_NOT_STORED;
+    sync();
+    say("L[QUELLET]: EEPROM restored\n");
+    return QUELLET_OK;
+}
+
 int run(int argc, char **argv) {
-    bool help = false, show = false;
-    const char *get_id = nullptr, *set_id = nullptr, *data = nullptr;
+    bool help = false, long_help = false, show = false, clash = false;
+    const char *get_id = nullptr, *set_id = nullptr, *data = nullptr, *file = nullptr;
+    int action = 0;
     opterr = 0;
     int c;
-    while ((c = getopt(argc, argv, "rqhg:s:d:")) != -1) {
+    // The leading colon tells a missing argument (':') from an unknown option.
+    while ((c = getopt_long(argc, argv, ":rqhg:s:d:", kLongOptions, nullptr)) != -1) {
         switch (c) {
         case 'r': show = true; break;
         case 'q': quiet = true; break;
@@ -172,8 +269,23 @@ int run(int argc, char **argv) {
         case 'g': get_id = optarg; break;
         case 's': set_id = optarg; break;
         case 'd': data = optarg; break;
+        case OPT_HELP: long_help = true; break;
+        case OPT_BACKUP:
+        case OPT_CHECK:
+        case OPT_CHECK_IMAGE:
+        case OPT_RESTORE:
+        case OPT_JSON:
+            clash = clash || (action != 0 && action != c);
+            action = c;
+            file = optarg;
+            break;
         default:
-            if (optopt == 'g' || optopt == 's' || optopt == 'd')
+            if (optopt == 0 || optopt >= OPT_BACKUP) {
+                // A long option: named as it was written.
+                std::fprintf(stderr, c == ':' ? "Option %s requires an argument.\n"
+                                              : "Unknown option `%s'.\n",
+                             argv[optind - 1]);
+            } else if (c == ':')
                 std::fprintf(stderr, "Option -%c requires an argument.\n", optopt);
             else if (std::isprint(static_cast<unsigned char>(optopt)))
                 std::fprintf(stderr, "Unknown option `-%c'.\n", optopt);
@@ -183,20 +295,38 @@ int run(int argc, char **argv) {
             return QUELLET_OPTION;
         }
     }
-    if (help) {
+    if (help || long_help) {
         print_help();
+        if (long_help) print_long_help();
         return QUELLET_OK;
     }
-    fru_log_set_sink(quiet ? nullptr : stdout, false);
+    if (clash || (action != 0 && (show || set_id != nullptr || get_id != nullptr))) {
+        std::fputs("Give one of --backup, --check, --check-image, --restore, --json, -r, -s, -g.\n",
+                   stderr);
+        return QUELLET_OPTION;
+    }
+    if (action == OPT_JSON) log_out = stderr;
+    fru_log_set_sink(quiet ? nullptr : log_out, false);
     say("L[QUELLET]: Started\n");
-    if (!quiet) std::printf("L[QUELLET]: quellet %s\n", kVersion);
+    if (!quiet) std::fprintf(log_out, "L[QUELLET]: quellet %s\n", kVersion);
 
+    switch (action) {
+    case OPT_BACKUP: return backup(file);
+    case OPT_CHECK: return check(nullptr);
+    case OPT_CHECK_IMAGE: return check(file);
+    case OPT_RESTORE: return restore(file);
+    default: break;
+    }
     if (fru_load() != 0) {
         say("E[QUELLET]: Failed to load data from EEPROM\n");
         return QUELLET_LOAD;
     }
+    if (action == OPT_JSON) {
+        quellet_json();
+        return QUELLET_OK;
+    }
     if (show) {
-        display();
+        quellet_display();
         return QUELLET_OK;
     }
     if (set_id != nullptr) return set(set_id, data);
