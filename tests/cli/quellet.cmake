@@ -13,3 +13,11 @@ if(BOARD_SIM)
   add_dependencies(quellet_cli_tests quellet)
   gtest_discover_tests(quellet_cli_tests PROPERTIES TIMEOUT 120)
 endif()
+
+# The manual page renders without groff warnings and gives every long option
+# that --help lists.
+find_program(QUELLET_MAN man)
+if(QUELLET_MAN AND BOARD_SIM)
+  add_test(NAME quellet_manual_page
+    COMMAND sh -c "page=$(MANWIDTH=80 '${QUELLET_MAN}' --warnings -l '${PROJECT_SOURCE_DIR}/man/quellet.1' 2>&1) || exit 1; warn=$(MANWIDTH=80 '${QUELLET_MAN}' --warnings -l '${PROJECT_SOURCE_DIR}/man/quellet.1' 2>&1 >/dev/null); [ -z \"$warn\" ] || { echo \"$warn\"; exit 1; }; opts=$(BOARD_ROOT=/nonexistent '$<TARGET_FILE:quellet>' --help | grep -o -- '--[a-z-]*' | sort -u); [ -n \"$opts\" ] || exit 1; for o in $opts; do printf '%s' \"$page\" | grep -q -e \"^ *$o\" || { echo \"$o missing\"; exit 1; }; done")
+endif()
