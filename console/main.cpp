@@ -136,6 +136,16 @@ int main() {
         // Ctrl-L is no key of the pages: a repaint, or a resize when a
         // sizeless line's terminal now answers with another size.
         if (key == kKeyRepaint) key = terminal_refresh();
+        if (key == KEY_RESIZE) {
+            // The library touched the whole standard screen when it took the
+            // new size; drawn under the panels it would blank the tab bar.
+            untouchwin(stdscr);
+            top_menu_relayout();
+            main_page_relayout();
+            boot_page_relayout();
+            net_page_relayout();
+            recovery_page_relayout();
+        }
         if (key == KEY_F(10)) save_on_exit = true;
         top_menu_handle_key(key);
         main_page_handle_key(key);

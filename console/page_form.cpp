@@ -93,30 +93,29 @@ void page_form_notice(WINDOW *win, int need_cols, int need_lines) {
     wborder(win, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
-FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win) {
-    FORM *form = page_form_new(fields);
-    if (!page_form_place(page, form, form_win, 2)) {
+bool page_form_show(PagePanel &page, FORM *form, WINDOW **form_win, const FormSpot &spot,
+                    int row) {
+    const bool placed = page_form_place(page, form, form_win, row, spot);
+    if (!placed) {
         int cols = 0;
         int lines = 0;
-        page_form_need(form, 2, &cols, &lines);
+        page_form_need(form, row, &cols, &lines);
         page_form_notice(page.win, cols, lines);
     }
     if (page.win != nullptr) wredrawln(page.win, 0, getmaxy(page.win));
+    return placed;
+}
+
+FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win) {
+    FORM *form = page_form_new(fields);
+    page_form_show(page, form, form_win);
     return form;
 }
 
 bool page_form_relayout(PagePanel &page, FORM *form, WINDOW **form_win) {
     const FormSpot spot = page_form_lift(form, form_win);
     page_panel_rebuild(page);
-    const bool placed = page_form_place(page, form, form_win, 2, spot);
-    if (!placed) {
-        int cols = 0;
-        int lines = 0;
-        page_form_need(form, 2, &cols, &lines);
-        page_form_notice(page.win, cols, lines);
-    }
-    if (page.win != nullptr) wredrawln(page.win, 0, getmaxy(page.win));
-    return placed;
+    return page_form_show(page, form, form_win, spot);
 }
 
 void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win) {
@@ -154,6 +153,7 @@ bool page_form_drop_keyboard(bool &page_focus) {
     if (!page_focus) return false;
     page_focus = false;
     tab_focus = true;
+    curs_set(0);
     return true;
 }
 

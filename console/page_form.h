@@ -34,6 +34,12 @@ FormSpot page_form_lift(FORM *form, WINDOW **form_win);
 // The notice that stands in for a form the terminal cannot hold.
 void page_form_notice(WINDOW *win, int need_cols, int need_lines);
 
+// The form placed at `row` (2 in the page layout of every page), its cursor
+// at `spot`; when the window cannot hold it, the size notice stands in the
+// window instead. Every line of the window redrawn. True when posted.
+bool page_form_show(PagePanel &page, FORM *form, WINDOW **form_win, const FormSpot &spot = {},
+                    int row = 2);
+
 // page_form_new, then placed at row 2 (the page layout of every page); when
 // the window cannot hold it *form_win is null, the form is not posted and
 // the size notice stands in the window. Every line of the window redrawn.

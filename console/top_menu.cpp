@@ -35,32 +35,17 @@ PagePanel *tab_page(int i) { return static_cast<PagePanel *>(item_userptr(tab_it
 
 }  // namespace
 
-void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
-                     PagePanel *recovery_page) {
+namespace {
+
+// The title row with the tabs under it, and the help line, for the
+// terminal's size now; the menu is attached to them but not posted.
+void build_bar() {
     top_win = newwin(2, COLS, 0, 0);
     wbkgd(top_win, COLOR_PAIR(3));
-
-    PagePanel *pages[] = {main_page, boot_page, net_page, recovery_page};
-    for (std::size_t i = 0; i < kTabs.size(); ++i) {
-        tab_items[i] = new_item(kTabs[i].name, kTabs[i].description);
-        set_item_userptr(tab_items[i], pages[i]);
-    }
-    tab_items[kTabs.size()] = nullptr;
-
-    tab_menu = new_menu(tab_items.data());
-    // ncurses starts menus non-cyclic; the tabs wrap (Left on Main goes to
-    // Maintenance, Right on Maintenance to Main).
-    menu_opts_off(tab_menu, O_SHOWDESC | O_NONCYCLIC);
     set_menu_win(tab_menu, top_win);
     tab_win = derwin(top_win, 1, COLS - 2, 1, 2);
     wbkgd(tab_win, COLOR_PAIR(3));
     set_menu_sub(tab_menu, tab_win);
-    set_menu_format(tab_menu, 1, 4);
-    set_menu_mark(tab_menu, "");
-    // The menu draws its foreground as given, without the window's colour:
-    // name the bar's pair so the selected tab shows the bar's colours reversed.
-    set_menu_fore(tab_menu, A_REVERSE | COLOR_PAIR(3));
-    set_menu_back(tab_menu, COLOR_PAIR(3));
 
     int title_len = static_cast<int>(std::strlen(kTitle));
     if (wmove(top_win, 0, COLS / 2 - title_len / 2) == OK) waddstr(top_win, kTitle);
@@ -76,7 +61,54 @@ void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_
 
     wredrawln(top_win, 0, getmaxy(top_win));
     wredrawln(help_win, 0, getmaxy(help_win));
+}
+
+void delete_bar() {
+    unpost_menu(tab_menu);
+    set_menu_sub(tab_menu, nullptr);
+    set_menu_win(tab_menu, nullptr);
+    if (tab_win != nullptr) delwin(tab_win);
+    if (top_win != nullptr) delwin(top_win);
+    if (help_win != nullptr) delwin(help_win);
+    tab_win = top_win = help_win = nullptr;
+}
+
+}  // namespace
+
+void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
+                     PagePanel *recovery_page) {
+    PagePanel *pages[] = {main_page, boot_page, net_page, recovery_page};
+    for (std::size_t i = 0; i < kTabs.size(); ++i) {
+        tab_items[i] = new_item(kTabs[i].name, kTabs[i].description);
+        set_item_userptr(tab_items[i], pages[i]);
+    }
+    tab_items[kTabs.size()] = nullptr;
+
+    tab_menu = new_menu(tab_items.data());
+    // ncurses starts menus non-cyclic; the tabs wrap (Left on Main goes to
+    // Maintenance, Right on Maintenance to Main).
+    menu_opts_off(tab_menu, O_SHOWDESC | O_NONCYCLIC);
+    set_menu_format(tab_menu, 1, 4);
+    set_menu_mark(tab_menu, "");
+    // The menu draws its foreground as given, without the window's colour:
+    // name the bar's pair so the selected tab shows the bar's colours reversed.
+    set_menu_fore(tab_menu, A_REVERSE | COLOR_PAIR(3));
+    set_menu_back(tab_menu, COLOR_PAIR(3));
+    build_bar();
     tab_focus = true;
+}
+
+void top_menu_relayout() {
+    // The selected tab stays; the menu forgets nothing while unposted, but
+    // naming it again costs nothing and survives a post that failed before.
+    ITEM *selected = current_item(tab_menu);
+    delete_bar();
+    build_bar();
+    if (selected != nullptr) set_current_item(tab_menu, selected);
+    // Out now: while a page has the keyboard the key handler leaves the bar
+    // alone, and the old bar would stay on the screen.
+    wnoutrefresh(top_win);
+    wnoutrefresh(help_win);
 }
 
 void top_menu_show_page(PagePanel *page) {
@@ -122,11 +154,8 @@ int top_menu_load_state(std::FILE *f) {
 }
 
 void top_menu_destroy() {
-    unpost_menu(tab_menu);
+    delete_bar();
     free_menu(tab_menu);
     for (std::size_t i = 0; i < kTabs.size(); ++i) free_item(tab_items[i]);
-    delwin(tab_win);
-    delwin(top_win);
-    delwin(help_win);
     tab_menu = nullptr;
 }

@@ -11,6 +11,9 @@ extern bool tab_focus;
 
 void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
                      PagePanel *recovery_page);
+// The terminal has a new size: title, tab bar and help line again for it,
+// the same tab selected.
+void top_menu_relayout();
 void top_menu_show_page(PagePanel *page);
 // Make tab i the current item without showing or hiding any page.
 void top_menu_select_tab(int i);

@@ -165,6 +165,12 @@ int boot_page_handle_key(int key) {
     return 0;
 }
 
+void boot_page_relayout() {
+    // A form that no longer fits cannot keep the keyboard.
+    if (!page_form_relayout(page.panel, page.form, &page.form_win))
+        page_form_drop_keyboard(page.page_focus);
+}
+
 void boot_page_destroy() {
     page_form_destroy(page.form, page.fields.data(), page.form_win);
     page.form = nullptr;

@@ -11,6 +11,9 @@
 void boot_page_create();
 PagePanel *boot_page_panel();
 int boot_page_handle_key(int key);
+// The terminal has a new size: the page again for it, the form with its
+// current field and typed text where it fits, the size notice where not.
+void boot_page_relayout();
 void boot_page_destroy();
 
 // The page's field table, the policy row as offered from BMC 2.0.2.

@@ -29,8 +29,9 @@ constexpr const char *kVoltInput = "/sys/bus/platform/drivers/pvt-hwmon/1f200000
 constexpr const char *kRecoveryVersion = "/etc/recovery-version";
 constexpr const char *kOsRelease = "/proc/sys/kernel/osrelease";
 
-// What the form needs around it: the border and the sub-window's offset of
-// two rows and two columns inside the page window, which starts at row 2.
+// What the two-column form needs around it: the border and the
+// sub-window's offset of two rows and two columns inside the page window,
+// which starts at row 2.
 constexpr int kFormRows = 21;
 constexpr int kFormCols = 97;
 constexpr int kNeedLines = kFormRows + 2 + 3;
@@ -108,6 +109,53 @@ constexpr FieldDesc kMainFields[] = {
 constexpr std::size_t kRows = std::size(kMainFields);
 static_assert(kRows == 48);
 
+// Below 99x26 the same fields stand in one column, values at column 27, and
+// the date follows the time on its row: 19 rows of 70 columns from row 1 of
+// the window, which an 80x24 terminal (a serial line's usual size) holds
+// with the border whole. Moving the fields
+// rather than building others keeps what was typed, the colours and the
+// cell the cursor is in.
+struct Spot {
+    int row, col;
+};
+constexpr int kCompactValueCol = 27;
+constexpr std::size_t kDateLabel = F_YEAR - 1;
+
+constexpr Spot compact_spot(const FieldDesc &d, std::size_t i) {
+    if (d.col >= 45) return {10 + d.row / 2, d.col == 45 ? 0 : kCompactValueCol};
+    if (d.row == 6) return {3, d.col == 0 ? 0 : d.col + kCompactValueCol - 23};
+    // The date label has no row of its own: it stands blank behind the date.
+    if (i == kDateLabel) return {3, 47};
+    if (d.row == 8) return {3, d.col + 13};
+    return {d.row / 2 - (d.row > 8 ? 1 : 0), d.col == 0 ? 0 : kCompactValueCol};
+}
+
+constexpr std::array<Spot, kRows> compact_spots() {
+    std::array<Spot, kRows> spots{};
+    for (std::size_t i = 0; i < kRows; ++i) spots[i] = compact_spot(kMainFields[i], i);
+    return spots;
+}
+constexpr std::array<Spot, kRows> kCompactSpots = compact_spots();
+
+// No two fields of the one column may share a cell.
+constexpr bool compact_cells_apart() {
+    for (std::size_t i = 0; i < kRows; ++i) {
+        for (std::size_t j = i + 1; j < kRows; ++j) {
+            const Spot a = kCompactSpots[i];
+            const Spot b = kCompactSpots[j];
+            if (a.row != b.row) continue;
+            const int a_end = a.col + kMainFields[i].width;
+            const int b_end = b.col + kMainFields[j].width;
+            if (a.col < b_end && b.col < a_end) return false;
+        }
+    }
+    return true;
+}
+static_assert(compact_cells_apart());
+
+enum class Layout { kTwoColumns, kOneColumn };
+constexpr int form_row(Layout layout) { return layout == Layout::kTwoColumns ? 2 : 1; }
+
 struct Page {
     PagePanel panel;  // first, as the tab bar expects
     WINDOW *form_win;
@@ -119,6 +167,7 @@ struct Page {
     FIELD *first_input, *last_input;
     std::int64_t sensor_time;
     bool too_small;  // the form did not fit the terminal; a notice stands in for it
+    Layout layout;
     char shred_text[20];
     char temp_text[20];
     char volt_text[20];
@@ -308,6 +357,40 @@ void refresh_values() {
 // count as editing: treating them so would freeze the clock cells and the
 // next Up or Down would set the clock to the stale time they show.
 
+// The two columns when the terminal holds them, else the one column (and
+// its size in the notice when not even that fits).
+Layout layout_for_terminal() {
+    return COLS >= kNeedCols && LINES >= kNeedLines ? Layout::kTwoColumns : Layout::kOneColumn;
+}
+
+// Fields move only while no form holds them.
+void move_fields(Layout layout) {
+    for (std::size_t i = 0; i < kRows; ++i) {
+        const Spot at = layout == Layout::kTwoColumns
+                            ? Spot{kMainFields[i].row, kMainFields[i].col}
+                            : kCompactSpots[i];
+        move_field(page.fields[i], at.row, at.col);
+    }
+    set_text(static_cast<int>(kDateLabel), layout == Layout::kTwoColumns ? kMainFields[kDateLabel].text : "");
+    page.layout = layout;
+}
+
+// The form placed for the terminal now; the notice, logged once each time
+// the page stops fitting, where it cannot be.
+void show_form(const FormSpot &spot) {
+    const bool was_small = page.too_small;
+    const int row = form_row(page.layout);
+    page.too_small = !page_form_show(page.panel, page.form, &page.form_win, spot, row);
+    if (page.too_small && !was_small) {
+        int cols = 0;
+        int lines = 0;
+        page_form_need(page.form, row, &cols, &lines);
+        console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
+                    cols, lines, COLS, LINES);
+    }
+    if (page.too_small) page_form_drop_keyboard(page.page_focus);
+}
+
 void apply_clock() {
     // Have the form copy what was typed into the current cell's buffer. A
     // cell failing its pattern ("x", a blank) is a rejected value: read as a
@@ -361,15 +444,11 @@ void main_page_create() {
     clock_use_cells({page.fields[F_HOUR], page.fields[F_MIN], page.fields[F_SEC],
                      page.fields[F_YEAR], page.fields[F_MONTH], page.fields[F_DAY]});
 
-    page.form = nullptr;
+    move_fields(layout_for_terminal());
+    page.form = page_form_new(page.fields.data());
     page.form_win = nullptr;
-    if (page.panel.win != nullptr)
-        page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
-    page.too_small = page.form_win == nullptr;
-    if (page.too_small) {
-        console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
-                    kNeedCols, kNeedLines, COLS, LINES);
-    }
+    page.too_small = false;
+    show_form({});
 
     status_cells(now);
     clock_show_at(now);
@@ -405,7 +484,6 @@ int main_page_handle_key(int key) {
 
     if (page.too_small) {
         // No form to hand the keyboard to: the tab bar keeps it.
-        if (key == KEY_RESIZE) page_form_notice(page.panel.win, kNeedCols, kNeedLines);
         curs_set(0);
         if (page.panel.win != nullptr) wnoutrefresh(page.panel.win);
         return 0;
@@ -439,6 +517,19 @@ int main_page_handle_key(int key) {
     leaveok(page.panel.win, !page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
+}
+
+void main_page_relayout() {
+    const FormSpot spot = page_form_lift(page.form, &page.form_win);
+    const Layout layout = layout_for_terminal();
+    if (layout != page.layout) {
+        // The fields outlive the form: text, colours and the cell to return to.
+        free_form(page.form);
+        move_fields(layout);
+        page.form = page_form_new(page.fields.data());
+    }
+    page_panel_rebuild(page.panel);
+    show_form(spot);
 }
 
 void main_page_destroy() {

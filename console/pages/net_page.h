@@ -12,6 +12,9 @@
 void net_page_create();
 PagePanel *net_page_panel();
 int net_page_handle_key(int key);
+// The terminal has a new size: the page again for it, the form with its
+// current field and typed text where it fits, the size notice where not.
+void net_page_relayout();
 void net_page_destroy();
 
 // The page's 43-row field table.

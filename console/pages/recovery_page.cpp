@@ -429,6 +429,12 @@ int recovery_page_handle_key(int key) {
     return 0;
 }
 
+void recovery_page_relayout() {
+    // A form that no longer fits cannot keep the keyboard.
+    if (!page_form_relayout(page.panel, page.form, &page.form_win))
+        page_form_drop_keyboard(page.page_focus);
+}
+
 void recovery_page_destroy() {
     page_form_destroy(page.form, page.fields.data(), page.form_win);
     page.form = nullptr;

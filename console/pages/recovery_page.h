@@ -15,6 +15,9 @@ PagePanel *recovery_page_panel();
 // A key code or ERR; re-examines the sources every 3 seconds while shown.
 // Always 0.
 int recovery_page_handle_key(int key);
+// The terminal has a new size: the page again for it, the form with its
+// current field and typed text where it fits, the size notice where not.
+void recovery_page_relayout();
 void recovery_page_destroy();
 
 // Line 2 of the page-state file: the typed download address. Save returns

@@ -18,13 +18,14 @@ struct Size {
     int rows, cols;
 };
 
-// What each page's form needs of the terminal, in tab order (columns x lines).
+// What each page's form needs of the terminal, in tab order (columns x
+// lines); Main's is that of its one column, the two need 99x26.
 struct Need {
     const char *name;
     int cols, lines;
 };
 constexpr std::array<Need, 4> kNeeds = {{
-    {"Main", 99, 26},
+    {"Main", 72, 23},
     {"Boot", 47, 10},
     {"Network", 42, 18},
     {"Maintenance", 49, 14},
@@ -43,6 +44,29 @@ protected:
     static std::string size_text(const Need &n, Size s) {
         return "needs " + std::to_string(n.cols) + "x" + std::to_string(n.lines) + ", has " +
                std::to_string(s.cols) + "x" + std::to_string(s.rows);
+    }
+
+    testing::AssertionResult cursor_at(int row, int col) {
+        return term().wait_for(
+            [&] {
+                return term().cursor_visible() && term().cursor().row == row &&
+                       term().cursor().col == col;
+            },
+            screen::kDefaultTimeout, "cursor at " + std::to_string(row) + "," + std::to_string(col));
+    }
+    // The whole frame of a terminal `cols` wide: title, tab bar, the page's
+    // border, and the help line where it fits (96 columns or more).
+    testing::AssertionResult frame(int rows, int cols) {
+        return term().wait_for(
+            [&] {
+                // Centred for this width, so not what the old size left.
+                const auto title = term().find("Norvane Service Mode");
+                return term().rows() == rows && title && title->row == 0 &&
+                       title->col == cols / 2 - 10 &&
+                       term().row_trimmed(1).find("Maintenance") != std::string::npos &&
+                       (cols < 96 || term().row_trimmed(rows - 1).find("F10: save and exit") != std::string::npos);
+            },
+            screen::kDefaultTimeout, "the frame at " + std::to_string(cols) + "x" + std::to_string(rows));
     }
 
     // Every page: the notice with both sizes where the form does not fit;
@@ -82,5 +106,72 @@ protected:
 
 TEST_F(Layout, EveryPageAt46x24KeepsTheTabBarWorking) { walk_pages({24, 46}); }
 TEST_F(Layout, EveryPageAt80x13KeepsTheTabBarWorking) { walk_pages({13, 80}); }
+
+// 100x30 -> 80x24 -> 100x30 with a digit typed into the hour and not yet
+// applied: the frame comes back at each size, the Main page changes from two
+// columns to one and back, and the cell keeps the digit, the cursor and the
+// keyboard; the next digit completes it and Down sets the clock with it.
+TEST_F(Layout, ResizeKeepsTheTypedDigitTheCellAndTheKeyboard) {
+    ASSERT_TRUE(start(30, 100));
+    term().key(Key::Down);
+    ASSERT_TRUE(cursor_at(10, 25));  // the hour of the two columns
+    term().text("0");
+    ASSERT_TRUE(cursor_at(10, 26));
+
+    term().resize(24, 80);
+    ASSERT_TRUE(frame(24, 80));
+    ASSERT_TRUE(term().wait_row(6, "Time                       0 :"));
+    ASSERT_TRUE(cursor_at(6, 30));  // one column: the hour at column 29
+    EXPECT_TRUE(term().contains("Product version")) << term().dump();
+    EXPECT_FALSE(term().contains("Screen too small"));
+
+    term().resize(30, 100);
+    ASSERT_TRUE(frame(30, 100));
+    ASSERT_TRUE(term().wait_row(10, "Time                   0 :"));
+    ASSERT_TRUE(cursor_at(10, 26));
+    EXPECT_TRUE(term().contains("Product version"));
+    term().text("9");
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_for([&] {
+        return effects().find("rtc_set_time ") != std::string::npos;
+    }));
+    EXPECT_NE(effects().find(" 09:"), std::string::npos) << effects();
+    ASSERT_TRUE(leave());
+}
+
+// The tab on show stays through a resize; a page whose form no longer fits
+// shows the notice and gives the keyboard back to the tab bar, and the form
+// returns when the terminal grows again.
+TEST_F(Layout, ResizeKeepsTheTabAndFreesTheKeyboardOfAFormThatNoLongerFits) {
+    ASSERT_TRUE(start(30, 100));
+    term().key(Key::Right);
+    ASSERT_TRUE(shown(1, 1));
+    term().key(Key::Down);  // the Boot page takes the keyboard
+    ASSERT_TRUE(term().wait_for([&] { return term().cursor_visible(); }));
+
+    term().resize(24, 80);
+    ASSERT_TRUE(frame(24, 80));
+    ASSERT_TRUE(term().wait_text("SATA boot priority"));
+    EXPECT_TRUE(term().cursor_visible());
+    EXPECT_EQ(log_count(show_line(1)), 1);
+
+    term().resize(9, 46);
+    ASSERT_TRUE(term().wait_text("needs 47x10, has 46x9"));
+    ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
+    // The tab bar has the keyboard: Left shows Main (too small too).
+    term().key(Key::Left);
+    ASSERT_TRUE(shown(0, 2));
+    ASSERT_TRUE(term().wait_text("needs 72x23, has 46x9"));
+    term().key(Key::Right);
+    ASSERT_TRUE(shown(1, 2));
+
+    term().resize(30, 100);
+    ASSERT_TRUE(frame(30, 100));
+    ASSERT_TRUE(term().wait_text("SATA boot priority"));
+    EXPECT_FALSE(term().contains("Screen too small"));
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_for([&] { return term().cursor_visible(); }));
+    ASSERT_TRUE(leave());
+}
 
 }  // namespace

@@ -51,6 +51,14 @@ protected:
         return term().wait_for([&] { return cell_text(form_row, form_col, width) == s; },
                                screen::kDefaultTimeout, s);
     }
+    // The same for the one column of a small terminal, a row higher.
+    std::string one_column_text(int form_row, int form_col, int width) {
+        return cell_text(form_row - 1, form_col, width);
+    }
+    testing::AssertionResult one_column_shows(int form_row, int form_col, int width,
+                                              const std::string &s) {
+        return shows(form_row - 1, form_col, width, s);
+    }
     // A frame arrives in several reads: wait for the colours before judging.
     void expect_colours(int row, int col, int fg, int bg) {
         (void)term().wait_for([&] {
@@ -368,10 +376,61 @@ TEST_F(MainScreen, CellFailingItsPatternIsRejected) {
     ASSERT_TRUE(leave());
 }
 
-TEST_F(MainScreen, SmallTerminalShowsTheSizeAndKeepsWorking) {
+// Below 99x26 the page stands in one column: every value, and the clock
+// set as on the two columns, with the same checks and colours.
+// The one column starts a row higher, at row 1 of the page window.
+constexpr int row_of_one(int form_row) { return form_row + 3; }
+
+TEST_F(MainScreen, OneColumnAt80x24ShowsEveryValueAndSetsTheClock) {
+    opts.shred = 0x05;
     ASSERT_TRUE(start(24, 80));
-    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 99x26, has 80x24"));
-    EXPECT_EQ(log_count_prefix("W[MAIN_PAGE]: Screen too small"), 1);
+    // Values at column 27; the date follows the time on row 3.
+    ASSERT_TRUE(one_column_shows(4, 27, 22, "45.123 Deg.C"));
+    const struct {
+        int row;
+        const char *label, *value;
+    } rows[] = {
+        {0, "Boot status", "NORMAL"},         {1, "MFG HW test status", "PASSED"},
+        {2, "RTC status", "OK"},              {5, "Core voltage", "1.012 V"},
+        {6, "SHRED", "5"},                    {7, "BMC protocol version", "2.0.2"},
+        {9, "Kernel release", "5.10.120-nv7400"}, {11, "Board manufacturer", "Norvane Systems"},
+        {13, "Board serial number", "NV74-000123"}, {18, "Product version", "rev B"},
+    };
+    for (const auto &r : rows) {
+        EXPECT_EQ(one_column_text(r.row, 0, 27), r.label) << term().dump();
+        EXPECT_EQ(one_column_text(r.row, 27, 25), r.value) << r.label;
+    }
+    expect_colours(row_of_one(0), col_of(27), kGreen, kWhite);
+    EXPECT_EQ(log_count_prefix("W[MAIN_PAGE]: Screen too small"), 0);
+    EXPECT_FALSE(term().contains("Screen too small"));
+
+    const int time_row = row_of_one(3);
+    term().key(Key::Down);
+    ASSERT_TRUE(cursor_at(time_row, col_of(27)));
+    term().text("25");
+    ASSERT_TRUE(cursor_at(time_row, col_of(30)));
+    term().key(Key::Up);
+    ASSERT_TRUE(wait_log("W[MAIN_PAGE]: Bad hour value: 25 not in 0-23 range"));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(time_row, col_of(27)).bg == kRed; }));
+    expect_colours(time_row, col_of(27), kWhite, kRed);
+    EXPECT_EQ(clock_settings(), 0);
+
+    term().text("102060202303");
+    ASSERT_TRUE(cursor_at(time_row, col_of(44)));
+    term().text("03");
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    EXPECT_NE(effects().find("rtc_set_time 2023-03-03 10:21:00"), std::string::npos) << effects();
+    ASSERT_TRUE(one_column_shows(3, 36, 10, "2023-03-03"));
+    ASSERT_TRUE(leave());
+}
+
+// Smaller still: the notice names the size the one column needs, and the
+// tab bar keeps working.
+TEST_F(MainScreen, SmallTerminalShowsTheSizeAndKeepsWorking) {
+    ASSERT_TRUE(start(20, 60));
+    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 72x23, has 60x20"));
+    EXPECT_EQ(log_count("W[MAIN_PAGE]: Screen too small: the page needs 72x23, the terminal is 60x20"), 1);
     term().key(Key::Down);
     term().key(Key::Right);
     ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 1"));

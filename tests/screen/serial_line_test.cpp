@@ -185,7 +185,10 @@ TEST_F(SerialLine, CtrlLOnASizelessLineAsksForTheSizeAgain) {
     ASSERT_TRUE(wait_log("L[TERMINAL]: Size 100x30 from the terminal's answer"));
     ASSERT_TRUE(wait_log(ch_line(0x0c) + "\n"));
     EXPECT_EQ(term().pty_size(), std::make_pair(30, 100));
-    ASSERT_TRUE(term().wait_text("Norvane Service Mode"));
+    // The whole two-column Main page and the help line at the new size.
+    ASSERT_TRUE(term().wait_row(4, "Board MFG date"));
+    ASSERT_TRUE(term().wait_row(29, "F10: save and exit"));
+    ASSERT_TRUE(term().wait_row(0, "                                        Norvane Service Mode"));
     // The same size again is only a repaint.
     term().ctrl('l');
     ASSERT_TRUE(term().wait_quiet(200ms));
