@@ -150,6 +150,26 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
     }
 }
 
+// What an operator on an 80x24 serial line with TERM=vt100 and an xterm-like
+// emulator gets: the size from the answer, every page whole (Main in one
+// column), and F10 as the emulator sends it saves and leaves.
+TEST_F(SerialLine, Vt100LineAt80x24ShowsEveryPageAndLeavesWithF10) {
+    serial.sizeless = true;
+    ASSERT_TRUE(start(24, 80, {}, {"TERM=vt100"}));
+    EXPECT_EQ(log_count("L[TERMINAL]: Size 80x24 from the terminal's answer"), 1) << log();
+    const char *shows[] = {"Product version", "SATA boot priority", "MAC address", "Update OS"};
+    for (int tab = 0; tab < 4; ++tab) {
+        SCOPED_TRACE(shows[tab]);
+        if (tab > 0) term().send_raw("\033[C");  // Right, as xterm sends it
+        ASSERT_TRUE(term().wait_text(shows[tab]));
+        EXPECT_FALSE(term().contains("Screen too small")) << term().dump();
+    }
+    // Out of curses, into the ten-second countdown before the power-off.
+    term().send_raw("\033[21~");
+    ASSERT_TRUE(term().wait_text("Saving"));
+    EXPECT_EQ(log_count(ch_line(kF10)), 1);
+}
+
 TEST_F(SerialLine, CtrlLRepaintsAGarbledScreenAndEditsNothing) {
     ASSERT_TRUE(start(30, 100));
     term().noise("\033[2J\033[5;10Hkernel: eth0 link down");
