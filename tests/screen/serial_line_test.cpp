@@ -232,12 +232,16 @@ TEST_F(SerialLine, CtrlLOnASilentLineRepaintsAtTheTerminfoSize) {
 // A serial line at 9600 baud carries under 1000 bytes a second: an idle
 // console must cost it little, a tick at a time.
 TEST_F(SerialLine, AnIdleClockTickSendsAtMost32Bytes) {
-    for (const char *type : {"xterm-256color", "vt100"}) {
-        SCOPED_TRACE(type);
+    const struct {
+        const char *type;
+        int rows, cols;
+    } lines[] = {{"xterm-256color", 30, 100}, {"vt100", 30, 100}, {"vt100", 24, 80}};
+    for (const auto &line : lines) {
+        SCOPED_TRACE(std::string(line.type) + " " + std::to_string(line.cols));
         // Ticks within one minute: the board's clock starts at second 5.
         std::time_t now = std::time(nullptr);
         board().set_clock_offset(65 - now % 60);
-        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + type}));
+        ASSERT_TRUE(start(line.rows, line.cols, {}, {std::string("TERM=") + line.type}));
         ASSERT_TRUE(term().wait_text("Board MFG date"));
         ASSERT_TRUE(term().wait_quiet(200ms));
         for (int tick = 0; tick < 3; ++tick) {
