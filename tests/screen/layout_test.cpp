@@ -174,4 +174,28 @@ TEST_F(Layout, ResizeKeepsTheTabAndFreesTheKeyboardOfAFormThatNoLongerFits) {
     ASSERT_TRUE(leave());
 }
 
+// Shrunk to almost nothing and back, on every page: the console lives on
+// and the frame returns.
+TEST_F(Layout, TinySizesAndBackLeaveEveryPageWhole) {
+    ASSERT_TRUE(start(30, 100));
+    for (int tab = 0; tab < 4; ++tab) {
+        SCOPED_TRACE(kNeeds[static_cast<std::size_t>(tab)].name);
+        if (tab > 0) {
+            term().key(Key::Right);
+            ASSERT_TRUE(shown(tab, 1));
+        }
+        term().key(Key::Down);
+        for (Size s : {Size{3, 20}, Size{2, 10}, Size{1, 1}, Size{5, 30}}) {
+            term().resize(s.rows, s.cols);
+            ASSERT_TRUE(term().wait_quiet(150ms));
+            ASSERT_TRUE(term().running());
+        }
+        term().resize(30, 100);
+        ASSERT_TRUE(frame(30, 100));
+        EXPECT_FALSE(term().contains("Screen too small")) << term().dump();
+        term().key(Key::Up);
+    }
+    ASSERT_TRUE(leave());
+}
+
 }  // namespace
