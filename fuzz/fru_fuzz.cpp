@@ -1,15 +1,26 @@
 // Arbitrary bytes as the EEPROM image: the parse, the value extraction and
 // a pack of whatever table the parse left must stay inside their buffers,
 // a packed table must parse back to the same records, and a save either
-// refuses or keeps every area and record but the one that was set.
+// refuses or keeps every area and record but the one that was set. The
+// image check agrees with the load and the save: an image it passes is
+// restored to an EEPROM file, reads back byte for byte and loads as it
+// parses, and saves; one it refuses is refused by the save too.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <initializer_list>
+#include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "board/board.h"
 #include "fru/board_info.h"
+#include "fru/fru_check.h"
 #include "fru/fru_format.h"
+#include "fru/fru_store.h"
 
 namespace {
 
@@ -49,8 +60,39 @@ void repair(std::uint8_t *img) {
 
 void check(const std::uint8_t *image);
 void check_save(const std::uint8_t *image);
+void check_restore(const std::uint8_t *image);
+void put_eeprom(const std::uint8_t *image);
+
+// A board tree of the fuzzer's own holding only the EEPROM file; in memory
+// where there is a tmpfs (a disk file's rewrite costs more than the rest
+// of a run together).
+char shm_root[] = "/dev/shm/fuzz-fru-XXXXXX";
+char tmp_root[] = "/tmp/fuzz-fru-XXXXXX";
+const char *root = nullptr;
+constexpr const char *kFolders[] = {"/sys", "/sys/bus", "/sys/bus/i2c", "/sys/bus/i2c/devices",
+                                    "/sys/bus/i2c/devices/1-0053"};
+
+void remove_tree() {
+    std::remove(board::path(FRU_EEPROM_PATH).c_str());
+    for (int i = static_cast<int>(std::size(kFolders)) - 1; i >= 0; --i)
+        rmdir(board::path(kFolders[i]).c_str());
+    rmdir(root);
+}
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    root = mkdtemp(shm_root);
+    if (root == nullptr) root = mkdtemp(tmp_root);
+    if (root == nullptr) std::abort();
+    setenv("BOARD_ROOT", root, 1);
+    for (const char *f : kFolders)
+        if (mkdir(board::path(f).c_str(), 0755) != 0) std::abort();
+    std::atexit(remove_tree);
+    static const std::uint8_t zeros[FRU_IMAGE_SIZE] = {};
+    put_eeprom(zeros);
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     // The programs always parse a whole 4096-byte image; pad or cut to that,
@@ -60,9 +102,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::memcpy(image, data, size < sizeof image ? size : sizeof image);
     check(image);
     check_save(image);
+    check_restore(image);
     repair(image);
     check(image);
     check_save(image);
+    check_restore(image);
     return 0;
 }
 
@@ -173,6 +217,67 @@ void check_save(const std::uint8_t *image) {
     if (set_id == MREC_POWER_POLICY && board_info.power_policy != 2) std::abort();
     if (set_id == MREC_MAC && std::memcmp(board_info.mac, mac, 6) != 0) std::abort();
     if (set_id == MREC_MAC3 && std::memcmp(board_info.mac3, mac, 6) != 0) std::abort();
+}
+
+void put_eeprom(const std::uint8_t *image) {
+    std::FILE *f = std::fopen(board::path(FRU_EEPROM_PATH).c_str(), "wb");
+    if (f == nullptr || std::fwrite(image, 1, FRU_IMAGE_SIZE, f) != FRU_IMAGE_SIZE) std::abort();
+    std::fclose(f);
+}
+
+void expect_eeprom(const std::uint8_t *image) {
+    static std::uint8_t got[FRU_IMAGE_SIZE + 1];
+    std::FILE *f = std::fopen(board::path(FRU_EEPROM_PATH).c_str(), "rb");
+    if (f == nullptr) std::abort();
+    std::size_t n = std::fread(got, 1, sizeof got, f);
+    std::fclose(f);
+    if (n != FRU_IMAGE_SIZE || std::memcmp(got, image, FRU_IMAGE_SIZE) != 0) std::abort();
+}
+
+// What the load made of the EEPROM is what a parse makes of the image.
+void expect_loaded_as(const BoardInfo &want) {
+    const BoardInfo &b = board_info;
+    if (b.board_offset != want.board_offset || b.product_offset != want.product_offset ||
+        b.mrec_offset != want.mrec_offset || b.mrec_count != want.mrec_count ||
+        std::memcmp(b.b_mfg_date, want.b_mfg_date, sizeof b.b_mfg_date) != 0)
+        std::abort();
+    const FruString BoardInfo::*texts[] = {
+        &BoardInfo::b_mfg_name,        &BoardInfo::b_product_name, &BoardInfo::b_serial_number,
+        &BoardInfo::b_part_number,     &BoardInfo::b_fru_id,       &BoardInfo::p_product_mfg,
+        &BoardInfo::p_product_name,    &BoardInfo::p_part_model_number,
+        &BoardInfo::p_product_version, &BoardInfo::p_serial_number, &BoardInfo::p_fru_id};
+    for (auto t : texts)
+        if (!same_text(b.*t, want.*t)) std::abort();
+    for (std::uint32_t i = 0; i < want.mrec_count; ++i)
+        if (!same_record(b.mrecs[i], want.mrecs[i])) std::abort();
+}
+
+void check_restore(const std::uint8_t *image) {
+    int verdict = fru_check_image(image, FRU_IMAGE_SIZE, nullptr);
+    static BoardInfo parsed;
+    parsed = BoardInfo{};
+    bool loads = fru_parse(&parsed, image, FRU_IMAGE_SIZE) == 0;
+    if (loads != (verdict != FRU_CHECK_NO_LOAD)) std::abort();
+    if (verdict == FRU_CHECK_NO_LOAD) return;  // a restore writes nothing
+    if (verdict == FRU_CHECK_NO_SAVE) {
+        // The save refuses it too, and leaves every byte.
+        put_eeprom(image);
+        board_info = BoardInfo{};
+        if (fru_load() != 0 || fru_save() == 0) std::abort();
+        expect_eeprom(image);
+        return;
+    }
+    // Restored over whatever the EEPROM held: the image reads back whole.
+    if (fru_write_image(image, nullptr) != 0) std::abort();
+    expect_eeprom(image);
+    board_info = BoardInfo{};
+    if (fru_load() != 0) std::abort();
+    expect_loaded_as(parsed);
+    // And a save of it is allowed and loads back the same.
+    if (fru_save() != 0) std::abort();
+    board_info = BoardInfo{};
+    if (fru_load() != 0) std::abort();
+    expect_loaded_as(parsed);
 }
 
 }  // namespace
