@@ -348,6 +348,12 @@ void press_enter(FIELD *current) {
     }
 }
 
+// The address is plain ASCII. Outside a UTF-8 locale (the board runs in C)
+// the wide form library cannot turn other bytes back into text, and its
+// field_buffer then miscounts the text's size: the text comes back garbled,
+// in a buffer too large to allocate or of zero bytes that it writes past.
+bool printable_ascii(unsigned c) { return c >= 0x20 && c < 0x7f; }
+
 void edit(FIELD *current, int request) {
     page.edited = true;
     highlight_inputs(kFields, current, page.fields.data(), kRows);
@@ -379,7 +385,10 @@ void handle_focused_key(int key, FIELD *current) {
     case 27:
     case ERR: break;
     default:
-        if (!page_key_is_event(key)) edit(current, key);
+        // A byte that is not printable ASCII types nothing (see printable_ascii).
+        if (page_key_is_event(key) || (key < KEY_MIN && !printable_ascii(static_cast<unsigned>(key))))
+            break;
+        edit(current, key);
         break;
     }
 }
@@ -450,6 +459,10 @@ int recovery_page_load_state(std::FILE *f) {
     if (std::fscanf(f, "%ms\n", &word.p) != 1 || word.p == nullptr) return 0;
     std::size_t len = std::strlen(word.p);
     if (len > kUrlMax) return -3;
+    // The console only ever saves ASCII; another byte would go past the
+    // typing rule into the field.
+    for (std::size_t i = 0; i < len; ++i)
+        if (!printable_ascii(static_cast<unsigned char>(word.p[i]))) return -3;
     std::memcpy(page.restored_url, word.p, len + 1);
     set_field_buffer(page.fields[kUrlField], 0, page.restored_url);
     return 0;

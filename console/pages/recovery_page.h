@@ -22,7 +22,8 @@ void recovery_page_destroy();
 
 // Line 2 of the page-state file: the typed download address. Save returns
 // fprintf's result (negative on a write error); load returns 0, or -3 when
-// the stored word is 1024 characters or longer (nothing is restored then).
+// the stored word is 1024 characters or longer or holds a byte that is not
+// printable ASCII (nothing is restored then).
 int recovery_page_save_state(std::FILE *f);
 int recovery_page_load_state(std::FILE *f);
 

@@ -242,4 +242,29 @@ TEST_F(RecoveryKeys, StateLineRoundTripsAndRejectsOverlongWords) {
     EXPECT_EQ(std::string(rom_url), longest);
 }
 
+// The board's console runs in the C locale, where the wide form library
+// cannot turn bytes above 0x7f back into text: its field_buffer then
+// miscounts the text's size (a huge or a zero-byte buffer). The address is
+// plain ASCII, typed or restored.
+TEST_F(RecoveryKeys, AddressTakesOnlyPrintableAscii) {
+    to_address();
+    type("#/-o\x9a       ");
+    type(std::string(12, '\xe0'));
+    type("\x01\x1f!");  // 127 is the erase key, not text
+    EXPECT_EQ(saved(), "#/-o       !" + std::string(12, ' ') + "\n");
+    press(KEY_DOWN);
+    press(10);
+    ASSERT_EQ(ExitAction, 4);
+    EXPECT_EQ(std::string(rom_url), "#/-o       !" + std::string(12, ' '));
+}
+
+TEST_F(RecoveryKeys, StateLineWithOtherBytesIsNotRestored) {
+    EXPECT_EQ(load("ftp://ok/rom\n"), 0);
+    for (std::string word : {"ftp://\xe0/rom", "\x9a", "ftp://a\x01b", "rom\x7f"}) {
+        SCOPED_TRACE(word);
+        EXPECT_EQ(load(word + "\n"), -3);
+        EXPECT_EQ(saved(), "ftp://ok/rom" + std::string(12, ' ') + "\n") << "left unchanged";
+    }
+}
+
 }  // namespace
