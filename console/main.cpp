@@ -137,9 +137,6 @@ int main() {
         // sizeless line's terminal now answers with another size.
         if (key == kKeyRepaint) key = terminal_refresh();
         if (key == KEY_RESIZE) {
-            // The library touched the whole standard screen when it took the
-            // new size; drawn under the panels it would blank the tab bar.
-            untouchwin(stdscr);
             top_menu_relayout();
             main_page_relayout();
             boot_page_relayout();

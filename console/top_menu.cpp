@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <menu.h>
+#include <panel.h>
 
 #include "console/log.h"
 
@@ -28,6 +29,11 @@ constexpr std::array<Tab, 4> kTabs = {{
 WINDOW *top_win;
 WINDOW *tab_win;
 WINDOW *help_win;
+// The bar and the help line stand in panels of their own, so the panel
+// update draws them after the standard screen: the library touches all of
+// that when the terminal changes size, and drawn last it would blank them.
+PANEL *top_panel;
+PANEL *help_panel;
 std::array<ITEM *, kTabs.size() + 1> tab_items;
 MENU *tab_menu;
 
@@ -59,12 +65,27 @@ void build_bar() {
         waddstr(help_win, kHelp);
     post_menu(tab_menu);
 
+    // Under the pages, and never where the cursor is left: it belongs in
+    // the form that has the keyboard.
+    if (top_win != nullptr) {
+        leaveok(top_win, TRUE);
+        top_panel = new_panel(top_win);
+        bottom_panel(top_panel);
+    }
+    if (help_win != nullptr) {
+        leaveok(help_win, TRUE);
+        help_panel = new_panel(help_win);
+        bottom_panel(help_panel);
+    }
     wredrawln(top_win, 0, getmaxy(top_win));
     wredrawln(help_win, 0, getmaxy(help_win));
 }
 
 void delete_bar() {
     unpost_menu(tab_menu);
+    if (top_panel != nullptr) del_panel(top_panel);
+    if (help_panel != nullptr) del_panel(help_panel);
+    top_panel = help_panel = nullptr;
     set_menu_sub(tab_menu, nullptr);
     set_menu_win(tab_menu, nullptr);
     if (tab_win != nullptr) delwin(tab_win);
