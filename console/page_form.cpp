@@ -141,6 +141,8 @@ bool page_key_is_event(int key) {
     return key < 0 || key > KEY_MAX;
 }
 
+bool page_key_types_text(int key) { return key >= 0x20 && key < 0x7f; }
+
 bool page_form_take_keyboard(const WINDOW *form_win, int key, bool &page_focus) {
     curs_set(0);
     if (key != KEY_DOWN || form_win == nullptr) return false;

@@ -58,6 +58,13 @@ void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win);
 // mouse report, anything beyond the key codes): no page edits with them.
 bool page_key_is_event(int key);
 
+// A key that types into a field: printable ASCII only. Outside a UTF-8
+// locale (the board runs in C) the wide form library cannot turn other
+// bytes back into text, and its field_buffer then miscounts the text: it
+// comes back garbled, in a buffer too large to allocate or of zero bytes
+// that it writes past. Function and control keys type nothing either.
+bool page_key_types_text(int key);
+
 // The keyboard hand-over with the tab bar, as every page does it. Without
 // the keyboard the cursor is hidden and Down takes it, but only for a form
 // on the screen (form_win not null): true when it did.

@@ -508,7 +508,7 @@ int main_page_handle_key(int key) {
         case 27:
         case ERR: break;
         default:
-            if (!page_key_is_event(key)) edit(key);
+            if (page_key_types_text(key)) edit(key);
             break;
         }
     }

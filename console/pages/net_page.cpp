@@ -412,6 +412,7 @@ int net_page_handle_key(int key) {
     case 27:
     case ERR: break;
     default:
+        if (!page_key_types_text(key)) break;
         page.edited = true;
         highlight(current);
         form_driver(page.form, key);

@@ -348,11 +348,6 @@ void press_enter(FIELD *current) {
     }
 }
 
-// The address is plain ASCII. Outside a UTF-8 locale (the board runs in C)
-// the wide form library cannot turn other bytes back into text, and its
-// field_buffer then miscounts the text's size: the text comes back garbled,
-// in a buffer too large to allocate or of zero bytes that it writes past.
-bool printable_ascii(unsigned c) { return c >= 0x20 && c < 0x7f; }
 
 void edit(FIELD *current, int request) {
     page.edited = true;
@@ -385,9 +380,7 @@ void handle_focused_key(int key, FIELD *current) {
     case 27:
     case ERR: break;
     default:
-        // A byte that is not printable ASCII types nothing (see printable_ascii).
-        if (page_key_is_event(key) || (key < KEY_MIN && !printable_ascii(static_cast<unsigned>(key))))
-            break;
+        if (!page_key_types_text(key)) break;
         edit(current, key);
         break;
     }
@@ -462,7 +455,8 @@ int recovery_page_load_state(std::FILE *f) {
     // The console only ever saves ASCII; another byte would go past the
     // typing rule into the field.
     for (std::size_t i = 0; i < len; ++i)
-        if (!printable_ascii(static_cast<unsigned char>(word.p[i]))) return -3;
+        // The address is plain ASCII, as typing it is.
+        if (!page_key_types_text(static_cast<unsigned char>(word.p[i]))) return -3;
     std::memcpy(page.restored_url, word.p, len + 1);
     set_field_buffer(page.fields[kUrlField], 0, page.restored_url);
     return 0;

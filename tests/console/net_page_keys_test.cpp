@@ -249,6 +249,23 @@ TEST_F(NetKeys, FocusAndKeysThatAreNotEdits) {
     EXPECT_EQ(ExitAction, 0);
 }
 
+// Only printable ASCII types: bytes above 127, control characters and
+// function keys neither change a MAC field nor make the next Down save.
+TEST_F(NetKeys, KeysThatTypeNoTextEditNothing) {
+    create();
+    keys({KEY_DOWN});
+    to_first_mac();
+    keys({0xe9, 0xff, 0x80, 0x01, '\t', KEY_F(1), KEY_HOME, KEY_NPAGE, KEY_IC});
+    EXPECT_EQ(mac_shown(), "02:00:5e:10:20:30");
+    EXPECT_EQ(form_pair(win(), 12, 23), 3);  // not painted as being edited
+    keys({KEY_DOWN});
+    EXPECT_FALSE(log.has("Save MAC"));
+    // The keyboard is where it was: two digits type into the second field.
+    type("ab");
+    keys({KEY_DOWN});
+    EXPECT_TRUE(log.has("L[NET_PAGE]: Save MAC: [02:ab:5e:10:20:30]\n")) << mac_shown();
+}
+
 TEST_F(NetKeys, HiddenPageIgnoresEveryKey) {
     create();
     net_page_panel()->hidden = true;
