@@ -150,6 +150,19 @@ bool same_text(const FruString &a, const FruString &b) {
     return a.length == b.length && std::memcmp(a.text, b.text, sizeof a.text) == 0;
 }
 
+// Every text of the display, board and product areas.
+constexpr const FruString BoardInfo::*kTexts[] = {
+    &BoardInfo::b_mfg_name,        &BoardInfo::b_product_name, &BoardInfo::b_serial_number,
+    &BoardInfo::b_part_number,     &BoardInfo::b_fru_id,       &BoardInfo::p_product_mfg,
+    &BoardInfo::p_product_name,    &BoardInfo::p_part_model_number,
+    &BoardInfo::p_product_version, &BoardInfo::p_serial_number, &BoardInfo::p_fru_id};
+
+bool same_texts(const BoardInfo &a, const BoardInfo &b) {
+    for (auto t : kTexts)
+        if (!same_text(a.*t, b.*t)) return false;
+    return true;
+}
+
 bool same_record(const MultiRecord &a, const MultiRecord &b) {
     return a.type == b.type && a.length == b.length &&
            (a.length == 0 || std::memcmp(a.data, b.data, static_cast<std::size_t>(a.length)) == 0);
@@ -184,13 +197,7 @@ void check_save(const std::uint8_t *image) {
         after.mrec_offset != before.mrec_offset)
         std::abort();
     if (std::memcmp(after.b_mfg_date, before.b_mfg_date, sizeof before.b_mfg_date) != 0) std::abort();
-    const FruString BoardInfo::*texts[] = {
-        &BoardInfo::b_mfg_name,          &BoardInfo::b_product_name,    &BoardInfo::b_serial_number,
-        &BoardInfo::b_part_number,       &BoardInfo::b_fru_id,          &BoardInfo::p_product_mfg,
-        &BoardInfo::p_product_name,      &BoardInfo::p_part_model_number,
-        &BoardInfo::p_product_version,   &BoardInfo::p_serial_number,   &BoardInfo::p_fru_id};
-    for (auto t : texts)
-        if (!same_text(after.*t, before.*t)) std::abort();
+    if (!same_texts(after, before)) std::abort();
     // Bytes in front of the records (header, every area there) come back whole.
     if (std::memcmp(out, image, static_cast<std::size_t>(before.mrec_offset)) != 0) std::abort();
 
@@ -241,13 +248,7 @@ void expect_loaded_as(const BoardInfo &want) {
         b.mrec_offset != want.mrec_offset || b.mrec_count != want.mrec_count ||
         std::memcmp(b.b_mfg_date, want.b_mfg_date, sizeof b.b_mfg_date) != 0)
         std::abort();
-    const FruString BoardInfo::*texts[] = {
-        &BoardInfo::b_mfg_name,        &BoardInfo::b_product_name, &BoardInfo::b_serial_number,
-        &BoardInfo::b_part_number,     &BoardInfo::b_fru_id,       &BoardInfo::p_product_mfg,
-        &BoardInfo::p_product_name,    &BoardInfo::p_part_model_number,
-        &BoardInfo::p_product_version, &BoardInfo::p_serial_number, &BoardInfo::p_fru_id};
-    for (auto t : texts)
-        if (!same_text(b.*t, want.*t)) std::abort();
+    if (!same_texts(b, want)) std::abort();
     for (std::uint32_t i = 0; i < want.mrec_count; ++i)
         if (!same_record(b.mrecs[i], want.mrecs[i])) std::abort();
 }

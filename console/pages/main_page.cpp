@@ -444,7 +444,9 @@ void main_page_create() {
     clock_use_cells({page.fields[F_HOUR], page.fields[F_MIN], page.fields[F_SEC],
                      page.fields[F_YEAR], page.fields[F_MONTH], page.fields[F_DAY]});
 
-    move_fields(layout_for_terminal());
+    // The fields are built where the two columns have them.
+    page.layout = Layout::kTwoColumns;
+    if (layout_for_terminal() == Layout::kOneColumn) move_fields(Layout::kOneColumn);
     page.form = page_form_new(page.fields.data());
     page.form_win = nullptr;
     page.too_small = false;
