@@ -99,10 +99,13 @@ int main() {
     // then ends every update with a plain attribute reset instead of also
     // setting white on black again, ten bytes less per clock tick.
     use_default_colors();
+    // Raw for the whole session, no cbreak(): that would give the line its
+    // signal characters back, and Ctrl-C would end the console with the
+    // settings unsaved and the board not powered off.
     raw();
     keypad(stdscr, TRUE);
+    terminal_keypad_numeric();
     noecho();
-    cbreak();
     wtimeout(stdscr, 500);
     start_colours();
     curs_set(0);

@@ -25,6 +25,11 @@ constexpr std::string_view kSizeRequest = "\0337\033[999;999H\033[6n\0338";
 
 // Set when the line reported no size at start: only such a terminal is asked.
 bool sizeless;
+// Set while a size request went unanswered: a report that comes late is
+// still the answer, never a key.
+bool query_outstanding;
+// One key read past the end of an escape sequence, to be read next.
+int pending = ERR;
 // What the size came from, for the log once ncurses knows the size.
 const char *size_source = "the line";
 
@@ -125,6 +130,7 @@ bool ask_size(int &rows, int &cols) {
                 keep(&ch, 1);
             }
         }
+        query_outstanding = !found;
         if (found) {
             rows = r;
             cols = c;
@@ -159,7 +165,7 @@ struct ExtraKey {
 // bytes; plain ^H and DEL are mapped in terminal_getch.
 constexpr std::array<ExtraKey, 24> kExtraKeys = {{
     {"\033[17~", KEY_F(6)},  {"\033[21~", KEY_F(10)},   // xterm, VT220, Linux console
-    {"\033Ou", KEY_F(6)},    {"\033Ox", KEY_F(10)},     // VT100
+    {"\033Ou", KEY_F(6)},    {"\033Ox", KEY_F(10)},     // VT100's, where terminfo has none
     {"\033[A", KEY_UP},      {"\033[B", KEY_DOWN},      // cursor keys, normal mode
     {"\033[C", KEY_RIGHT},   {"\033[D", KEY_LEFT},
     {"\033OA", KEY_UP},      {"\033OB", KEY_DOWN},      // cursor keys, application mode
@@ -198,6 +204,110 @@ int kept_key() {
     return kept[kept_at++];
 }
 
+void drop_kept_when_read() {
+    if (kept_at == kept_len) kept_at = kept_len = 0;
+}
+
+// A key as ncurses decodes it: the pushed-back one, the kept bytes, the line.
+int next_key() {
+    if (pending != ERR) {
+        int key = pending;
+        pending = ERR;
+        return key;
+    }
+    if (kept_at < kept_len) {
+        int key = kept_key();
+        drop_kept_when_read();
+        return key;
+    }
+    return wgetch(stdscr);
+}
+
+// One byte of an escape sequence's tail: kept bytes first, then the line
+// for as long as ncurses waits within a sequence. ERR when none came.
+int tail_byte() {
+    if (kept_at < kept_len) {
+        int b = kept[kept_at++];
+        drop_kept_when_read();
+        return b;
+    }
+    int delay = wgetdelay(stdscr);
+    wtimeout(stdscr, get_escdelay());
+    int b = wgetch(stdscr);
+    wtimeout(stdscr, delay);
+    return b;
+}
+
+constexpr int kDropped = -2;
+
+// "ESC [ rows ; cols R": a cursor position report, the answer to a size
+// request. Only sizes a terminal can have count.
+bool position_report(std::string_view seq, int &rows, int &cols) {
+    if (seq.size() < 6 || seq.substr(0, 2) != "\033[" || seq.back() != 'R') return false;
+    rows = cols = 0;
+    int *n = &rows;
+    for (char ch : seq.substr(2, seq.size() - 3)) {
+        if (ch == ';' && n == &rows) n = &cols;
+        else if (ch >= '0' && ch <= '9' && *n < 10000) *n = *n * 10 + (ch - '0');
+        else return false;
+    }
+    return n == &cols && rows > 1 && cols > 1 && rows <= 999 && cols <= 999;
+}
+
+void log_unknown(std::string_view seq) {
+    // Only bytes 0x20-0x7e follow the ESC, which is shown as terminfo does.
+    console_log("L[TERMINAL]: Unknown key \\E%.*s dropped\n", static_cast<int>(seq.size() - 1),
+                seq.data() + 1);
+}
+
+// A late answer to a size request: the size it gives is taken as an answer
+// in time would have been.
+int take_late_answer(int rows, int cols) {
+    query_outstanding = false;
+    if (rows == LINES && cols == COLS) return kDropped;
+    console_log("L[TERMINAL]: Size %ix%i from the terminal's answer\n", cols, rows);
+    set_line_size(rows, cols);
+    resize_term(rows, cols);
+    return KEY_RESIZE;
+}
+
+// After an ESC that starts no key ncurses knows: a CSI sequence (ESC [,
+// parameters and intermediates, one final byte 0x40-0x7e) or an SS3 one
+// (ESC O and one byte) is read whole and dropped, so nothing of it is ever
+// typed; a late cursor position report may still be the size. Anything else
+// leaves the ESC a key of its own.
+int escape_tail() {
+    std::array<char, 32> seq{};
+    std::size_t len = 0;
+    seq[len++] = '\033';
+    int b = tail_byte();
+    if (b != '[' && b != 'O') {
+        pending = b;
+        return 0x1b;
+    }
+    seq[len++] = static_cast<char>(b);
+    const bool csi = b == '[';
+    for (;;) {
+        b = tail_byte();
+        if (b == ERR) break;
+        if (b < 0x20 || b > 0x7e) {
+            pending = b;  // not part of it: a key of its own
+            break;
+        }
+        if (len < seq.size()) seq[len++] = static_cast<char>(b);
+        if (!csi || b >= 0x40) break;  // the final byte
+    }
+    std::string_view text(seq.data(), len);
+    int rows = 0, cols = 0;
+    if (position_report(text, rows, cols)) {
+        if (query_outstanding) return take_late_answer(rows, cols);
+        console_log("L[TERMINAL]: Position report dropped\n");
+        return kDropped;
+    }
+    log_unknown(text);
+    return kDropped;
+}
+
 }  // namespace
 
 void terminal_query_size() {
@@ -219,21 +329,35 @@ void terminal_query_size() {
 void terminal_define_keys() {
     console_log("L[TERMINAL]: Size %ix%i from %s\n", COLS, LINES, size_source);
     for (const ExtraKey &k : kExtraKeys) {
-        // A sequence terminfo binds to a key, or that starts a longer one,
-        // keeps its meaning. Codes past KEY_MAX are terminfo's extended keys
-        // (xterm's keypad "\EOx" among them) that no page knows: those give way.
-        int bound = key_defined(k.seq);
-        if (bound == 0 || bound > KEY_MAX) define_key(k.seq, k.code);
+        // A sequence terminfo binds to any key, or that starts a longer one,
+        // keeps its meaning: xterm's "\EOx" is the keypad's 8, not F10.
+        if (key_defined(k.seq) == 0) define_key(k.seq, k.code);
     }
 }
 
 int terminal_getch() {
-    if (kept_at < kept_len) {
-        int key = kept_key();
-        if (kept_at == kept_len) kept_at = kept_len = 0;
-        return plain_key(key);
+    for (;;) {
+        int key = next_key();
+        if (key == 0x1b) key = escape_tail();
+        if (key != kDropped) return plain_key(key);
     }
-    return plain_key(wgetch(stdscr));
+}
+
+void terminal_keypad_numeric() {
+    // The keypad-transmit string also puts the numeric keypad into
+    // application mode, where its digits send ESC O p ... ESC O y: vt100's
+    // terminfo calls those F-keys, so keypad 5 would power the board off.
+    // Back to numeric mode; the cursor keys keep theirs. keypad() flushed
+    // its string already, so this one follows it on the line.
+    const char *smkx = tigetstr("smkx");
+    if (smkx != nullptr && smkx != reinterpret_cast<char *>(-1) && std::strstr(smkx, "\033=") != nullptr)
+        (void)write_all("\033>");
+}
+
+void terminal_flush_input() {
+    flushinp();
+    kept_at = kept_len = 0;
+    pending = ERR;
 }
 
 int terminal_refresh() {

@@ -14,10 +14,19 @@ void terminal_query_size();
 // the Linux console and VT100 that terminfo does not bind to a key already.
 void terminal_define_keys();
 
+// After keypad(): the numeric keypad back to sending digits.
+void terminal_keypad_numeric();
+
 // The key loop's read: bytes kept by a size query first, decoded as keys,
 // then wgetch on the standard screen. Keypad Enter comes back as '\n' and
-// Ctrl-H as KEY_BACKSPACE, as the pages know them.
+// Ctrl-H as KEY_BACKSPACE, as the pages know them. An escape sequence no key
+// is bound to is read whole and dropped (logged); a cursor position report
+// is never a key: a late answer to a size request gives KEY_RESIZE.
 int terminal_getch();
+
+// Forget every key typed ahead: the operator typed them for a screen that
+// has changed since.
+void terminal_flush_input();
 
 // Ctrl-L: repaint the whole screen. On a line that reported no size the
 // terminal is asked again first; a new size is taken with resize_term and

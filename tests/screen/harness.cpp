@@ -440,6 +440,10 @@ void Terminal::fkey(int n, unsigned mods) {
     vterm_keyboard_key(vt_, static_cast<VTermKey>(VTERM_KEY_FUNCTION(n)), static_cast<VTermModifier>(mods));
 }
 
+void Terminal::keypad(int digit) {
+    vterm_keyboard_key(vt_, static_cast<VTermKey>(VTERM_KEY_KP_0 + digit), VTERM_MOD_NONE);
+}
+
 void Terminal::text(std::string_view s) {
     for (uint32_t c : decode_utf8(s)) vterm_keyboard_unichar(vt_, c, VTERM_MOD_NONE);
 }

@@ -109,6 +109,7 @@ public:
     // Keys, sent through libvterm's own keyboard encoder (what xterm sends).
     void key(Key k, unsigned mods = kNoMod);
     void fkey(int n, unsigned mods = kNoMod);   // F1..F12
+    void keypad(int digit);                     // the numeric keypad's 0..9
     void text(std::string_view utf8);           // typed characters
     void ctrl(char c);                          // Ctrl+letter
     void send_raw(std::string_view bytes);      // straight to the program

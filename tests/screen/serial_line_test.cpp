@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 // ncurses key codes as the key loop logs them.
 constexpr int kDown = 0x102, kUp = 0x103, kBackspace = 0x107, kF6 = 0x10e, kF10 = 0x112,
-              kF27 = 0x123, kDelete = 0x14a, kB2 = 0x15e;
+              kF27 = 0x123, kDelete = 0x14a, kB2 = 0x15e, kAnyKey = -1;
 
 // The hour cell of the Main page's clock on the full layout.
 constexpr int kTimeRow = 10, kHour = 25;
@@ -120,8 +120,9 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
         {"vt100", "\033[21~", kF10, kSaves},
         {"linux", "\033Ou", kF6, kExits},
         {"linux", "\033Ox", kF10, kSaves},
-        {"xterm-256color", "\033Ox", kF10, kSaves},
-        {"xterm-256color", "\033Ou", kB2, kStays},  // the keypad's centre key
+        {"xterm-256color", "\033[21~", kF10, kSaves},
+        {"xterm-256color", "\033Ox", kAnyKey, kStays},  // the keypad's 8
+        {"xterm-256color", "\033Ou", kB2, kStays},      // the keypad's centre key
         {"vt100", "\033[B", kDown, kStays},
         {"linux", "\033OB", kDown, kStays},
         {"vt220", "\033OA", kUp, kStays},
@@ -136,7 +137,7 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
         ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + c.term}));
         const std::size_t effects_before = effects().size();
         term().send_raw(c.bytes);
-        ASSERT_TRUE(wait_log(ch_line(c.code) + "\n"));
+        ASSERT_TRUE(wait_log(c.code == kAnyKey ? "L[MAIN]: CH: 0x" : ch_line(c.code) + "\n"));
         if (c.then == kExits) {
             ASSERT_TRUE(wait_exit());
             EXPECT_NE(effects().find("exec /sbin/poweroff", effects_before), std::string::npos);
@@ -148,6 +149,90 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
             ASSERT_TRUE(leave());
         }
     }
+}
+
+// The keypad is put back into numeric mode: its digits type digits, and
+// keypad 5 and 8 are never vt100's F6 and F10 (nor 8 xterm's F10).
+TEST_F(SerialLine, KeypadDigitsTypeDigits) {
+    for (const char *type : {"vt100", "linux", "xterm-256color"}) {
+        SCOPED_TRACE(type);
+        write_state("0\n");  // on Main, the address empty
+        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + type}));
+        for (int tab = 0; tab < 3; ++tab) term().key(Key::Right);
+        ASSERT_TRUE(term().wait_text("ROM URL"));
+        for (int field = 0; field < 4; ++field) term().key(Key::Down);
+        for (int d = 0; d <= 9; ++d) term().keypad(d);
+        ASSERT_TRUE(term().wait_text("0123456789"));
+        EXPECT_EQ(term().find("0123456789")->row, term().find("ROM URL")->row);
+        EXPECT_EQ(log_count(ch_line(kF6)) + log_count(ch_line(kF10)), 0);
+        ASSERT_TRUE(leave());
+    }
+}
+
+// The line stays raw: the signal and flow-control characters are keys that
+// do nothing, and the screen goes on being drawn after Ctrl-S.
+TEST_F(SerialLine, SignalAndFlowControlCharactersAreKeys) {
+    ASSERT_TRUE(start(30, 100));
+    term().send_raw("\x03\x1c\x1a\x13");  // Ctrl-C, Ctrl-\\, Ctrl-Z, Ctrl-S
+    for (int c : {0x03, 0x1c, 0x1a, 0x13}) ASSERT_TRUE(wait_log(ch_line(c) + "\n"));
+    EXPECT_TRUE(term().running());
+    term().key(Key::Right);
+    ASSERT_TRUE(term().wait_text("SATA boot priority"));
+    ASSERT_TRUE(leave());
+}
+
+// An escape sequence no key is bound to is read whole and dropped: in the
+// hour cell nothing is typed and the clock is not edited, so Up sets nothing.
+TEST_F(SerialLine, UnknownSequencesAreDroppedWhole) {
+    const struct {
+        const char *type;
+        std::vector<const char *> sequences;
+    } cases[] = {
+        // F5, F7-F9, F11, F12, Shift-Tab as xterm sends them
+        {"vt100", {"\033[15~", "\033[18~", "\033[19~", "\033[20~", "\033[23~", "\033[24~", "\033[Z"}},
+        // xterm's F1-F5
+        {"linux", {"\033OP", "\033OQ", "\033OR", "\033OS", "\033[15~"}},
+        // bracketed paste marks, focus reports, an F-key no terminfo has
+        {"xterm-256color", {"\033[200~", "\033[201~", "\033[I", "\033[O", "\033[99;7~"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.type);
+        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + c.type}));
+        term().key(Key::Down);
+        ASSERT_TRUE(wait_log(ch_line(kDown)));
+        for (const char *seq : c.sequences) term().send_raw(seq);
+        const int n = static_cast<int>(c.sequences.size());
+        ASSERT_TRUE(term().wait_for([&] { return log_count_prefix("L[TERMINAL]: Unknown key") == n; },
+                                    screen::kDefaultTimeout, "every sequence dropped"))
+            << log();
+        EXPECT_EQ(log_count(std::string("L[TERMINAL]: Unknown key \\E") + (c.sequences[0] + 1) +
+                            " dropped"), 1);
+        EXPECT_EQ(log_count_prefix("L[MAIN]: CH: "), 1) << log();  // the Down only
+        term().key(Key::Up);
+        ASSERT_TRUE(wait_log(ch_line(kUp)));
+        ASSERT_TRUE(leave());
+        EXPECT_EQ(clock_settings(), 0);
+    }
+}
+
+// A cursor position report is never typed: late, it is still the answer
+// to the size request; with no request outstanding it is dropped.
+TEST_F(SerialLine, ALatePositionReportIsTheSizeNeverAKey) {
+    serial.sizeless = true;
+    serial.answers = false;
+    ASSERT_TRUE(start(30, 100, {}, {"TERM=vt100"}));
+    EXPECT_EQ(log_count("L[MAIN]: Available screen space: 80x24"), 1);
+    term().key(Key::Down);
+    term().send_raw("\033[30;100R");
+    ASSERT_TRUE(wait_log("L[TERMINAL]: Size 100x30 from the terminal's answer"));
+    EXPECT_EQ(term().pty_size(), std::make_pair(30, 100));
+    ASSERT_TRUE(term().wait_row(4, "Board MFG date"));  // two columns
+    term().send_raw("\033[24;80R");
+    ASSERT_TRUE(wait_log("L[TERMINAL]: Position report dropped"));
+    EXPECT_EQ(log_count_prefix("L[MAIN]: CH: 0x00000052"), 0);  // no 'R'
+    term().key(Key::Up);
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(clock_settings(), 0);
 }
 
 // What an operator on an 80x24 serial line with TERM=vt100 and an xterm-like
