@@ -48,6 +48,33 @@ int open(const char *board_path, int flags, int mode) {
     return ::open(p.s, flags | O_CLOEXEC, mode);
 }
 
+int stat_regular(const char *board_path, struct ::stat *st) {
+    if (board::stat(board_path, st) != 0) return -1;
+    return S_ISREG(st->st_mode) ? 0 : -2;
+}
+
+File open_shared(const char *board_path, const char *mode) {
+    const bool write = mode[0] == 'w';
+    // Non-blocking: a FIFO with no writer (or reader) would hold the console.
+    Fd fd(board::open(board_path, (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY,
+                      0666));
+    if (!fd) return File();
+    struct ::stat st {};
+    if (fstat(fd.get(), &st) != 0) return File();
+    const bool regular = S_ISREG(st.st_mode);
+    if (!write && !regular) {
+        errno = EINVAL;
+        return File();
+    }
+    if (write && regular && ftruncate(fd.get(), 0) != 0) return File();
+    int flags = fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return File();
+    std::FILE *f = fdopen(fd.get(), mode);
+    if (f == nullptr) return File();
+    fd.release();
+    return File(f);
+}
+
 long read_bytes(const char *board_path, void *buf, std::size_t n) {
     File f(board_path, "r");
     if (!f) return -1;

@@ -41,6 +41,12 @@ public:
     Fd &operator=(const Fd &) = delete;
     explicit operator bool() const { return fd_ >= 0; }
     int get() const { return fd_; }
+    // Hand the descriptor over (to fdopen): it is no longer closed here.
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_ = -1;
@@ -54,6 +60,17 @@ int stat(const char *board_path, struct ::stat *st);
 
 // open(2) of a board path.
 int open(const char *board_path, int flags, int mode = 0);
+
+// Files other board software writes (marker files, the page state): only a
+// regular file counts, anything else (a FIFO, a device, a folder) is taken
+// as missing, and opening never blocks. 0 regular, -1 stat failed (errno
+// set), -2 something else.
+int stat_regular(const char *board_path, struct ::stat *st);
+
+// fopen of such a file, mode "r" or "w", that never blocks. "r" opens only
+// a regular file (else empty, errno EINVAL). "w" creates a missing file and
+// truncates a regular one; a FIFO without a reader fails at once.
+File open_shared(const char *board_path, const char *mode);
 
 // Read at most n bytes of a board file into buf in one fread. Returns the
 // count read, or -1 when the file cannot be opened. buf is not terminated.

@@ -22,7 +22,7 @@ constexpr const char *kAsh = "/bin/ash";
 }  // namespace
 
 int write_recovery_stat() {
-    board::File f(kRecoveryStat, "w");
+    board::File f = board::open_shared(kRecoveryStat, "w");
     if (!f) {
         console_log("L[MAIN]: Failed to open %s for writing\n", kRecoveryStat);
         return -1;

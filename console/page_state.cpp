@@ -14,7 +14,7 @@ constexpr const char *kStateFile = "/var/run/tolvane/recovery.state";
 }  // namespace
 
 void save_state() {
-    board::File f(kStateFile, "w");
+    board::File f = board::open_shared(kStateFile, "w");
     if (!f) return;
     if (top_menu_save_state(f.get()) < 0) return;
     recovery_page_save_state(f.get());
@@ -22,12 +22,16 @@ void save_state() {
 
 int restore_state() {
     struct stat st {};
-    int r = board::stat(kStateFile, &st);
+    int r = board::stat_regular(kStateFile, &st);
+    if (r == -2) {
+        console_log("L[MAIN]: %s is not a regular file, taken as missing\n", kStateFile);
+        return -1;
+    }
     if (r != 0) {
         console_log("L[MAIN]: Failed to stat %s: %i, errno: %s\n", kStateFile, r, std::strerror(errno));
         return -1;
     }
-    board::File f(kStateFile, "r");
+    board::File f = board::open_shared(kStateFile, "r");
     if (!f) return -2;
     if (top_menu_load_state(f.get()) != 0) return -3;
     if (recovery_page_load_state(f.get()) != 0) return -4;

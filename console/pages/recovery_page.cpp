@@ -3,7 +3,6 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <curses.h>
 #include <form.h>
@@ -15,6 +14,7 @@
 #include "console/field_utils.h"
 #include "console/log.h"
 #include "console/page_form.h"
+#include "console/terminal.h"
 #include "console/top_menu.h"
 
 namespace {
@@ -81,15 +81,6 @@ bool int_recovery_valid;
 bool rom_usb_found;
 bool rom_web_found;
 
-// A word fscanf "%ms" allocated; libc's malloc, so libc's free.
-struct ScannedWord {
-    char *p = nullptr;
-    ScannedWord() = default;
-    ScannedWord(const ScannedWord &) = delete;
-    ScannedWord &operator=(const ScannedWord &) = delete;
-    ~ScannedWord() { std::free(p); }
-};
-
 void set_button(int index, const char *text) {
     set_field_buffer(page.fields[static_cast<std::size_t>(index)], 0, text);
 }
@@ -98,11 +89,50 @@ void log_stat_failure(const char *fmt, const char *path, int r) {
     console_log(fmt, path, r, std::strerror(errno));
 }
 
+// Marker files found to be something other than a regular file (a FIFO
+// would hold the console in open): taken as missing, logged once each until
+// the file is regular or gone again.
+std::array<const char *, 10> irregular_logged;
+
+void forget_irregular(const char *file) {
+    for (const char *&p : irregular_logged)
+        if (p == file) p = nullptr;
+}
+
+void log_irregular_once(const char *file) {
+    for (const char *p : irregular_logged)
+        if (p == file) return;
+    for (const char *&p : irregular_logged) {
+        if (p == nullptr) {
+            p = file;
+            break;
+        }
+    }
+    console_log("L[RECOVERY_PAGE]: %s is not a regular file, taken as missing\n", file);
+}
+
+// A marker file is there when it is a regular file; otherwise why is logged
+// (the stat failure in the caller's words).
+bool marker_there(const char *fmt, const char *file) {
+    struct stat st {};
+    int r = board::stat_regular(file, &st);
+    if (r == -2) {
+        log_irregular_once(file);
+        return false;
+    }
+    forget_irregular(file);
+    if (r != 0) {
+        log_stat_failure(fmt, file, r);
+        return false;
+    }
+    return true;
+}
+
 // Read the start of a marker file as text, exactly as stored. False when it
 // cannot be opened.
 bool read_text(const char *board_path, char (&buf)[kTextBuf]) {
     std::memset(buf, 0, sizeof buf);
-    board::File f(board_path, "r");
+    board::File f = board::open_shared(board_path, "r");
     if (!f) return false;
     std::size_t n = std::fread(buf, 1, sizeof buf - 1, f.get());
     buf[n] = '\0';
@@ -116,14 +146,8 @@ void recovery_page_detect(const char *tar_file, const char *script_file, const c
     char(&dev)[kTextBuf] = internal ? int_recovery_dev : ext_recovery_dev;
     valid = false;
 
-    for (const char *file : {tar_file, script_file, dev_file, line_file}) {
-        struct stat st {};
-        int r = board::stat(file, &st);
-        if (r != 0) {
-            log_stat_failure("Failed to stat %s: %i, errno: %s\n", file, r);
-            return;
-        }
-    }
+    for (const char *file : {tar_file, script_file, dev_file, line_file})
+        if (!marker_there("Failed to stat %s: %i, errno: %s\n", file)) return;
     console_log("Recovery is found\n");
 
     if (!read_text(tar_file, tar)) {
@@ -196,27 +220,24 @@ void recovery_page_check_rom(const char *path_file, bool usb) {
     char(&image)[sizeof rom_image_path] = usb ? rom_usb_path : rom_web_path;
     found = false;
 
-    struct stat st {};
-    int r = board::stat(path_file, &st);
-    if (r != 0) {
-        log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", path_file, r);
-        return;
-    }
+    if (!marker_there("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", path_file)) return;
 
-    ScannedWord word;
+    // The first word, one byte past what the buffer holds so that a longer
+    // one shows.
+    char word[sizeof image + 1] = {};
     {
-        board::File f(path_file, "r");
-        if (!f || std::fscanf(f.get(), "%ms", &word.p) != 1) return;
+        board::File f = board::open_shared(path_file, "r");
+        if (!f || std::fscanf(f.get(), "%1024s", word) != 1) return;
     }
-    if (!rom_image_ok(word.p)) return;
-
-    std::size_t len = std::strlen(word.p);
+    static_assert(sizeof word == 1025);
+    std::size_t len = std::strlen(word);
     if (len >= sizeof image) {
         console_log("E[RECOVERY_PAGE]: Path is too large\n");
         return;
     }
+    if (!rom_image_ok(word)) return;
     std::memset(image, 0, sizeof image);
-    std::memcpy(image, word.p, len);
+    std::memcpy(image, word, len);
     found = true;
 }
 
@@ -269,23 +290,49 @@ void refresh_sources(std::int64_t now) {
     examine_sources();
 }
 
-// The archive a recovery button would start on, looked at once more.
-bool recovery_archive_ok(const char *tar) {
-    struct stat st {};
-    int r = board::stat(tar, &st);
-    if (r == 0) return true;
-    log_stat_failure("Failed to stat %s: %i, errno: %s\n", tar, r);
-    return false;
+// What the page shows of its sources: the three buttons and the paths
+// behind them. Enter starts only what was on show.
+struct Shown {
+    char buttons[3][32];
+    char ext_tar[kTextBuf];
+    char int_tar[kTextBuf];
+    char rom_path[sizeof rom_image_path];
+    bool operator==(const Shown &o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
+};
+
+Shown shown_now() {
+    Shown s{};
+    const int buttons[] = {kExtButton, kIntButton, kRomButton};
+    for (std::size_t i = 0; i < std::size(buttons); ++i) {
+        // Buttons are never edited: their buffers are what was set.
+        const char *b = field_buffer(page.fields[static_cast<std::size_t>(buttons[i])], 0);
+        if (b != nullptr) std::snprintf(s.buttons[i], sizeof s.buttons[i], "%s", b);
+    }
+    std::memcpy(s.ext_tar, ext_recovery_tar, sizeof s.ext_tar);
+    std::memcpy(s.int_tar, int_recovery_tar, sizeof s.int_tar);
+    std::memcpy(s.rom_path, rom_image_path, sizeof s.rom_path);
+    return s;
 }
 
-// Enter on a button that starts a board script: the image may have gone or
-// changed since the last refresh. When it fails, nothing starts and the page
-// is examined again at once so its buttons show what is there now.
-bool image_still_there(bool ok, const char *image) {
-    if (ok) return true;
-    console_log("E[RECOVERY_PAGE]: %s failed its check, nothing is started\n", image);
+// Enter on a button that starts a board script: the page is examined once
+// more, so the script gets what the marker files say at this moment. When
+// the source failed since, or what the page shows changed, nothing starts
+// and the keys typed after this Enter are dropped: they were meant for what
+// the operator saw. `still_valid` tells whether the pressed source passed.
+bool still_as_shown(const char *what, bool (*still_valid)()) {
+    char name[sizeof rom_image_path];
+    std::snprintf(name, sizeof name, "%s", what);
+    const Shown before = shown_now();
     last_refresh = board::now();
     examine_sources();
+    if (!still_valid()) {
+        console_log("E[RECOVERY_PAGE]: %s failed its check, nothing is started\n", name);
+    } else if (!(shown_now() == before)) {
+        console_log("L[RECOVERY_PAGE]: %s changed, nothing is started\n", name);
+    } else {
+        return true;
+    }
+    terminal_flush_input();
     return false;
 }
 
@@ -304,12 +351,19 @@ int field_number(FIELD *f) {
     return -1;
 }
 
-void press_enter(FIELD *current) {
+void press_enter(FIELD *current, bool sources_changed) {
     console_log("L[RECOVERY_PAGE]: enter pressed\n");
-    switch (field_number(current)) {
+    const int field = field_number(current);
+    if (sources_changed && (field == kExtButton || field == kIntButton || field == kRomButton)) {
+        // The operator pressed Enter on what the page showed before.
+        console_log("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n");
+        terminal_flush_input();
+        return;
+    }
+    switch (field) {
     case kExtButton:
         if (ext_recovery_valid &&
-            image_still_there(recovery_archive_ok(ext_recovery_tar), ext_recovery_tar)) {
+            still_as_shown(ext_recovery_tar, [] { return ext_recovery_valid; })) {
             ExitAction = 1;
             console_log("L[RECOVERY_PAGE]: Set start external recovery flag\n");
         } else {
@@ -318,22 +372,27 @@ void press_enter(FIELD *current) {
         break;
     case kIntButton:
         if (int_recovery_valid &&
-            image_still_there(recovery_archive_ok(int_recovery_tar), int_recovery_tar)) {
+            still_as_shown(int_recovery_tar, [] { return int_recovery_valid; })) {
             ExitAction = 2;
             console_log("L[RECOVERY_PAGE]: Set start internal recovery flag\n");
         } else {
             console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
         }
         break;
-    case kRomButton:
+    case kRomButton: {
+        static RomSource pressed;
+        pressed = rom_taken;
         if ((rom_usb_found || rom_web_found) &&
-            image_still_there(rom_image_ok(rom_image_path), rom_image_path)) {
+            still_as_shown(rom_image_path, [] {
+                return pressed == RomSource::usb ? rom_usb_found : rom_web_found;
+            })) {
             ExitAction = 3;
             console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
         } else {
             console_log("L[RECOVERY_PAGE]: ROM is not considered valid\n");
         }
         break;
+    }
     case kDownloadButton: {
         const char *url = url_buffer();
         std::size_t len = std::strlen(url);
@@ -348,7 +407,6 @@ void press_enter(FIELD *current) {
     }
 }
 
-
 void edit(FIELD *current, int request) {
     page.edited = true;
     highlight_inputs(kFields, current, page.fields.data(), kRows);
@@ -361,7 +419,7 @@ void leave_field() {
     page.edited = false;
 }
 
-void handle_focused_key(int key, FIELD *current) {
+void handle_focused_key(int key, FIELD *current, bool sources_changed) {
     switch (key) {
     case KEY_DOWN:
     case KEY_UP:
@@ -376,7 +434,7 @@ void handle_focused_key(int key, FIELD *current) {
     case KEY_BACKSPACE:
     case 127: edit(current, REQ_DEL_PREV); break;
     case KEY_DC: edit(current, REQ_DEL_CHAR); break;
-    case 10: press_enter(current); break;
+    case 10: press_enter(current, sources_changed); break;
     case 27:
     case ERR: break;
     default:
@@ -418,14 +476,23 @@ std::span<const FieldDesc> recovery_page_fields() { return kFields; }
 int recovery_page_handle_key(int key) {
     std::int64_t now = board::now();
     if (page.panel.hidden) return 0;
-    refresh_sources(now);
+    // An Enter in the same turn as a refresh that changed a source was
+    // pressed on what the page showed before it.
+    bool sources_changed = false;
+    if (key == '\n' && page.page_focus) {
+        const Shown before = shown_now();
+        refresh_sources(now);
+        sources_changed = !(shown_now() == before);
+    } else {
+        refresh_sources(now);
+    }
 
     FIELD *current = page.form != nullptr ? current_field(page.form) : nullptr;
     if (!page.page_focus) {
         if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.edited = false;
     } else {
         curs_set(1);
-        handle_focused_key(key, current);
+        handle_focused_key(key, current, sources_changed);
     }
     wnoutrefresh(page.panel.win);
     return 0;
@@ -448,16 +515,17 @@ void recovery_page_destroy() {
 int recovery_page_save_state(std::FILE *f) { return std::fprintf(f, "%s\n", url_buffer()); }
 
 int recovery_page_load_state(std::FILE *f) {
-    ScannedWord word;
-    if (std::fscanf(f, "%ms\n", &word.p) != 1 || word.p == nullptr) return 0;
-    std::size_t len = std::strlen(word.p);
+    // One byte more than an address may have, so that a longer one shows.
+    char word[kUrlMax + 2] = {};
+    static_assert(sizeof word == 1025);
+    if (std::fscanf(f, "%1024s\n", word) != 1) return 0;
+    std::size_t len = std::strlen(word);
     if (len > kUrlMax) return -3;
     // The console only ever saves ASCII; another byte would go past the
     // typing rule into the field.
     for (std::size_t i = 0; i < len; ++i)
-        // The address is plain ASCII, as typing it is.
-        if (!page_key_types_text(static_cast<unsigned char>(word.p[i]))) return -3;
-    std::memcpy(page.restored_url, word.p, len + 1);
+        if (!page_key_types_text(static_cast<unsigned char>(word[i]))) return -3;
+    std::memcpy(page.restored_url, word, len + 1);
     set_field_buffer(page.fields[kUrlField], 0, page.restored_url);
     return 0;
 }

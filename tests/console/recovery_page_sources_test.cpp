@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <curses.h>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -127,10 +129,14 @@ TEST_F(RecoverySources, ExternalSourceValidShowsLineAndStartsActionOne) {
     EXPECT_STREQ(ext_recovery_dev, "/dev/sda1");
 
     press(KEY_DOWN);  // the form takes the keyboard on field 1
+    // Enter reads the markers again: the script gets the device of now.
+    tree().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sdb1");
     press(10);
     EXPECT_EQ(ExitAction, 1);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: Set start external recovery flag\n"),
-              std::string::npos);
+    EXPECT_STREQ(ext_recovery_dev, "/dev/sdb1");
+    l = log();
+    EXPECT_LT(pos_of(l, "L[RECOVERY_PAGE]: enter pressed\n"),
+              pos_of(l, "L[RECOVERY_PAGE]: Set start external recovery flag\n"));
 }
 
 TEST_F(RecoverySources, ArchivePathIsTakenAsStoredAndFailsWithLineEnd) {
@@ -226,27 +232,55 @@ TEST_F(RecoverySources, LongMarkerTextsKeepAtMost255Bytes) {
     EXPECT_EQ(field_text(0), std::string(24, 'L'));
 }
 
-TEST_F(RecoverySources, MarkerThatCannotBeOpenedIsLogged) {
+// A marker that is no regular file (a socket stats fine but cannot be
+// opened; a FIFO would block the open; a folder reads nothing) counts as
+// missing, logged once however often the page looks.
+TEST_F(RecoverySources, MarkerThatIsNoRegularFileCountsAsMissing) {
+    const std::string dev_marker = "/var/run/tolvane/ext/recovery-mdev";
+    const std::string line = "L[RECOVERY_PAGE]: " + dev_marker + " is not a regular file, taken as missing\n";
+    const std::function<void(const std::string &)> kinds[] = {
+        [](const std::string &host) {
+            int s = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un sa{};
+            sa.sun_family = AF_UNIX;
+            ASSERT_LT(host.size(), sizeof sa.sun_path);
+            std::strcpy(sa.sun_path, host.c_str());
+            ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
+            close(s);
+        },
+        [](const std::string &host) { ASSERT_EQ(mkfifo(host.c_str(), 0600), 0); },
+        [](const std::string &host) { std::filesystem::create_directories(host); },
+    };
     tree().write("/media/usb0/recovery.tar", "archive");
     write_ext("/media/usb0/recovery.tar");
-    // A socket stats fine but cannot be opened, even by root.
-    std::string dev = tree().host("/var/run/tolvane/ext/recovery-mdev");
-    tree().remove("/var/run/tolvane/ext/recovery-mdev");
-    int s = socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un sa{};
-    sa.sun_family = AF_UNIX;
-    ASSERT_LT(dev.size(), sizeof sa.sun_path);
-    std::strcpy(sa.sun_path, dev.c_str());
-    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr *>(&sa), sizeof sa), 0);
     create();
+    for (const auto &make : kinds) {
+        tree().remove(dev_marker);
+        std::filesystem::remove_all(tree().host(dev_marker));
+        refresh();  // missing in between: the next kind is logged anew
+        make(tree().host(dev_marker));
+        clear_log();
+        refresh();
+        refresh();
+        std::string l = log();
+        EXPECT_EQ(l.find("Recovery is found\n"), std::string::npos) << l;
+        EXPECT_NE(l.find(line), std::string::npos) << l;
+        EXPECT_EQ(l.find(line), l.rfind(line)) << "logged once: " << l;
+        press(KEY_DOWN);
+        press(10);
+        press(KEY_UP);
+        EXPECT_EQ(ExitAction, 0);
+    }
+    // A regular file again: found, and a later FIFO is logged anew.
+    std::filesystem::remove_all(tree().host(dev_marker));
+    tree().write(dev_marker, "/dev/sda1");
     refresh();
-    close(s);
-    EXPECT_NE(log().find("Recovery is found\nFailed to open /var/run/tolvane/ext/recovery-mdev\n"),
-              std::string::npos)
-        << log();
-    press(KEY_DOWN);
-    press(10);
-    EXPECT_EQ(ExitAction, 0);
+    EXPECT_EQ(field_text(0, 23, 22), "  Start from USB stick");
+    std::filesystem::remove(tree().host(dev_marker));
+    ASSERT_EQ(mkfifo(tree().host(dev_marker).c_str(), 0600), 0);
+    clear_log();
+    refresh();
+    EXPECT_NE(log().find(line), std::string::npos);
 }
 
 // ROM images.
@@ -337,6 +371,30 @@ std::string long_board_path(std::size_t n) {
     while (p.size() + 201 < n) p += "/" + std::string(199, 'p') + "q";
     p += "/" + std::string(n - p.size() - 1, 'f');
     return p;
+}
+
+// An Enter that comes in the same turn as a refresh that changed what the
+// page shows was meant for what it showed before: nothing starts.
+TEST_F(RecoverySources, EnterInTheTurnOfAChangingRefreshStartsNothing) {
+    tree().write_sparse("/media/usb0/rom.bin", kRom);
+    tree().write_sparse("/tmp/web-rom.bin", kRom);
+    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
+    tree().write(kWebFile, "/tmp/web-rom.bin\n");
+    create();
+    refresh();
+    focus_field(2);
+    EXPECT_EQ(field_text(4), "     Start from USB     ");
+    tree().remove("/media/usb0/rom.bin");
+    offset_ += 3;
+    tree().set_clock_offset(offset_);
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+    EXPECT_EQ(field_text(4), "     Start from WEB     ");
+    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n"),
+              std::string::npos);
+    press(10);  // pressed again on what is on show now
+    EXPECT_EQ(ExitAction, 3);
+    EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
 }
 
 TEST_F(RecoverySources, RomPathLengthLimit) {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "tests/screen/harness.h"
 
 namespace {
@@ -288,6 +290,44 @@ TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
     ASSERT_TRUE(leave());
     EXPECT_EQ(effects().find("recovery.rc"), std::string::npos) << effects();
     EXPECT_FALSE(board().exists("/var/run/tolvane/recovery.stat"));
+}
+
+// A double Enter after the USB stick was pulled: the first finds the image
+// gone and the WEB image takes the button; the second was typed for the USB
+// image and is dropped, so nothing never shown is flashed.
+TEST_F(EnterRecheck, KeysTypedAfterAFailedEnterAreDropped) {
+    write_roms();
+    ASSERT_TRUE(start_on_page());
+    ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
+    down(3);
+    ASSERT_TRUE(just_refreshed("L[RECOVERY_PAGE]: ROM update found, checking size"));
+    board().remove("/media/usb0/rom.bin");
+    term().send_raw("\r\r");
+    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
+    ASSERT_TRUE(wait_button(kRomRow, "     Start from WEB"));
+    ASSERT_TRUE(term().wait_quiet(300ms));
+    EXPECT_TRUE(term().running());
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(effects().find("btflash"), std::string::npos) << effects();
+}
+
+// Marker and state files that are FIFOs (an open would block) count as
+// missing: the console starts, the page shows what is left, F6 leaves.
+TEST_F(RecoveryScreen, FifosInPlaceOfMarkerAndStateFilesCountAsMissing) {
+    write_ext("/media/usb0/recovery.tar");
+    write_roms();
+    for (const char *f : {"/var/run/tolvane/ext/line", "/var/run/tolvane/update-rom-path",
+                          "/var/run/tolvane/recovery.state"}) {
+        board().remove(f);
+        ASSERT_EQ(mkfifo(board().host(f).c_str(), 0600), 0) << f;
+    }
+    ASSERT_TRUE(start(24, 80));
+    EXPECT_EQ(log_count("L[MAIN]: /var/run/tolvane/recovery.state is not a regular file, taken as missing"), 1);
+    for (int tab = 0; tab < 3; ++tab) term().key(Key::Right);
+    ASSERT_TRUE(wait_button(kRomRow, "     Start from WEB"));
+    ASSERT_TRUE(wait_button(kExtRow, kNotFound));
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(log_count("L[RECOVERY_PAGE]: /var/run/tolvane/ext/line is not a regular file, taken as missing"), 1);
 }
 
 TEST_F(RecoveryScreen, DownloadWithAnEmptyAddressSendsBlanks) {
