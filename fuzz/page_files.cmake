@@ -11,6 +11,7 @@ add_executable(fuzz_page_files ${CMAKE_CURRENT_LIST_DIR}/page_files_fuzz.cpp
   ${PROJECT_SOURCE_DIR}/console/field_utils.cpp
   ${PROJECT_SOURCE_DIR}/console/exit_action.cpp
   ${PROJECT_SOURCE_DIR}/console/log.cpp
+  ${PROJECT_SOURCE_DIR}/console/terminal.cpp
   ${PROJECT_SOURCE_DIR}/board/board.cpp
   ${PROJECT_SOURCE_DIR}/board/files.cpp)
 target_include_directories(fuzz_page_files PRIVATE ${PROJECT_SOURCE_DIR})

@@ -183,14 +183,15 @@ std::string text_of(const Marker &m) {
     return t.substr(0, t.find('\0'));
 }
 
-// All four files there and the archive they name too.
+// All four files there as regular files (a folder counts as missing) and
+// the archive they name too.
 bool recovery_valid(int tar) {
     for (int i = tar; i < tar + 4; ++i)
-        if (markers[i].kind == Kind::absent) return false;
+        if (markers[i].kind != Kind::file) return false;
     return exists(text_of(markers[tar]));
 }
 
-// The image a ROM path file names, as fscanf "%ms" reads it and strlen ends
+// The image a ROM path file names, as fscanf "%s" reads it and strlen ends
 // it; "" when there is none or it fails its check.
 std::string rom_source(const Marker &m) {
     if (m.kind != Kind::file) return "";

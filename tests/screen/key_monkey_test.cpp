@@ -1,0 +1,156 @@
+// A seeded stream of what real terminals send (xterm, VT220, the Linux
+// console, vt100: function keys, the keypad in both modes, arrows in both
+// forms, Alt-letters, control bytes, high bytes, pasted text, position
+// reports), with resizes between, on every page. F6, F10 and Enter are left
+// out, so the console must never leave, start a program, set the clock other
+// than after Up or Down, or change the EEPROM.
+//
+// NORVANE_MONKEY_STEPS (per terminal type) and NORVANE_MONKEY_SEED make a
+// longer or another run; a failure prints the seed and the steps so far.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/screen/harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct TermLine {
+    const char *type;
+    bool sizeless;  // a serial line that never answers: a report may come late
+};
+constexpr TermLine kLines[] = {
+    {"xterm-256color", false}, {"vt220", false}, {"linux", false}, {"vt100", true}};
+
+// Every terminal's keys. Those that are F6, F10 or Enter under some TERM are
+// kept apart: they are sent only where they are something else.
+const std::vector<std::string> kKeys = {
+    // xterm and VT220 F1-F12 but F6 and F10
+    "\033OP", "\033OQ", "\033OR", "\033OS", "\033[11~", "\033[12~", "\033[13~", "\033[14~",
+    "\033[15~", "\033[18~", "\033[19~", "\033[20~", "\033[23~", "\033[24~",
+    // the Linux console's F1-F5, modified F-keys
+    "\033[[A", "\033[[B", "\033[[C", "\033[[D", "\033[[E", "\033[1;5R", "\033[15;2~",
+    // the keypad in application mode but its Enter, in numeric mode
+    "\033Op", "\033Oq", "\033Or", "\033Os", "\033Ot", "\033Ov", "\033Ow", "\033Oy",
+    "\033Oj", "\033Ok", "\033Ol", "\033Om", "\033On", "\033Oo", "0", "5", "9", ".", "+",
+    // arrows in both forms, editing keys, Shift-Tab
+    "\033[A", "\033[B", "\033[C", "\033[D", "\033OA", "\033OB", "\033OC", "\033OD",
+    "\033[1~", "\033[2~", "\033[3~", "\033[4~", "\033[5~", "\033[6~", "\033[H", "\033[F",
+    "\033OH", "\033OF", "\033[Z", "\t", "\177", "\b",
+    // bracketed paste and focus reports
+    "\033[200~", "\033[201~", "\033[I", "\033[O",
+};
+// "\033Ou" and "\033Ox": keypad keys under xterm, F6 and F10 elsewhere.
+const std::vector<std::string> kXtermOnly = {"\033Ou", "\033Ox"};
+
+bool is_up_or_down(const std::string &k) {
+    return k == "\033[A" || k == "\033[B" || k == "\033OA" || k == "\033OB";
+}
+
+unsigned long env_number(const char *name, unsigned long fallback) {
+    const char *v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? std::strtoul(v, nullptr, 10) : fallback;
+}
+
+class KeyMonkey : public screen::ConsoleTest {
+protected:
+    // Every key, dropped sequence and resize leaves a log line: wait for it,
+    // then for the screen to settle, so each step is judged on its own.
+    testing::AssertionResult read_by_the_console(std::size_t log_size) {
+        auto r = term().wait_for([&] { return log().size() > log_size; }, 2000ms, "the key read");
+        if (!r) return r;
+        return term().wait_quiet(20ms);
+    }
+    int clock_effects() const {
+        int n = 0;
+        for (const std::string &l : effect_lines())
+            n += l.rfind("clock_settime ", 0) == 0 || l.rfind("rtc_set_time ", 0) == 0;
+        return n;
+    }
+};
+
+TEST_F(KeyMonkey, NoStrayKeyLeavesStartsOrSaves) {
+    const unsigned long steps = env_number("NORVANE_MONKEY_STEPS", 100);
+    const unsigned long seed = env_number("NORVANE_MONKEY_SEED", 20261209);
+    std::vector<std::uint8_t> eeprom_before;
+    for (std::size_t li = 0; li < std::size(kLines); ++li) {
+        const TermLine &line = kLines[li];
+        std::mt19937 rng(static_cast<std::uint32_t>(seed + li));
+        auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+        std::string trace;
+        SCOPED_TRACE(std::string("TERM=") + line.type + " seed " + std::to_string(seed + li));
+        write_state(std::to_string(pick(4)) + "\n");
+        serial.sizeless = line.sizeless;
+        serial.answers = !line.sizeless;
+        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + line.type}));
+        if (eeprom_before.empty()) eeprom_before = eeprom();
+        const std::size_t effects_before = effect_lines().size();
+        int clocks = clock_effects();
+        unsigned long last_up_down = 0;
+        for (unsigned long step = 1; step <= steps; ++step) {
+            std::string k;
+            switch (pick(10)) {
+            case 0: case 1: case 2: case 3: k = kKeys[pick(kKeys.size())]; break;
+            case 4:
+                k = std::string(line.type) == "xterm-256color" ? kXtermOnly[pick(2)] : "\033[C";
+                break;
+            case 5: {  // a control byte but Enter's (^J, ^M) and ESC
+                char c = static_cast<char>(pick(32));
+                k = c == '\n' || c == '\r' || c == '\033' ? std::string(1, '\001') : std::string(1, c);
+                break;
+            }
+            case 6: k = std::string(1, static_cast<char>(0x80 + pick(128))); break;
+            case 7: {  // Alt and a letter; ESC O and ESC [ are sequence starts
+                char c = static_cast<char>('a' + pick(26));
+                k = std::string("\033") + c;
+                break;
+            }
+            case 8:  // pasted text
+                for (std::size_t n = 1 + pick(30); n > 0; --n) k += static_cast<char>(' ' + pick(95));
+                break;
+            default:
+                if (pick(2) == 0) {
+                    k = "\033[" + std::to_string(2 + pick(60)) + ";" + std::to_string(2 + pick(150)) + "R";
+                } else {
+                    int rows = static_cast<int>(6 + pick(40)), cols = static_cast<int>(20 + pick(120));
+                    trace += "resize " + std::to_string(rows) + "x" + std::to_string(cols) + "\n";
+                    const std::size_t before = log().size();
+                    term().resize(rows, cols);
+                    // A sizeless line learns nothing of it: only the screen changed.
+                    if (line.sizeless) ASSERT_TRUE(term().wait_quiet(20ms));
+                    else ASSERT_TRUE(read_by_the_console(before)) << trace;
+                    continue;
+                }
+            }
+            trace += testing::PrintToString(k) + "\n";
+            if (is_up_or_down(k)) last_up_down = step;
+            const std::size_t before = log().size();
+            term().send_raw(k);
+            ASSERT_TRUE(read_by_the_console(before)) << trace;
+            ASSERT_TRUE(term().running()) << "step " << step << "\n" << trace;
+            std::vector<std::string> effects = effect_lines();
+            for (std::size_t i = effects_before; i < effects.size(); ++i) {
+                const std::string &e = effects[i];
+                bool clock = e.rfind("clock_settime ", 0) == 0 || e.rfind("rtc_set_time ", 0) == 0;
+                ASSERT_TRUE(clock) << "step " << step << ": " << e << "\n" << trace;
+            }
+            int now_clocks = clock_effects();
+            if (now_clocks != clocks) {
+                ASSERT_GT(last_up_down + 3, step) << "the clock set with no Up or Down\n" << trace;
+                clocks = now_clocks;
+            }
+        }
+        ASSERT_TRUE(term().wait_quiet(200ms));
+        ASSERT_TRUE(term().running()) << trace;
+        EXPECT_EQ(eeprom(), eeprom_before) << trace;
+        ASSERT_TRUE(leave()) << trace;
+    }
+}
+
+}  // namespace
