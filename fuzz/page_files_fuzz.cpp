@@ -299,7 +299,8 @@ void build_page() {
 void restore_like_main() {
     int r = restore_state();
     if (r < -4 || r > 0) fail("restore_state answered no code of its own");
-    if ((r == -1) != (markers[kState].kind == Kind::absent)) fail("-1 and the file disagree");
+    // A folder in its place counts as missing, as no file.
+    if ((r == -1) != (markers[kState].kind != Kind::file)) fail("-1 and the file disagree");
     if (r == -4) top_menu_select_tab(0);
     if (r != 0) top_menu_show_page(&other_pages[0]);
     int tab = selected_tab();
