@@ -2,6 +2,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ncurses.h>
 #include <panel.h>
 #include <unistd.h>
@@ -47,7 +48,27 @@ const char *setting_name(int id) {
     }
 }
 
-void save_countdown() {
+// The settings the console can change, as the EEPROM held them at start:
+// while this session's differ, the operator is told F6 would drop them.
+struct Settings {
+    std::uint8_t macs[3][6];
+    char bootdevice[sizeof board_info.bootdevice];
+    std::uint8_t power_policy;
+    bool operator==(const Settings &o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
+};
+
+Settings settings_now() {
+    Settings s{};
+    std::memcpy(s.macs[0], board_info.mac, 6);
+    std::memcpy(s.macs[1], board_info.mac2, 6);
+    std::memcpy(s.macs[2], board_info.mac3, 6);
+    std::memcpy(s.bootdevice, board_info.bootdevice, sizeof s.bootdevice);
+    s.power_policy = board_info.power_policy;
+    return s;
+}
+
+void save_countdown(bool fru_read) {
+    if (!fru_read) std::printf("FRU EEPROM could not be read: nothing can be saved\n");
     // A setter that could not store its value leaves the EEPROM without it:
     // the operator must hear so, even when the rest is saved.
     bool stored = true;
@@ -86,10 +107,12 @@ int main() {
 
     console_log("L[MAIN]: Parse FRU\n");
     fru_log_set_sink(log_file, true);
-    if (fru_load() != 0) {
+    bool fru_read = fru_load() == 0;
+    if (!fru_read) {
         sleep(1);
-        fru_load();
+        fru_read = fru_load() == 0;
     }
+    const Settings at_start = settings_now();
 
     terminal_query_size();
     initscr();
@@ -123,6 +146,7 @@ int main() {
     int restored = restore_state();
     if (restored == -4) top_menu_select_tab(0);
     if (restored != 0) top_menu_show_page(main_page_panel());
+    if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
     // Draw the first frame now: the first wgetch would otherwise repaint the
     // untouched standard screen as a blank one and the bar would only appear
     // after the first half-second timeout.
@@ -152,6 +176,7 @@ int main() {
         net_page_handle_key(key);
         boot_page_handle_key(key);
         recovery_page_handle_key(key);
+        top_menu_set_unsaved(!(settings_now() == at_start));
         if (key == KEY_RESIZE) {
             // The terminal changed size: repaint everything so nothing stays
             // garbled.
@@ -175,7 +200,7 @@ int main() {
     setvbuf(stderr, nullptr, _IONBF, 0);
 
     exit_action_run();
-    if (save_on_exit) save_countdown();
+    if (save_on_exit) save_countdown(fru_read);
     exit_action_poweroff();
     return 0;
 }

@@ -1,9 +1,12 @@
 #include "console/top_menu.h"
 
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <menu.h>
 #include <panel.h>
+#include <string_view>
 
 #include "console/log.h"
 
@@ -14,6 +17,18 @@ namespace {
 constexpr const char *kTitle = "Norvane Service Mode";
 constexpr const char *kHelp =
     "Enter: select | Left/Right: select page | Up/Down: select option | F6: exit | F10: save and exit";
+constexpr int kHelpCols = 96;
+// Below the full help line's width, the first of these that fits; the F10
+// part grows a note while settings differ from what the EEPROM held.
+constexpr std::array<const char *, 4> kLegends = {
+    "Enter: select | Arrows: move | F6: exit | F10: save and exit%s",
+    "Enter | Arrows | F6: exit | F10: save and exit%s",
+    "F6: exit | F10: save and exit%s",
+    "F6 exit | F10 save%s",
+};
+constexpr const char *kUnsavedNote = " (unsaved changes)";
+constexpr const char *kUnsavedTitle = "unsaved changes";
+constexpr long long kMessageMs = 5000;
 
 struct Tab {
     const char *name;
@@ -37,11 +52,65 @@ PANEL *help_panel;
 std::array<ITEM *, kTabs.size() + 1> tab_items;
 MENU *tab_menu;
 
+bool unsaved;
+// The message on the help line, if any, and until when it stays (0: until
+// the next key).
+char message[128];
+long long message_until;
+
+long long now_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000LL + ts.tv_nsec / 1000000L;
+}
+
 PagePanel *tab_page(int i) { return static_cast<PagePanel *>(item_userptr(tab_items[static_cast<std::size_t>(i)])); }
 
 }  // namespace
 
 namespace {
+
+// Centred, or from column 0 when it is wider than the window; cut to fit.
+void put_centred(WINDOW *w, int row, std::string_view text) {
+    if (w == nullptr) return;
+    int width = getmaxx(w);
+    int len = static_cast<int>(text.size());
+    if (len > width) len = width;
+    if (wmove(w, row, (width - len) / 2) == OK) waddnstr(w, text.data(), len);
+}
+
+void draw_title() {
+    if (top_win == nullptr) return;
+    wmove(top_win, 0, 0);
+    wclrtoeol(top_win);
+    put_centred(top_win, 0, kTitle);
+    // From the full help line's width on, the note stands at the title's
+    // right end; below it, in the legend.
+    int note = static_cast<int>(std::strlen(kUnsavedTitle));
+    if (unsaved && COLS >= kHelpCols && wmove(top_win, 0, COLS - note - 1) == OK)
+        waddstr(top_win, kUnsavedTitle);
+}
+
+// The help line: a message while there is one, else the help text for the
+// width (the full line from 96 columns on, a legend that fits below).
+void draw_help() {
+    if (help_win == nullptr) return;
+    werase(help_win);
+    if (message[0] != '\0') {
+        put_centred(help_win, 0, message);
+        return;
+    }
+    if (COLS >= kHelpCols) {
+        put_centred(help_win, 0, kHelp);
+        return;
+    }
+    char line[128];
+    for (const char *legend : kLegends) {
+        std::snprintf(line, sizeof line, legend, unsaved ? kUnsavedNote : "");
+        if (static_cast<int>(std::strlen(line)) <= COLS) break;
+    }
+    put_centred(help_win, 0, line);
+}
 
 // The title row with the tabs under it, and the help line, for the
 // terminal's size now; the menu is attached to them but not posted.
@@ -53,16 +122,10 @@ void build_bar() {
     wbkgd(tab_win, COLOR_PAIR(3));
     set_menu_sub(tab_menu, tab_win);
 
-    int title_len = static_cast<int>(std::strlen(kTitle));
-    if (wmove(top_win, 0, COLS / 2 - title_len / 2) == OK) waddstr(top_win, kTitle);
-
     help_win = newwin(1, COLS, LINES - 1, 0);
     wbkgd(help_win, COLOR_PAIR(3));
-    // The column is unsigned on purpose: with fewer than 96 columns the move
-    // fails and the help line stays empty.
-    unsigned help_col = (static_cast<unsigned>(COLS) - static_cast<unsigned>(std::strlen(kHelp))) / 2u;
-    if (wmove(help_win, 0, static_cast<int>(help_col)) == OK && help_col <= static_cast<unsigned>(COLS))
-        waddstr(help_win, kHelp);
+    draw_title();
+    draw_help();
     post_menu(tab_menu);
 
     // Under the pages, and never where the cursor is left: it belongs in
@@ -115,6 +178,8 @@ void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_
     // name the bar's pair so the selected tab shows the bar's colours reversed.
     set_menu_fore(tab_menu, A_REVERSE | COLOR_PAIR(3));
     set_menu_back(tab_menu, COLOR_PAIR(3));
+    message[0] = '\0';
+    unsaved = false;
     build_bar();
     tab_focus = true;
 }
@@ -151,7 +216,35 @@ void top_menu_select_tab(int i) {
     if (i >= 0 && i < static_cast<int>(kTabs.size())) set_current_item(tab_menu, tab_items[static_cast<std::size_t>(i)]);
 }
 
+void top_menu_message(const char *text) {
+    std::snprintf(message, sizeof message, "%s", text);
+    message_until = now_ms() + kMessageMs;
+    draw_help();
+    if (help_win != nullptr) wnoutrefresh(help_win);
+}
+
+void top_menu_notice(const char *text) {
+    top_menu_message(text);
+    message_until = 0;
+}
+
+void top_menu_set_unsaved(bool changes) {
+    if (changes == unsaved) return;
+    unsaved = changes;
+    draw_title();
+    draw_help();
+    if (top_win != nullptr) wnoutrefresh(top_win);
+    if (help_win != nullptr) wnoutrefresh(help_win);
+}
+
 int top_menu_handle_key(int key) {
+    // A message stays until the next key, or five seconds when it may.
+    if (message[0] != '\0' && key != KEY_RESIZE &&
+        (key != ERR || (message_until != 0 && now_ms() >= message_until))) {
+        message[0] = '\0';
+        draw_help();
+        wnoutrefresh(help_win);
+    }
     if (!tab_focus) return 0;
     if (key == KEY_LEFT || key == KEY_RIGHT) {
         menu_driver(tab_menu, key == KEY_LEFT ? REQ_LEFT_ITEM : REQ_RIGHT_ITEM);

@@ -18,6 +18,14 @@ void top_menu_show_page(PagePanel *page);
 // Make tab i the current item without showing or hiding any page.
 void top_menu_select_tab(int i);
 int top_menu_handle_key(int key);
+// A short message on the help line in place of the legend: what the console
+// refused or did not do. It goes with the next key or after five seconds.
+void top_menu_message(const char *text);
+// Likewise, but it stays until the next key.
+void top_menu_notice(const char *text);
+// Settings of this session differ from what the EEPROM held at start: the
+// legend (below 96 columns) or the title row says so.
+void top_menu_set_unsaved(bool changes);
 int top_menu_save_state(std::FILE *f);
 int top_menu_load_state(std::FILE *f);
 void top_menu_destroy();

@@ -69,4 +69,41 @@ TEST_F(SaveScreen, ChangeMadeBehindTheConsoleSurvivesF10) {
     EXPECT_EQ(eeprom(), theirs);
 }
 
+// An EEPROM that cannot be read is not shown as the board's settings: the
+// help line says so at start, and F10 says nothing can be saved.
+TEST_F(SaveScreen, UnreadableEepromIsToldAtStartAndByF10) {
+    board().write(kEeprom, std::string(4096, '\xff'));
+    ASSERT_TRUE(start(24, 80));
+    ASSERT_TRUE(term().wait_row(23, "FRU EEPROM could not be read: values shown are not stored on the board"));
+    term().key(Key::Right);  // the next key gives the legend back
+    ASSERT_TRUE(term().wait_row(23, "Enter: select | Arrows: move"));
+    ASSERT_TRUE(save_and_wait());
+    EXPECT_NE(term_output().find("FRU EEPROM could not be read: nothing can be saved\r\n" + std::string(kFailed)),
+              std::string::npos) << term_output();
+    EXPECT_EQ(eeprom(), Bytes(4096, 0xff));
+}
+
+// A setting changed in this session and not saved yet is on show: in the
+// legend below 96 columns, at the title's right end from 96 on; setting it
+// back clears it.
+TEST_F(SaveScreen, UnsavedChangesAreShownUntilTheyMatchTheEepromAgain) {
+    for (int cols : {80, 100}) {
+        SCOPED_TRACE(cols);
+        write_state("1\n");  // the Boot page
+        ASSERT_TRUE(start(24, cols));
+        ASSERT_TRUE(term().wait_row(kPolicyRow, "always off"));
+        term().key(Key::Down);
+        term().key(Key::Down);
+        term().key(Key::Enter);
+        ASSERT_TRUE(term().wait_row(kPolicyRow, "always on"));
+        if (cols < 96) ASSERT_TRUE(term().wait_row(23, "F10: save and exit (unsaved changes)"));
+        else ASSERT_TRUE(term().wait_for([&] { return term().row_trimmed(0).size() == 99u &&
+                                                    term().row_trimmed(0).find("unsaved changes") == 84u; }));
+        term().key(Key::Enter);  // back to "always off"
+        ASSERT_TRUE(term().wait_row(kPolicyRow, "always off"));
+        ASSERT_TRUE(term().wait_gone("unsaved changes"));
+        ASSERT_TRUE(leave());
+    }
+}
+
 }  // namespace
