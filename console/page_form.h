@@ -16,8 +16,19 @@ struct FormSpot {
 // off; not posted.
 FORM *page_form_new(FIELD **fields);
 
-// What the terminal must hold for the form drawn at `row`, column 2 of a
-// page window: its columns and lines, the tab bar and the help line counted.
+// What the terminal must hold for a form of `rows` x `cols` drawn at `row`,
+// column 2 of a page window with the window's border whole: the border and
+// the blank column before the form, the border after it, the tab bar's two
+// lines and the help line.
+struct PageNeed {
+    int cols;
+    int lines;
+};
+constexpr PageNeed page_form_need_for(int rows, int cols, int row) {
+    return {cols + 3, rows + row + 4};
+}
+
+// The same for this form at `row`: columns and lines.
 void page_form_need(FORM *form, int row, int *cols, int *lines);
 
 // Attach the unposted form to the page window, in a sub-window at `row`,

@@ -29,13 +29,11 @@ constexpr const char *kVoltInput = "/sys/bus/platform/drivers/pvt-hwmon/1f200000
 constexpr const char *kRecoveryVersion = "/etc/recovery-version";
 constexpr const char *kOsRelease = "/proc/sys/kernel/osrelease";
 
-// What the two-column form needs around it: the border and the
-// sub-window's offset of two rows and two columns inside the page window,
-// which starts at row 2.
+// The two-column form, drawn at row 2 of the page window; the terminal
+// must hold it with the window's border whole.
 constexpr int kFormRows = 21;
 constexpr int kFormCols = 97;
-constexpr int kNeedLines = kFormRows + 2 + 3;
-constexpr int kNeedCols = kFormCols + 2;
+constexpr PageNeed kTwoColumnsNeed = page_form_need_for(kFormRows, kFormCols, 2);
 
 constexpr FieldDesc label(int row, int col, int width, const char *text, int pair = 2) {
     return {.kind = FIELD_LABEL, .col = col, .row = row, .width = width, .text = text,
@@ -109,7 +107,7 @@ constexpr FieldDesc kMainFields[] = {
 constexpr std::size_t kRows = std::size(kMainFields);
 static_assert(kRows == 48);
 
-// Below 99x26 the same fields stand in one column, values at column 27, and
+// Below 100x27 the same fields stand in one column, values at column 27, and
 // the date follows the time on its row: 19 rows of 70 columns from row 1 of
 // the window, which an 80x24 terminal (a serial line's usual size) holds
 // with the border whole. Moving the fields
@@ -360,7 +358,8 @@ void refresh_values() {
 // The two columns when the terminal holds them, else the one column (and
 // its size in the notice when not even that fits).
 Layout layout_for_terminal() {
-    return COLS >= kNeedCols && LINES >= kNeedLines ? Layout::kTwoColumns : Layout::kOneColumn;
+    const bool two = COLS >= kTwoColumnsNeed.cols && LINES >= kTwoColumnsNeed.lines;
+    return two ? Layout::kTwoColumns : Layout::kOneColumn;
 }
 
 // Fields move only while no form holds them.

@@ -20,8 +20,8 @@ void main_page_create();
 PagePanel *main_page_panel();
 // One key code or ERR after a silent tick; always 0.
 int main_page_handle_key(int key);
-// The terminal has a new size: the page again for it. From 99x26 on the
-// two columns, below that down to 80x24 one column of the same fields; what
+// The terminal has a new size: the page again for it. From 100x27 on the
+// two columns, below that down to 73x24 one column of the same fields; what
 // was typed and not applied, the current cell and the keyboard stay.
 void main_page_relayout();
 void main_page_destroy();

@@ -18,17 +18,18 @@ struct Size {
     int rows, cols;
 };
 
-// What each page's form needs of the terminal, in tab order (columns x
-// lines); Main's is that of its one column, the two need 99x26.
+// What each page's form needs of the terminal with the page's border whole,
+// in tab order (columns x lines); Main's is that of its one column, the two
+// need 100x27.
 struct Need {
     const char *name;
     int cols, lines;
 };
 constexpr std::array<Need, 4> kNeeds = {{
-    {"Main", 72, 23},
-    {"Boot", 47, 10},
-    {"Network", 42, 18},
-    {"Maintenance", 49, 14},
+    {"Main", 73, 24},
+    {"Boot", 48, 11},
+    {"Network", 43, 19},
+    {"Maintenance", 50, 15},
 }};
 
 class Layout : public ConsoleTest {
@@ -69,9 +70,23 @@ protected:
             screen::kDefaultTimeout, "the frame at " + std::to_string(cols) + "x" + std::to_string(rows));
     }
 
-    // Every page: the notice with both sizes where the form does not fit;
-    // then Down, Up and Left, and the tab bar still has the keyboard (or has
-    // it back): Left shows the tab before, Right the page again.
+    // The page window's right and bottom border whole: no form reaches
+    // into them.
+    testing::AssertionResult border_whole(Size s) {
+        std::string bottom = "└";
+        for (int c = 2; c < s.cols; ++c) bottom += "─";
+        return term().wait_for([&] {
+            bool whole = term().row_text(s.rows - 2) == bottom + "┘";
+            for (int r = 3; r < s.rows - 2; ++r)
+                whole = whole && term().cell(r, s.cols - 1).text == "│";
+            return whole;
+        }, screen::kDefaultTimeout, "the border whole");
+    }
+
+    // Every page: the notice with both sizes where the form does not fit,
+    // the border whole where it does; then Down, Up and Left, and the tab
+    // bar still has the keyboard (or has it back): Left shows the tab
+    // before, Right the page again.
     void walk_pages(Size s) {
         ASSERT_TRUE(start(s.rows, s.cols));
         for (int tab = 0; tab < 4; ++tab) {
@@ -85,6 +100,7 @@ protected:
             }
             if (fits) {
                 ASSERT_TRUE(term().wait_gone("Screen too small"));
+                ASSERT_TRUE(border_whole(s));
             } else {
                 ASSERT_TRUE(term().wait_text("Screen too small for this page:"));
                 ASSERT_TRUE(term().wait_text(size_text(n, s)));
@@ -106,6 +122,12 @@ protected:
 
 TEST_F(Layout, EveryPageAt46x24KeepsTheTabBarWorking) { walk_pages({24, 46}); }
 TEST_F(Layout, EveryPageAt80x13KeepsTheTabBarWorking) { walk_pages({13, 80}); }
+// The sizes count the border: the one column fits 73x24 whole and not 72x24,
+// the two columns fit 100x27 whole and not 99x26.
+TEST_F(Layout, EveryPageAt73x24KeepsItsBorderWhole) { walk_pages({24, 73}); }
+TEST_F(Layout, EveryPageAt72x24KeepsTheTabBarWorking) { walk_pages({24, 72}); }
+TEST_F(Layout, EveryPageAt100x27KeepsItsBorderWhole) { walk_pages({27, 100}); }
+TEST_F(Layout, EveryPageAt99x26KeepsItsBorderWhole) { walk_pages({26, 99}); }
 
 // 100x30 -> 80x24 -> 100x30 with a digit typed into the hour and not yet
 // applied: the frame comes back at each size, the Main page changes from two
@@ -156,12 +178,12 @@ TEST_F(Layout, ResizeKeepsTheTabAndFreesTheKeyboardOfAFormThatNoLongerFits) {
     EXPECT_EQ(log_count(show_line(1)), 1);
 
     term().resize(9, 46);
-    ASSERT_TRUE(term().wait_text("needs 47x10, has 46x9"));
+    ASSERT_TRUE(term().wait_text("needs 48x11, has 46x9"));
     ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
     // The tab bar has the keyboard: Left shows Main (too small too).
     term().key(Key::Left);
     ASSERT_TRUE(shown(0, 2));
-    ASSERT_TRUE(term().wait_text("needs 72x23, has 46x9"));
+    ASSERT_TRUE(term().wait_text("needs 73x24, has 46x9"));
     term().key(Key::Right);
     ASSERT_TRUE(shown(1, 2));
 

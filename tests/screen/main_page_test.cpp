@@ -377,7 +377,7 @@ TEST_F(MainScreen, CellFailingItsPatternIsRejected) {
     ASSERT_TRUE(leave());
 }
 
-// Below 99x26 the page stands in one column: every value, and the clock
+// Below 100x27 the page stands in one column: every value, and the clock
 // set as on the two columns, with the same checks and colours.
 // The one column starts a row higher, at row 1 of the page window.
 constexpr int row_of_one(int form_row) { return form_row + 3; }
@@ -430,8 +430,8 @@ TEST_F(MainScreen, OneColumnAt80x24ShowsEveryValueAndSetsTheClock) {
 // tab bar keeps working.
 TEST_F(MainScreen, SmallTerminalShowsTheSizeAndKeepsWorking) {
     ASSERT_TRUE(start(20, 60));
-    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 72x23, has 60x20"));
-    EXPECT_EQ(log_count("W[MAIN_PAGE]: Screen too small: the page needs 72x23, the terminal is 60x20"), 1);
+    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 73x24, has 60x20"));
+    EXPECT_EQ(log_count("W[MAIN_PAGE]: Screen too small: the page needs 73x24, the terminal is 60x20"), 1);
     term().key(Key::Down);
     term().key(Key::Right);
     ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 1"));
