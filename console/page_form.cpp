@@ -61,9 +61,6 @@ FormSpot page_form_lift(FORM *form, WINDOW **form_win) {
     spot.field = current_field(form);
     if (*form_win != nullptr) {
         spot.col = form->curcol;
-        // The library keeps typed text in the window until the field is left
-        // or validated; a value the field's type refuses is copied all the same.
-        form_driver(form, REQ_VALIDATION);
         unpost_form(form);
         delwin(*form_win);
         *form_win = nullptr;
@@ -132,6 +129,17 @@ void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win) {
         }
     }
     if (form_win != nullptr) delwin(form_win);
+}
+
+int page_form_edit(FORM *form, int request) {
+    const int r = form_driver(form, request);
+    // REQ_NEXT_CHOICE copies the current field's window into its buffer
+    // first, as leaving the field does, but checks nothing: no field type of
+    // the pages has choices, so that copy is all it does (and the request
+    // is reported denied). A validation would also check, and the integer
+    // type would rewrite a typed "7" as "007" at once.
+    form_driver(form, REQ_NEXT_CHOICE);
+    return r;
 }
 
 bool page_key_is_event(int key) {

@@ -391,9 +391,9 @@ void show_form(const FormSpot &spot) {
 }
 
 void apply_clock() {
-    // Have the form copy what was typed into the current cell's buffer. A
-    // cell failing its pattern ("x", a blank) is a rejected value: read as a
-    // number it would set that part of the clock to 0.
+    // A cell failing its pattern ("x", a blank) is a rejected value: read as
+    // a number it would set that part of the clock to 0. The buffers hold
+    // what was typed already; only the pattern is checked here.
     const int valid = form_driver(page.form, REQ_VALIDATION);
     clear_highlight(kMainFields, page.fields.data(), kRows);
     if (valid == E_INVALID_FIELD) clock_reject(current_field(page.form));
@@ -406,7 +406,7 @@ void apply_clock() {
 // next Up or Down would set the clock to the time of that key press.
 void edit(int request) {
     FIELD *cell = current_field(page.form);
-    if (form_driver(page.form, request) != E_OK) return;
+    if (page_form_edit(page.form, request) != E_OK) return;
     highlight_inputs(kMainFields, cell, page.fields.data(), kRows);
     page.clock_edited = true;
 }

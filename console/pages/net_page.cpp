@@ -212,15 +212,20 @@ void highlight(FIELD *current) {
     highlight_inputs(kFields.data(), current, page.fields.data(), kFields.size());
 }
 
+// Up and Down after an edit: the MAC is stored. The buffers hold what was
+// typed already (page_form_edit), the last MAC field's too.
 void leave_field_step() {
     if (!page.edited) return;
-    // The form copies what was typed into the current field's buffer only
-    // when the field is left or validated; without this the last MAC field,
-    // which Down never leaves, would be saved as it was before the edit.
-    form_driver(page.form, REQ_VALIDATION);
     net_page_save_mac();
     clear_highlight(kFields.data(), page.fields.data(), kFields.size());
     page.edited = false;
+}
+
+// An editing key; the cell being typed into stands out.
+void edit(FIELD *current, int request) {
+    page.edited = true;
+    highlight(current);
+    page_form_edit(page.form, request);
 }
 
 void on_enter(FIELD *current) {
@@ -378,7 +383,9 @@ int net_page_handle_key(int key) {
     FIELD *current = current_field(page.form);
 
     if (!page.page_focus) {
-        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.edited = false;
+        // An edit typed before the form was dropped for a small terminal is
+        // still pending: Up or Down stores it as typed.
+        page_form_take_keyboard(page.form_win, key, page.page_focus);
         return 0;
     }
 
@@ -391,31 +398,17 @@ int net_page_handle_key(int key) {
         break;
     case KEY_LEFT:
     case KEY_RIGHT:
-        if (field_opts(current) & O_EDIT) {
-            page.edited = true;
-            highlight(current);
-            form_driver(page.form, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
-        }
+        if (field_opts(current) & O_EDIT)
+            edit(current, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
         break;
     case KEY_BACKSPACE:
-    case 127:
-        page.edited = true;
-        highlight(current);
-        form_driver(page.form, REQ_DEL_PREV);
-        break;
-    case KEY_DC:
-        page.edited = true;
-        highlight(current);
-        form_driver(page.form, REQ_DEL_CHAR);
-        break;
+    case 127: edit(current, REQ_DEL_PREV); break;
+    case KEY_DC: edit(current, REQ_DEL_CHAR); break;
     case '\n': on_enter(current); break;
     case 27:
     case ERR: break;
     default:
-        if (!page_key_types_text(key)) break;
-        page.edited = true;
-        highlight(current);
-        form_driver(page.form, key);
+        if (page_key_types_text(key)) edit(current, key);
         break;
     }
     wnoutrefresh(page.panel.win);

@@ -70,6 +70,15 @@ protected:
             screen::kDefaultTimeout, "the frame at " + std::to_string(cols) + "x" + std::to_string(rows));
     }
 
+    // A size that drops the page's form (the library cuts its windows to 26
+    // columns meanwhile), then 100x30 again; the tab bar has the keyboard.
+    testing::AssertionResult drop_and_back() {
+        term().resize(30, 26);
+        auto r = term().wait_text("Screen too small");
+        if (r) term().resize(30, 100);
+        return r ? frame(30, 100) : r;
+    }
+
     // The page window's right and bottom border whole: no form reaches
     // into them.
     testing::AssertionResult border_whole(Size s) {
@@ -159,6 +168,38 @@ TEST_F(Layout, ResizeKeepsTheTypedDigitTheCellAndTheKeyboard) {
     }));
     EXPECT_NE(effects().find(" 09:"), std::string::npos) << effects();
     ASSERT_TRUE(leave());
+}
+
+// What was typed stays through a size that drops the form, and is what is
+// stored or started: an octet and a MAC byte, a ROM address.
+TEST_F(Layout, ResizesThatDropTheFormKeepWhatWasTyped) {
+    write_state("2\n");
+    ASSERT_TRUE(start(30, 100));
+    for (Key k : {Key::Down, Key::Enter, Key::Down}) term().key(k);  // Manual, the first octet
+    term().text("172");
+    ASSERT_TRUE(term().wait_row(6, "172."));  // typed before the resize comes
+    ASSERT_TRUE(drop_and_back());
+    for (int i = 0; i < 23; ++i) term().key(Key::Down);  // the keyboard, to the last MAC byte
+    term().text("99");
+    ASSERT_TRUE(term().wait_row(16, "20 99"));
+    ASSERT_TRUE(drop_and_back());
+    term().key(Key::Down);
+    for (int i = 0; i < 6; ++i) term().key(Key::Up);  // the MAC stored, up to Start
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_EQ(log_count("L[NET_PAGE]: Save MAC: [02:00:5e:10:20:99]"), 1) << log();
+    EXPECT_NE(effects().find("netconf.sh\" \"172."), std::string::npos) << effects();
+
+    write_state("3\n");
+    ASSERT_TRUE(start(30, 100));
+    for (int i = 0; i < 4; ++i) term().key(Key::Down);
+    term().text("http://10.0.0.1/rom.bin");
+    ASSERT_TRUE(term().wait_text("rom.bin"));
+    ASSERT_TRUE(drop_and_back());
+    for (Key k : {Key::Down, Key::Down, Key::Enter}) term().key(k);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_NE(effects().find("getrom.sh\" \"http://10.0.0.1/rom.bin \""), std::string::npos)
+        << effects();
 }
 
 // The tab on show stays through a resize; a page whose form no longer fits
