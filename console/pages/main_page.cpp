@@ -390,15 +390,18 @@ void show_form(const FormSpot &spot) {
     if (page.too_small) page_form_drop_keyboard(page.page_focus);
 }
 
-void apply_clock() {
+// Up, Down or F10 after an edit. True when the clock was set.
+bool apply_clock() {
     // A cell failing its pattern ("x", a blank) is a rejected value: read as
     // a number it would set that part of the clock to 0. The buffers hold
     // what was typed already; only the pattern is checked here.
     const int valid = form_driver(page.form, REQ_VALIDATION);
     clear_highlight(kMainFields, page.fields.data(), kRows);
+    bool set = false;
     if (valid == E_INVALID_FIELD) clock_reject(current_field(page.form));
-    else clock_apply();
+    else set = clock_apply() == 0;
     page.clock_edited = false;
+    return set;
 }
 
 // Only a key the form driver took edits a cell. One it refuses (a function
@@ -518,6 +521,11 @@ int main_page_handle_key(int key) {
     leaveok(page.panel.win, !page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
+}
+
+bool main_page_apply_pending() {
+    if (!page.clock_edited || page.form_win == nullptr) return true;
+    return apply_clock();
 }
 
 void main_page_relayout() {

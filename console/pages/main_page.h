@@ -24,4 +24,7 @@ int main_page_handle_key(int key);
 // two columns, below that down to 73x24 one column of the same fields; what
 // was typed and not applied, the current cell and the keyboard stay.
 void main_page_relayout();
+// F10: a clock edit still pending is applied as Up or Down would apply it.
+// False when it was refused: nothing was set.
+[[nodiscard]] bool main_page_apply_pending();
 void main_page_destroy();

@@ -288,7 +288,8 @@ TEST_F(MainScreen, UpInTheHourAppliesBeforeGivingTheKeyboardBack) {
     ASSERT_TRUE(leave());
 }
 
-TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAlone) {
+// Leaving while editing: F6 leaves the clock alone, F10 sets it first.
+TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAloneOnlyWithF6) {
     ASSERT_TRUE(start(30, 100));
     focus_form();
     term().text("05");
@@ -296,6 +297,12 @@ TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAlone) {
     ASSERT_TRUE(leave());
     EXPECT_EQ(clock_settings(), 0);
     EXPECT_NE(effects().find("exec /sbin/poweroff"), std::string::npos);
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("05");
+    term().fkey(10);
+    ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    EXPECT_NE(effects().find(" 05:"), std::string::npos) << effects();
 }
 
 TEST_F(MainScreen, ResizeIsNoEditingKey) {
