@@ -339,9 +339,18 @@ void status_cells(std::int64_t now) {
     set_fore(F_RTC, in_1970 ? 6 : 5);
 }
 
+// The clock into the cells. Left and Right move the cursor without editing,
+// and the cells keep following the clock: the cursor keeps its column in
+// its cell, which the new text would put back to the first.
+void show_clock(std::int64_t now) {
+    const int col = page.page_focus && page.form_win != nullptr ? page.form->curcol : 0;
+    clock_show_at(now);
+    for (int i = 0; i < col; ++i) form_driver(page.form, REQ_NEXT_CHAR);
+}
+
 void refresh_values() {
     const std::int64_t now = board::now();
-    if (!page.clock_edited) clock_show_at(now);
+    if (!page.clock_edited) show_clock(now);
     const std::int64_t since = now - page.sensor_time;
     if (since != 0 && since != 1) {
         page.sensor_time = now;
@@ -374,6 +383,11 @@ void move_fields(Layout layout) {
     page.layout = layout;
 }
 
+void end_clock_edit() {
+    page.clock_edited = false;
+    clock_forget_typed();
+}
+
 // The form placed for the terminal now; the notice, logged once each time
 // the page stops fitting, where it cannot be.
 void show_form(const FormSpot &spot) {
@@ -398,19 +412,27 @@ bool apply_clock() {
     const int valid = form_driver(page.form, REQ_VALIDATION);
     clear_highlight(kMainFields, page.fields.data(), kRows);
     bool set = false;
-    if (valid == E_INVALID_FIELD) clock_reject(current_field(page.form));
-    else set = clock_apply() == 0;
-    page.clock_edited = false;
+    if (valid == E_INVALID_FIELD) {
+        clock_reject(current_field(page.form));
+    } else {
+        // The cells not typed into take the time of this moment.
+        clock_show_untyped_at(board::now());
+        set = clock_apply() == 0;
+    }
+    end_clock_edit();
     return set;
 }
 
-// Only a key the form driver took edits a cell. One it refuses (a function
-// key, Home, PgUp, a control character) must not freeze the cells, or the
-// next Up or Down would set the clock to the time of that key press.
+// Only a key the form driver took edits a cell (one whose full cell the
+// pattern then keeps from being left counts too). One it refuses (a
+// function key, Home, PgUp, a control character) must not freeze the
+// cells, or the next Up or Down would set the clock to the time of that key.
 void edit(int request) {
     FIELD *cell = current_field(page.form);
-    if (page_form_edit(page.form, request) != E_OK) return;
+    const int r = page_form_edit(page.form, request);
+    if (r != E_OK && r != E_INVALID_FIELD) return;
     highlight_inputs(kMainFields, cell, page.fields.data(), kRows);
+    clock_note_typed(cell);
     page.clock_edited = true;
 }
 
@@ -503,8 +525,9 @@ int main_page_handle_key(int key) {
             if (page.clock_edited) apply_clock();
             page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
             break;
-        case KEY_LEFT: edit(REQ_PREV_CHAR); break;
-        case KEY_RIGHT: edit(REQ_NEXT_CHAR); break;
+        // Moving the cursor edits nothing: the cells keep following the clock.
+        case KEY_LEFT: form_driver(page.form, REQ_PREV_CHAR); break;
+        case KEY_RIGHT: form_driver(page.form, REQ_NEXT_CHAR); break;
         case KEY_BACKSPACE:
         case 127: edit(REQ_DEL_PREV); break;
         case KEY_DC: edit(REQ_DEL_CHAR); break;
