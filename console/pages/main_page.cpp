@@ -388,6 +388,14 @@ void end_clock_edit() {
     clock_forget_typed();
 }
 
+// An edit the page can no longer finish (its form is gone): nothing is set,
+// and the cells follow the clock again in their own colours.
+void drop_clock_edit() {
+    if (!page.clock_edited) return;
+    clear_highlight(kMainFields, page.fields.data(), kRows);
+    end_clock_edit();
+}
+
 // The form placed for the terminal now; the notice, logged once each time
 // the page stops fitting, where it cannot be.
 void show_form(const FormSpot &spot) {
@@ -401,7 +409,10 @@ void show_form(const FormSpot &spot) {
         console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
                     cols, lines, COLS, LINES);
     }
-    if (page.too_small) page_form_drop_keyboard(page.page_focus);
+    if (page.too_small) {
+        page_form_drop_keyboard(page.page_focus);
+        drop_clock_edit();
+    }
 }
 
 // Up, Down or F10 after an edit. True when the clock was set.

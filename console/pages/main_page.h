@@ -22,7 +22,8 @@ PagePanel *main_page_panel();
 int main_page_handle_key(int key);
 // The terminal has a new size: the page again for it. From 100x27 on the
 // two columns, below that down to 73x24 one column of the same fields; what
-// was typed and not applied, the current cell and the keyboard stay.
+// was typed and not applied, the current cell and the keyboard stay. Where
+// not even that fits, the edit is dropped and the cells follow the clock.
 void main_page_relayout();
 // F10: a clock edit still pending is applied as Up or Down would apply it.
 // False when it was refused: nothing was set.

@@ -167,6 +167,18 @@ TEST_F(Layout, ResizeKeepsTheTypedDigitTheCellAndTheKeyboard) {
         return effects().find("rtc_set_time ") != std::string::npos;
     }));
     EXPECT_NE(effects().find(" 09:"), std::string::npos) << effects();
+
+    // A digit in the seconds, then a size the page does not fit: the edit
+    // goes with the form; back at 100x30 the cell follows the clock in its
+    // own colours while the tab bar has the keyboard, and Up sets nothing.
+    term().text("5");
+    ASSERT_TRUE(cursor_at(10, 32));
+    ASSERT_TRUE(drop_and_back());
+    ASSERT_TRUE(term().wait_for(
+        [&] { return term().cell(10, 32).text != " " && term().cell(10, 31).bg == 4; }));
+    for (Key k : {Key::Down, Key::Up}) term().key(k);
+    ASSERT_TRUE(term().wait_quiet());
+    EXPECT_EQ(effects().find("rtc_set_time "), effects().rfind("rtc_set_time ")) << effects();
     ASSERT_TRUE(leave());
 }
 
