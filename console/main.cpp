@@ -67,12 +67,21 @@ Settings settings_now() {
     return s;
 }
 
-void save_countdown(bool fru_read) {
+// What F10 found typed and not yet applied, and could not apply.
+struct Refused {
+    bool mac;
+    bool clock;
+};
+
+void save_countdown(Refused refused, bool fru_read) {
     if (!fru_read) std::printf("FRU EEPROM could not be read: nothing can be saved\n");
     // A setter that could not store its value leaves the EEPROM without it:
-    // the operator must hear so, even when the rest is saved.
-    bool stored = true;
+    // the operator must hear so, even when the rest is saved. So must a MAC
+    // or a clock typed on the screen and refused by its checks.
+    bool stored = !refused.clock;
+    if (refused.clock) console_log("E[MAIN]: the typed clock was not set\n");
     std::uint8_t unstored = fru_unstored_settings();
+    if (refused.mac) unstored = static_cast<std::uint8_t>(unstored | 1u << (MREC_MAC - MREC_MAC));
     for (int id = MREC_MAC; id <= MREC_MAC3; ++id) {
         if ((unstored & (1u << (id - MREC_MAC))) == 0) continue;
         console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", setting_name(id), id);
@@ -156,6 +165,7 @@ int main() {
     doupdate();
     ExitAction = 0;
     bool save_on_exit = false;
+    Refused refused{};
 
     for (;;) {
         int key = terminal_getch();
@@ -170,7 +180,13 @@ int main() {
             net_page_relayout();
             recovery_page_relayout();
         }
-        if (key == KEY_F(10)) save_on_exit = true;
+        if (key == KEY_F(10)) {
+            save_on_exit = true;
+            // What was typed and not applied yet is applied as Up or Down
+            // would, before the save: a MAC into the records, a clock set.
+            refused.mac = !net_page_apply_pending();
+            refused.clock = !main_page_apply_pending();
+        }
         top_menu_handle_key(key);
         main_page_handle_key(key);
         net_page_handle_key(key);
@@ -200,7 +216,7 @@ int main() {
     setvbuf(stderr, nullptr, _IONBF, 0);
 
     exit_action_run();
-    if (save_on_exit) save_countdown(fru_read);
+    if (save_on_exit) save_countdown(refused, fru_read);
     exit_action_poweroff();
     return 0;
 }

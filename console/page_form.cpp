@@ -26,10 +26,9 @@ void page_form_need(FORM *form, int row, int *cols, int *lines) {
     int rows = 0;
     int width = 0;
     if (form == nullptr || scale_form(form, &rows, &width) != E_OK) rows = width = 0;
-    // Column 2 of the window, and the window itself starts below the two
-    // rows of the tab bar and ends above the help line, its border included.
-    *cols = width + 2;
-    *lines = rows + row + 3;
+    const PageNeed need = page_form_need_for(rows, width, row);
+    *cols = need.cols;
+    *lines = need.lines;
 }
 
 bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
@@ -39,6 +38,9 @@ bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
     int rows = 0;
     int cols = 0;
     form_size(form, page.win, &rows, &cols);
+    // The form stays inside the window's border, which a sub-window alone
+    // would not: it may reach the window's last column and row.
+    if (2 + cols + 1 > getmaxx(page.win) || row + rows + 1 > getmaxy(page.win)) return false;
     set_form_win(form, page.win);
     *form_win = derwin(page.win, rows, cols, row, 2);
     if (*form_win == nullptr) return false;
@@ -59,9 +61,6 @@ FormSpot page_form_lift(FORM *form, WINDOW **form_win) {
     spot.field = current_field(form);
     if (*form_win != nullptr) {
         spot.col = form->curcol;
-        // The library keeps typed text in the window until the field is left
-        // or validated; a value the field's type refuses is copied all the same.
-        form_driver(form, REQ_VALIDATION);
         unpost_form(form);
         delwin(*form_win);
         *form_win = nullptr;
@@ -130,6 +129,17 @@ void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win) {
         }
     }
     if (form_win != nullptr) delwin(form_win);
+}
+
+int page_form_edit(FORM *form, int request) {
+    const int r = form_driver(form, request);
+    // REQ_NEXT_CHOICE copies the current field's window into its buffer
+    // first, as leaving the field does, but checks nothing: no field type of
+    // the pages has choices, so that copy is all it does (and the request
+    // is reported denied). A validation would also check, and the integer
+    // type would rewrite a typed "7" as "007" at once.
+    form_driver(form, REQ_NEXT_CHOICE);
+    return r;
 }
 
 bool page_key_is_event(int key) {

@@ -16,8 +16,19 @@ struct FormSpot {
 // off; not posted.
 FORM *page_form_new(FIELD **fields);
 
-// What the terminal must hold for the form drawn at `row`, column 2 of a
-// page window: its columns and lines, the tab bar and the help line counted.
+// What the terminal must hold for a form of `rows` x `cols` drawn at `row`,
+// column 2 of a page window with the window's border whole: the border and
+// the blank column before the form, the border after it, the tab bar's two
+// lines and the help line.
+struct PageNeed {
+    int cols;
+    int lines;
+};
+constexpr PageNeed page_form_need_for(int rows, int cols, int row) {
+    return {cols + 3, rows + row + 4};
+}
+
+// The same for this form at `row`: columns and lines.
 void page_form_need(FORM *form, int row, int *cols, int *lines);
 
 // Attach the unposted form to the page window, in a sub-window at `row`,
@@ -27,8 +38,10 @@ void page_form_need(FORM *form, int row, int *cols, int *lines);
 bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
                      const FormSpot &spot = {});
 
-// Take the posted form off the screen: what was typed into the current field
-// goes into its buffer first; the sub-window is deleted. Null-safe.
+// Take the posted form off the screen; the sub-window is deleted. The field
+// buffers are not read back from the windows: on a resize the library has
+// cut those to the new size already (page_form_edit keeps the buffers whole).
+// Null-safe.
 FormSpot page_form_lift(FORM *form, WINDOW **form_win);
 
 // The notice that stands in for a form the terminal cannot hold.
@@ -53,6 +66,12 @@ bool page_form_relayout(PagePanel &page, FORM *form, WINDOW **form_win);
 // Unpost and free the form, free every field with its spinner data, delete
 // the sub-window. Null-safe.
 void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win);
+
+// An editing request (a typed character, a deletion, a cursor move) to the
+// form, then what the current field's window holds copied into its buffer:
+// a field holds what was typed the moment it was typed, before a resize
+// can cut its window. The form driver's result.
+int page_form_edit(FORM *form, int request);
 
 // Codes the terminal library hands in that are no key press (a resize, a
 // mouse report, anything beyond the key codes): no page edits with them.

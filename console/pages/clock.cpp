@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <curses.h>
 #include <linux/rtc.h>
 
@@ -11,6 +12,8 @@
 namespace {
 
 ClockCells cells;
+// Typed into since the last apply, in the order of ClockCells.
+bool typed_cells[6];
 
 void paint(FIELD *f, int pair) {
     set_field_fore(f, static_cast<chtype>(COLOR_PAIR(pair)));
@@ -27,22 +30,44 @@ void put(FIELD *f, const char *fmt, int value) {
 // and a blank cell reads 0.
 int cell_value(const char *text) { return static_cast<int>(std::strtol(text, nullptr, 10)); }
 
-}  // namespace
-
-void clock_use_cells(const ClockCells &c) { cells = c; }
-
-void clock_show_at(std::int64_t t) {
+// The time into the cells, those typed into left alone when `untyped_only`.
+void show(std::int64_t t, bool untyped_only) {
     if (cells.hour == nullptr) return;
     time_t tt = static_cast<time_t>(t);
     struct tm tm {};
     if (localtime_r(&tt, &tm) == nullptr) return;
-    put(cells.year, "%04i", tm.tm_year + 1900);
-    put(cells.month, "%02i", tm.tm_mon + 1);
-    put(cells.day, "%02i", tm.tm_mday);
-    put(cells.hour, "%02i", tm.tm_hour);
-    put(cells.minute, "%02i", tm.tm_min);
-    put(cells.second, "%02i", tm.tm_sec);
+    const struct {
+        FIELD *f;
+        const char *fmt;
+        int value;
+    } out[] = {{cells.hour, "%02i", tm.tm_hour},  {cells.minute, "%02i", tm.tm_min},
+               {cells.second, "%02i", tm.tm_sec}, {cells.year, "%04i", tm.tm_year + 1900},
+               {cells.month, "%02i", tm.tm_mon + 1}, {cells.day, "%02i", tm.tm_mday}};
+    for (std::size_t i = 0; i < std::size(out); ++i)
+        if (!untyped_only || !typed_cells[i]) put(out[i].f, out[i].fmt, out[i].value);
 }
+
+}  // namespace
+
+void clock_use_cells(const ClockCells &c) {
+    cells = c;
+    clock_forget_typed();
+}
+
+void clock_show_at(std::int64_t t) { show(t, false); }
+
+void clock_note_typed(FIELD *cell) {
+    FIELD *const order[] = {cells.hour, cells.minute, cells.second,
+                            cells.year, cells.month,  cells.day};
+    for (std::size_t i = 0; i < std::size(order); ++i)
+        if (cell != nullptr && order[i] == cell) typed_cells[i] = true;
+}
+
+void clock_forget_typed() {
+    for (bool &t : typed_cells) t = false;
+}
+
+void clock_show_untyped_at(std::int64_t t) { show(t, true); }
 
 void clock_show() { clock_show_at(board::now()); }
 

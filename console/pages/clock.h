@@ -20,6 +20,13 @@ void clock_show();
 // from the one reading it takes then).
 void clock_show_at(std::int64_t t);
 
+// The cells the operator typed into since the last apply. The others take
+// the time of the moment of setting (clock_show_untyped_at), so typing the
+// hour alone never sets the minutes and seconds back to when it was typed.
+void clock_note_typed(FIELD *cell);
+void clock_forget_typed();
+void clock_show_untyped_at(std::int64_t t);
+
 // Checks the six cells into *tm (fields not checked are left alone). 0 when
 // all pass, else -1 second, -2 minute, -3 hour, -4 day, -5 month, -6 year;
 // checked cells turn white on blue, the failing one white on red.

@@ -29,13 +29,11 @@ constexpr const char *kVoltInput = "/sys/bus/platform/drivers/pvt-hwmon/1f200000
 constexpr const char *kRecoveryVersion = "/etc/recovery-version";
 constexpr const char *kOsRelease = "/proc/sys/kernel/osrelease";
 
-// What the two-column form needs around it: the border and the
-// sub-window's offset of two rows and two columns inside the page window,
-// which starts at row 2.
+// The two-column form, drawn at row 2 of the page window; the terminal
+// must hold it with the window's border whole.
 constexpr int kFormRows = 21;
 constexpr int kFormCols = 97;
-constexpr int kNeedLines = kFormRows + 2 + 3;
-constexpr int kNeedCols = kFormCols + 2;
+constexpr PageNeed kTwoColumnsNeed = page_form_need_for(kFormRows, kFormCols, 2);
 
 constexpr FieldDesc label(int row, int col, int width, const char *text, int pair = 2) {
     return {.kind = FIELD_LABEL, .col = col, .row = row, .width = width, .text = text,
@@ -109,7 +107,7 @@ constexpr FieldDesc kMainFields[] = {
 constexpr std::size_t kRows = std::size(kMainFields);
 static_assert(kRows == 48);
 
-// Below 99x26 the same fields stand in one column, values at column 27, and
+// Below 100x27 the same fields stand in one column, values at column 27, and
 // the date follows the time on its row: 19 rows of 70 columns from row 1 of
 // the window, which an 80x24 terminal (a serial line's usual size) holds
 // with the border whole. Moving the fields
@@ -341,9 +339,18 @@ void status_cells(std::int64_t now) {
     set_fore(F_RTC, in_1970 ? 6 : 5);
 }
 
+// The clock into the cells. Left and Right move the cursor without editing,
+// and the cells keep following the clock: the cursor keeps its column in
+// its cell, which the new text would put back to the first.
+void show_clock(std::int64_t now) {
+    const int col = page.page_focus && page.form_win != nullptr ? page.form->curcol : 0;
+    clock_show_at(now);
+    for (int i = 0; i < col; ++i) form_driver(page.form, REQ_NEXT_CHAR);
+}
+
 void refresh_values() {
     const std::int64_t now = board::now();
-    if (!page.clock_edited) clock_show_at(now);
+    if (!page.clock_edited) show_clock(now);
     const std::int64_t since = now - page.sensor_time;
     if (since != 0 && since != 1) {
         page.sensor_time = now;
@@ -360,7 +367,8 @@ void refresh_values() {
 // The two columns when the terminal holds them, else the one column (and
 // its size in the notice when not even that fits).
 Layout layout_for_terminal() {
-    return COLS >= kNeedCols && LINES >= kNeedLines ? Layout::kTwoColumns : Layout::kOneColumn;
+    const bool two = COLS >= kTwoColumnsNeed.cols && LINES >= kTwoColumnsNeed.lines;
+    return two ? Layout::kTwoColumns : Layout::kOneColumn;
 }
 
 // Fields move only while no form holds them.
@@ -373,6 +381,19 @@ void move_fields(Layout layout) {
     }
     set_text(static_cast<int>(kDateLabel), layout == Layout::kTwoColumns ? kMainFields[kDateLabel].text : "");
     page.layout = layout;
+}
+
+void end_clock_edit() {
+    page.clock_edited = false;
+    clock_forget_typed();
+}
+
+// An edit the page can no longer finish (its form is gone): nothing is set,
+// and the cells follow the clock again in their own colours.
+void drop_clock_edit() {
+    if (!page.clock_edited) return;
+    clear_highlight(kMainFields, page.fields.data(), kRows);
+    end_clock_edit();
 }
 
 // The form placed for the terminal now; the notice, logged once each time
@@ -388,27 +409,41 @@ void show_form(const FormSpot &spot) {
         console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
                     cols, lines, COLS, LINES);
     }
-    if (page.too_small) page_form_drop_keyboard(page.page_focus);
+    if (page.too_small) {
+        page_form_drop_keyboard(page.page_focus);
+        drop_clock_edit();
+    }
 }
 
-void apply_clock() {
-    // Have the form copy what was typed into the current cell's buffer. A
-    // cell failing its pattern ("x", a blank) is a rejected value: read as a
-    // number it would set that part of the clock to 0.
+// Up, Down or F10 after an edit. True when the clock was set.
+bool apply_clock() {
+    // A cell failing its pattern ("x", a blank) is a rejected value: read as
+    // a number it would set that part of the clock to 0. The buffers hold
+    // what was typed already; only the pattern is checked here.
     const int valid = form_driver(page.form, REQ_VALIDATION);
     clear_highlight(kMainFields, page.fields.data(), kRows);
-    if (valid == E_INVALID_FIELD) clock_reject(current_field(page.form));
-    else clock_apply();
-    page.clock_edited = false;
+    bool set = false;
+    if (valid == E_INVALID_FIELD) {
+        clock_reject(current_field(page.form));
+    } else {
+        // The cells not typed into take the time of this moment.
+        clock_show_untyped_at(board::now());
+        set = clock_apply() == 0;
+    }
+    end_clock_edit();
+    return set;
 }
 
-// Only a key the form driver took edits a cell. One it refuses (a function
-// key, Home, PgUp, a control character) must not freeze the cells, or the
-// next Up or Down would set the clock to the time of that key press.
+// Only a key the form driver took edits a cell (one whose full cell the
+// pattern then keeps from being left counts too). One it refuses (a
+// function key, Home, PgUp, a control character) must not freeze the
+// cells, or the next Up or Down would set the clock to the time of that key.
 void edit(int request) {
     FIELD *cell = current_field(page.form);
-    if (form_driver(page.form, request) != E_OK) return;
+    const int r = page_form_edit(page.form, request);
+    if (r != E_OK && r != E_INVALID_FIELD) return;
     highlight_inputs(kMainFields, cell, page.fields.data(), kRows);
+    clock_note_typed(cell);
     page.clock_edited = true;
 }
 
@@ -501,8 +536,9 @@ int main_page_handle_key(int key) {
             if (page.clock_edited) apply_clock();
             page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
             break;
-        case KEY_LEFT: edit(REQ_PREV_CHAR); break;
-        case KEY_RIGHT: edit(REQ_NEXT_CHAR); break;
+        // Moving the cursor edits nothing: the cells keep following the clock.
+        case KEY_LEFT: form_driver(page.form, REQ_PREV_CHAR); break;
+        case KEY_RIGHT: form_driver(page.form, REQ_NEXT_CHAR); break;
         case KEY_BACKSPACE:
         case 127: edit(REQ_DEL_PREV); break;
         case KEY_DC: edit(REQ_DEL_CHAR); break;
@@ -519,6 +555,11 @@ int main_page_handle_key(int key) {
     leaveok(page.panel.win, !page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
+}
+
+bool main_page_apply_pending() {
+    if (!page.clock_edited || page.form_win == nullptr) return true;
+    return apply_clock();
 }
 
 void main_page_relayout() {

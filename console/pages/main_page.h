@@ -20,8 +20,12 @@ void main_page_create();
 PagePanel *main_page_panel();
 // One key code or ERR after a silent tick; always 0.
 int main_page_handle_key(int key);
-// The terminal has a new size: the page again for it. From 99x26 on the
-// two columns, below that down to 80x24 one column of the same fields; what
-// was typed and not applied, the current cell and the keyboard stay.
+// The terminal has a new size: the page again for it. From 100x27 on the
+// two columns, below that down to 73x24 one column of the same fields; what
+// was typed and not applied, the current cell and the keyboard stay. Where
+// not even that fits, the edit is dropped and the cells follow the clock.
 void main_page_relayout();
+// F10: a clock edit still pending is applied as Up or Down would apply it.
+// False when it was refused: nothing was set.
+[[nodiscard]] bool main_page_apply_pending();
 void main_page_destroy();

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -212,15 +213,21 @@ void highlight(FIELD *current) {
     highlight_inputs(kFields.data(), current, page.fields.data(), kFields.size());
 }
 
-void leave_field_step() {
-    if (!page.edited) return;
-    // The form copies what was typed into the current field's buffer only
-    // when the field is left or validated; without this the last MAC field,
-    // which Down never leaves, would be saved as it was before the edit.
-    form_driver(page.form, REQ_VALIDATION);
-    net_page_save_mac();
+// Up, Down and F10 after an edit: the MAC is stored. A refused one stays
+// pending, so the next Up, Down or F10 tries again. True when stored.
+bool leave_field_step() {
+    if (!page.edited) return true;
     clear_highlight(kFields.data(), page.fields.data(), kFields.size());
+    if (net_page_save_mac() != 0) return false;
     page.edited = false;
+    return true;
+}
+
+// An editing key; the cell being typed into stands out.
+void edit(FIELD *current, int request) {
+    page.edited = true;
+    highlight(current);
+    page_form_edit(page.form, request);
 }
 
 void on_enter(FIELD *current) {
@@ -325,17 +332,30 @@ void net_page_set_manual(bool automatic) {
     }
 }
 
-void net_page_save_mac() {
+int net_page_save_mac() {
     std::uint8_t mac[kMacCount];
     for (int i = 0; i < kMacCount; ++i) {
+        FIELD *f = field(kMacFirst + i);
+        const char *buf = field_buffer(f, 0);
+        // The cell's own pattern: two hex digits. Anything else (one digit,
+        // a blank, a pasted ":") would be stored as whatever "%02x" reads.
+        if (buf == nullptr || !std::isxdigit(static_cast<unsigned char>(buf[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(buf[1]))) {
+            const chtype red = static_cast<chtype>(field_pair(7));
+            set_field_fore(f, red);
+            set_field_back(f, red);
+            console_log("W[NET_PAGE]: Bad MAC byte %i: \"%s\" does not match the cell's pattern\n",
+                        i + 1, buf != nullptr ? buf : "");
+            return -1;
+        }
         unsigned v = 0;
-        const char *buf = field_buffer(field(kMacFirst + i), 0);
-        if (buf != nullptr) std::sscanf(buf, "%02x", &v);
+        std::sscanf(buf, "%02x", &v);
         mac[i] = static_cast<std::uint8_t>(v & 0xff);
     }
     console_log("L[NET_PAGE]: Save MAC: [%02x:%02x:%02x:%02x:%02x:%02x]\n", mac[0], mac[1], mac[2],
                 mac[3], mac[4], mac[5]);
     fru_set_mac(&board_info, mac, 0);
+    return 0;
 }
 
 void net_page_create() {
@@ -378,7 +398,9 @@ int net_page_handle_key(int key) {
     FIELD *current = current_field(page.form);
 
     if (!page.page_focus) {
-        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.edited = false;
+        // An edit typed before the form was dropped for a small terminal is
+        // still pending: Up, Down or F10 stores it as typed.
+        page_form_take_keyboard(page.form_win, key, page.page_focus);
         return 0;
     }
 
@@ -391,36 +413,24 @@ int net_page_handle_key(int key) {
         break;
     case KEY_LEFT:
     case KEY_RIGHT:
-        if (field_opts(current) & O_EDIT) {
-            page.edited = true;
-            highlight(current);
-            form_driver(page.form, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
-        }
+        if (field_opts(current) & O_EDIT)
+            edit(current, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
         break;
     case KEY_BACKSPACE:
-    case 127:
-        page.edited = true;
-        highlight(current);
-        form_driver(page.form, REQ_DEL_PREV);
-        break;
-    case KEY_DC:
-        page.edited = true;
-        highlight(current);
-        form_driver(page.form, REQ_DEL_CHAR);
-        break;
+    case 127: edit(current, REQ_DEL_PREV); break;
+    case KEY_DC: edit(current, REQ_DEL_CHAR); break;
     case '\n': on_enter(current); break;
     case 27:
     case ERR: break;
     default:
-        if (!page_key_types_text(key)) break;
-        page.edited = true;
-        highlight(current);
-        form_driver(page.form, key);
+        if (page_key_types_text(key)) edit(current, key);
         break;
     }
     wnoutrefresh(page.panel.win);
     return 0;
 }
+
+bool net_page_apply_pending() { return page.form == nullptr || leave_field_step(); }
 
 void net_page_relayout() {
     // A form that no longer fits cannot keep the keyboard.

@@ -16,6 +16,10 @@ int net_page_handle_key(int key);
 // current field and typed text where it fits, the size notice where not.
 void net_page_relayout();
 void net_page_destroy();
+// F10: a MAC edit still pending (typed, not yet stored by Up or Down) is
+// stored now, with the same check, whether or not the page is on show.
+// False when its cells were refused: nothing was stored.
+[[nodiscard]] bool net_page_apply_pending();
 
 // The page's 43-row field table.
 std::span<const FieldDesc> net_page_table();
@@ -39,5 +43,7 @@ void net_page_read_quad(int first, unsigned long *a, unsigned long *b, unsigned 
 int net_page_build_args();
 // Octets inactive in pair 2 (automatic) or active in pair 3 (manual).
 void net_page_set_manual(bool automatic);
-// The six MAC fields into BoardInfo as MAC 0.
-void net_page_save_mac();
+// The six MAC fields into BoardInfo as MAC 0: 0. Only when every field
+// holds two hex digits; else -1, nothing is stored, the first refused field
+// turns white on red and a warning names it.
+[[nodiscard]] int net_page_save_mac();

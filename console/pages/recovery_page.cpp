@@ -336,11 +336,9 @@ bool still_as_shown(const char *what, bool (*still_valid)()) {
     return false;
 }
 
-// The address field's text. The field being edited only reaches its buffer
-// when it is validated, so validate first: a typed address must not be lost
-// when the console is left without leaving the field.
+// The address field's text: every editing key has put it in the buffer, so
+// it is whole even after a resize cut the field's window.
 const char *url_buffer() {
-    if (page.form != nullptr) form_driver(page.form, REQ_VALIDATION);
     const char *b = field_buffer(page.fields[kUrlField], 0);
     return b != nullptr ? b : "";
 }
@@ -410,7 +408,7 @@ void press_enter(FIELD *current, bool sources_changed) {
 void edit(FIELD *current, int request) {
     page.edited = true;
     highlight_inputs(kFields, current, page.fields.data(), kRows);
-    form_driver(page.form, request);
+    page_form_edit(page.form, request);
 }
 
 void leave_field() {
@@ -489,7 +487,9 @@ int recovery_page_handle_key(int key) {
 
     FIELD *current = page.form != nullptr ? current_field(page.form) : nullptr;
     if (!page.page_focus) {
-        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.edited = false;
+        // An address typed before the form was dropped for a small terminal
+        // keeps its colours until Up or Down leaves it.
+        page_form_take_keyboard(page.form_win, key, page.page_focus);
     } else {
         curs_set(1);
         handle_focused_key(key, current, sources_changed);

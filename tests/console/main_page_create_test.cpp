@@ -284,7 +284,7 @@ TEST_F(MainPage, TooSmallTerminalShowsTheSizeAndKeepsTheKeyboardOnTheTabs) {
     char line[80] = {};
     mvwinnstr(win(), 2, 2, line, 70);
     EXPECT_STREQ(std::string(line).substr(0, 54).c_str(),
-                 "Screen too small for this page: needs 72x23, has 60x20");
+                 "Screen too small for this page: needs 73x24, has 60x20");
     EXPECT_EQ(count(log(), "W[MAIN_PAGE]: Screen too small"), 1u);
     for (int key : {KEY_DOWN, int{'1'}, KEY_UP, ERR, KEY_RESIZE}) main_page_handle_key(key);
     EXPECT_TRUE(tab_focus);

@@ -174,9 +174,12 @@ TEST_F(NetKeys, EditingHighlightsAndTheSaveClearsIt) {
     EXPECT_EQ(form_pair(win(), 12, 26), 3);
     // Octets are inactive in Automatic: never painted.
     EXPECT_EQ(form_pair(win(), 2, 23), 2);
-    // A one-digit field is saved, but the pattern keeps the cursor there.
+    // A one-digit field is refused: nothing stored, the field white on red,
+    // and the pattern keeps the cursor there.
     keys({KEY_DOWN});
-    EXPECT_TRUE(log.has("L[NET_PAGE]: Save MAC: [01:00:5e:10:20:30]\n"));
+    EXPECT_TRUE(log.has("W[NET_PAGE]: Bad MAC byte 1: \"1 \" does not match the cell's pattern\n"));
+    EXPECT_FALSE(log.has("Save MAC"));
+    EXPECT_EQ(form_pair(win(), 12, 23), 7);
     type("f");
     keys({KEY_DOWN});
     EXPECT_TRUE(log.has("L[NET_PAGE]: Save MAC: [1f:00:5e:10:20:30]\n"));

@@ -54,6 +54,22 @@ TEST_F(SaveScreen, SetterThatCouldNotStoreMakesF10SayNotStored) {
     EXPECT_NE(effects().find("/sbin/poweroff"), std::string::npos);
 }
 
+// A MAC byte failing its pattern (a pasted address puts ":1" into the
+// second) stores nothing: white on red, a warning naming it, and F10 says
+// the settings were not stored.
+TEST_F(SaveScreen, RefusedMacByteStoresNothingAndF10SaysSo) {
+    ASSERT_TRUE(start(24, 80));
+    for (Key k : {Key::Right, Key::Right, Key::Down, Key::Down, Key::Down}) term().key(k);
+    term().text("0a:1b:2c:3d:4e:5f");
+    term().key(Key::Down);
+    ASSERT_TRUE(wait_log("W[NET_PAGE]: Bad MAC byte 2: \":1\" does not match the cell's pattern"));
+    ASSERT_TRUE(term().wait_for([&] { return term().cell(16, 28).bg == 1; }));
+    ASSERT_TRUE(save_and_wait());
+    EXPECT_TRUE(said_failed()) << term_output();
+    EXPECT_EQ(log_count("E[MAIN]: FRU: MAC address was not stored (id 0xc0)"), 1) << log();
+    EXPECT_EQ(quellet("-g c0"), "02:00:5e:10:20:30\n");
+}
+
 // A script changes the EEPROM while the console runs: F10 must not write
 // the console's older image over it.
 TEST_F(SaveScreen, ChangeMadeBehindTheConsoleSurvivesF10) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -656,6 +657,17 @@ void ConsoleTest::write_state(std::string_view content) {
 std::vector<std::uint8_t> ConsoleTest::eeprom() const {
     std::string s = read_file(root_ + "/sys/bus/i2c/devices/1-0053/eeprom");
     return {s.begin(), s.end()};
+}
+
+std::string ConsoleTest::quellet(const std::string &args) const {
+    const std::string cmd = "BOARD_ROOT=" + root_ + " " + QUELLET_PATH + " -q " + args;
+    std::FILE *p = ::popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[256];
+    for (std::size_t n; p != nullptr && (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+        out.append(buf, n);
+    if (p != nullptr) ::pclose(p);
+    return out;
 }
 
 }  // namespace screen

@@ -240,6 +240,9 @@ protected:
     bool state_exists() const;
     void write_state(std::string_view content);
     std::vector<std::uint8_t> eeprom() const;
+    // What quellet -q prints on this board ("-g c0": the MAC, as a script
+    // reads it back).
+    std::string quellet(const std::string &args) const;
 
     static const char *tolvane_path();
 

@@ -18,17 +18,18 @@ struct Size {
     int rows, cols;
 };
 
-// What each page's form needs of the terminal, in tab order (columns x
-// lines); Main's is that of its one column, the two need 99x26.
+// What each page's form needs of the terminal with the page's border whole,
+// in tab order (columns x lines); Main's is that of its one column, the two
+// need 100x27.
 struct Need {
     const char *name;
     int cols, lines;
 };
 constexpr std::array<Need, 4> kNeeds = {{
-    {"Main", 72, 23},
-    {"Boot", 47, 10},
-    {"Network", 42, 18},
-    {"Maintenance", 49, 14},
+    {"Main", 73, 24},
+    {"Boot", 48, 11},
+    {"Network", 43, 19},
+    {"Maintenance", 50, 15},
 }};
 
 class Layout : public ConsoleTest {
@@ -69,9 +70,32 @@ protected:
             screen::kDefaultTimeout, "the frame at " + std::to_string(cols) + "x" + std::to_string(rows));
     }
 
-    // Every page: the notice with both sizes where the form does not fit;
-    // then Down, Up and Left, and the tab bar still has the keyboard (or has
-    // it back): Left shows the tab before, Right the page again.
+    // A size that drops the page's form (the library cuts its windows to 26
+    // columns meanwhile), then 100x30 again; the tab bar has the keyboard.
+    testing::AssertionResult drop_and_back() {
+        term().resize(30, 26);
+        auto r = term().wait_text("Screen too small");
+        if (r) term().resize(30, 100);
+        return r ? frame(30, 100) : r;
+    }
+
+    // The page window's right and bottom border whole: no form reaches
+    // into them.
+    testing::AssertionResult border_whole(Size s) {
+        std::string bottom = "└";
+        for (int c = 2; c < s.cols; ++c) bottom += "─";
+        return term().wait_for([&] {
+            bool whole = term().row_text(s.rows - 2) == bottom + "┘";
+            for (int r = 3; r < s.rows - 2; ++r)
+                whole = whole && term().cell(r, s.cols - 1).text == "│";
+            return whole;
+        }, screen::kDefaultTimeout, "the border whole");
+    }
+
+    // Every page: the notice with both sizes where the form does not fit,
+    // the border whole where it does; then Down, Up and Left, and the tab
+    // bar still has the keyboard (or has it back): Left shows the tab
+    // before, Right the page again.
     void walk_pages(Size s) {
         ASSERT_TRUE(start(s.rows, s.cols));
         for (int tab = 0; tab < 4; ++tab) {
@@ -85,6 +109,7 @@ protected:
             }
             if (fits) {
                 ASSERT_TRUE(term().wait_gone("Screen too small"));
+                ASSERT_TRUE(border_whole(s));
             } else {
                 ASSERT_TRUE(term().wait_text("Screen too small for this page:"));
                 ASSERT_TRUE(term().wait_text(size_text(n, s)));
@@ -106,6 +131,12 @@ protected:
 
 TEST_F(Layout, EveryPageAt46x24KeepsTheTabBarWorking) { walk_pages({24, 46}); }
 TEST_F(Layout, EveryPageAt80x13KeepsTheTabBarWorking) { walk_pages({13, 80}); }
+// The sizes count the border: the one column fits 73x24 whole and not 72x24,
+// the two columns fit 100x27 whole and not 99x26.
+TEST_F(Layout, EveryPageAt73x24KeepsItsBorderWhole) { walk_pages({24, 73}); }
+TEST_F(Layout, EveryPageAt72x24KeepsTheTabBarWorking) { walk_pages({24, 72}); }
+TEST_F(Layout, EveryPageAt100x27KeepsItsBorderWhole) { walk_pages({27, 100}); }
+TEST_F(Layout, EveryPageAt99x26KeepsItsBorderWhole) { walk_pages({26, 99}); }
 
 // 100x30 -> 80x24 -> 100x30 with a digit typed into the hour and not yet
 // applied: the frame comes back at each size, the Main page changes from two
@@ -136,7 +167,51 @@ TEST_F(Layout, ResizeKeepsTheTypedDigitTheCellAndTheKeyboard) {
         return effects().find("rtc_set_time ") != std::string::npos;
     }));
     EXPECT_NE(effects().find(" 09:"), std::string::npos) << effects();
+
+    // A digit in the seconds, then a size the page does not fit: the edit
+    // goes with the form; back at 100x30 the cell follows the clock in its
+    // own colours while the tab bar has the keyboard, and Up sets nothing.
+    term().text("5");
+    ASSERT_TRUE(cursor_at(10, 32));
+    ASSERT_TRUE(drop_and_back());
+    ASSERT_TRUE(term().wait_for(
+        [&] { return term().cell(10, 32).text != " " && term().cell(10, 31).bg == 4; }));
+    for (Key k : {Key::Down, Key::Up}) term().key(k);
+    ASSERT_TRUE(term().wait_quiet());
+    EXPECT_EQ(effects().find("rtc_set_time "), effects().rfind("rtc_set_time ")) << effects();
     ASSERT_TRUE(leave());
+}
+
+// What was typed stays through a size that drops the form, and is what is
+// stored or started: an octet and a MAC byte, a ROM address.
+TEST_F(Layout, ResizesThatDropTheFormKeepWhatWasTyped) {
+    write_state("2\n");
+    ASSERT_TRUE(start(30, 100));
+    for (Key k : {Key::Down, Key::Enter, Key::Down}) term().key(k);  // Manual, the first octet
+    term().text("172");
+    ASSERT_TRUE(term().wait_row(6, "172."));  // typed before the resize comes
+    ASSERT_TRUE(drop_and_back());
+    for (int i = 0; i < 23; ++i) term().key(Key::Down);  // the keyboard, to the last MAC byte
+    term().text("99");
+    ASSERT_TRUE(term().wait_row(16, "20 99"));
+    ASSERT_TRUE(drop_and_back());
+    term().key(Key::Down);
+    for (int i = 0; i < 6; ++i) term().key(Key::Up);  // the MAC stored, up to Start
+    term().key(Key::Enter);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_EQ(log_count("L[NET_PAGE]: Save MAC: [02:00:5e:10:20:99]"), 1) << log();
+    EXPECT_NE(effects().find("netconf.sh\" \"172."), std::string::npos) << effects();
+
+    write_state("3\n");
+    ASSERT_TRUE(start(30, 100));
+    for (int i = 0; i < 4; ++i) term().key(Key::Down);
+    term().text("http://10.0.0.1/rom.bin");
+    ASSERT_TRUE(term().wait_text("rom.bin"));
+    ASSERT_TRUE(drop_and_back());
+    for (Key k : {Key::Down, Key::Down, Key::Enter}) term().key(k);
+    ASSERT_TRUE(wait_exit());
+    EXPECT_NE(effects().find("getrom.sh\" \"http://10.0.0.1/rom.bin \""), std::string::npos)
+        << effects();
 }
 
 // The tab on show stays through a resize; a page whose form no longer fits
@@ -156,12 +231,12 @@ TEST_F(Layout, ResizeKeepsTheTabAndFreesTheKeyboardOfAFormThatNoLongerFits) {
     EXPECT_EQ(log_count(show_line(1)), 1);
 
     term().resize(9, 46);
-    ASSERT_TRUE(term().wait_text("needs 47x10, has 46x9"));
+    ASSERT_TRUE(term().wait_text("needs 48x11, has 46x9"));
     ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
     // The tab bar has the keyboard: Left shows Main (too small too).
     term().key(Key::Left);
     ASSERT_TRUE(shown(0, 2));
-    ASSERT_TRUE(term().wait_text("needs 72x23, has 46x9"));
+    ASSERT_TRUE(term().wait_text("needs 73x24, has 46x9"));
     term().key(Key::Right);
     ASSERT_TRUE(shown(1, 2));
 

@@ -269,26 +269,35 @@ TEST_F(MainScreen, OnlyTheFirstBadCellIsReported) {
 }
 
 TEST_F(MainScreen, UpInTheHourAppliesBeforeGivingTheKeyboardBack) {
+    const long long now = static_cast<long long>(std::time(nullptr));
+    board().set_clock_offset(utc(2030, 1, 2, 13, 20, 0) - now);
     ASSERT_TRUE(start(30, 100));
     focus_form();
     // "01" (a lone "1" reads "1 ", which fails the hour's pattern), on to
-    // the minute; Up applies and comes back to the hour.
+    // the minute; Up applies and comes back to the hour. The cells not typed
+    // into take the time of that moment: the minutes are not set back.
     term().text("01");
     ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
+    board().set_clock_offset(utc(2030, 1, 2, 13, 45, 0) - now);
     term().key(Key::Up);
     ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    EXPECT_NE(effects().find("rtc_set_time 2030-01-02 01:45:"), std::string::npos) << effects();
     ASSERT_TRUE(cursor_at(kTimeRow, kHour));
-    // An edit in the hour, then Up: applied first, then the tab bar has the keyboard.
-    term().key(Key::Right);
+    // An edit that stays in the hour ("2", Left, "1"), then Up: applied
+    // first, then the tab bar has the keyboard.
+    term().text("2");
+    term().key(Key::Left);
+    term().text("1");
     term().key(Key::Up);
     ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 2; }));
     ASSERT_TRUE(term().wait_for([&] { return !term().cursor_visible(); }));
-    EXPECT_NE(effects().find(" 01:"), std::string::npos) << effects();
-    ASSERT_TRUE(shows(6, 23, 2, "01"));
+    EXPECT_NE(effects().find("rtc_set_time 2030-01-02 12:45:"), std::string::npos) << effects();
+    ASSERT_TRUE(shows(6, 23, 2, "12"));
     ASSERT_TRUE(leave());
 }
 
-TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAlone) {
+// Leaving while editing: F6 leaves the clock alone, F10 sets it first.
+TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAloneOnlyWithF6) {
     ASSERT_TRUE(start(30, 100));
     focus_form();
     term().text("05");
@@ -296,6 +305,12 @@ TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAlone) {
     ASSERT_TRUE(leave());
     EXPECT_EQ(clock_settings(), 0);
     EXPECT_NE(effects().find("exec /sbin/poweroff"), std::string::npos);
+    ASSERT_TRUE(start(30, 100));
+    focus_form();
+    term().text("05");
+    term().fkey(10);
+    ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
+    EXPECT_NE(effects().find(" 05:"), std::string::npos) << effects();
 }
 
 TEST_F(MainScreen, ResizeIsNoEditingKey) {
@@ -323,19 +338,23 @@ TEST_F(MainScreen, ResizeIsNoEditingKey) {
     ASSERT_TRUE(leave());
 }
 
-// Keys the form refuses edit nothing: the cells keep following the clock and
-// Up or Down afterwards sets nothing.
+// Keys the form refuses, and Left and Right, edit nothing: the cells keep
+// following the clock (the cursor where Right put it) and Up or Down
+// afterwards sets nothing.
 TEST_F(MainScreen, RefusedKeysAreNoEdits) {
     ASSERT_TRUE(start(30, 100));
     focus_form();
     for (int f : {1, 2, 3, 4, 5, 7, 8, 9}) term().fkey(f);
-    for (Key k : {Key::Home, Key::End, Key::PageUp, Key::PageDown, Key::Insert}) term().key(k);
+    for (Key k : {Key::Home, Key::End, Key::PageUp, Key::PageDown, Key::Insert, Key::Right,
+                  Key::Left, Key::Right})
+        term().key(k);
     for (char c : {'a', 'l', 'g', 'k'}) term().ctrl(c);
     term().send_raw("\xe9\xff\x80");  // bytes above 127: no text on the board's C locale
     ASSERT_TRUE(term().wait_quiet());
     board().set_clock_offset(utc(2031, 7, 4, 13, 0, 0) - static_cast<long long>(std::time(nullptr)));
     ASSERT_TRUE(shows(8, 23, 10, "2031-07-04"));
     ASSERT_TRUE(shows(6, 23, 2, "13"));
+    ASSERT_TRUE(cursor_at(kTimeRow, kHour + 1));
     term().key(Key::Down);
     ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
     term().key(Key::Up);
@@ -377,7 +396,7 @@ TEST_F(MainScreen, CellFailingItsPatternIsRejected) {
     ASSERT_TRUE(leave());
 }
 
-// Below 99x26 the page stands in one column: every value, and the clock
+// Below 100x27 the page stands in one column: every value, and the clock
 // set as on the two columns, with the same checks and colours.
 // The one column starts a row higher, at row 1 of the page window.
 constexpr int row_of_one(int form_row) { return form_row + 3; }
@@ -430,8 +449,8 @@ TEST_F(MainScreen, OneColumnAt80x24ShowsEveryValueAndSetsTheClock) {
 // tab bar keeps working.
 TEST_F(MainScreen, SmallTerminalShowsTheSizeAndKeepsWorking) {
     ASSERT_TRUE(start(20, 60));
-    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 72x23, has 60x20"));
-    EXPECT_EQ(log_count("W[MAIN_PAGE]: Screen too small: the page needs 72x23, the terminal is 60x20"), 1);
+    ASSERT_TRUE(term().wait_text("Screen too small for this page: needs 73x24, has 60x20"));
+    EXPECT_EQ(log_count("W[MAIN_PAGE]: Screen too small: the page needs 73x24, the terminal is 60x20"), 1);
     term().key(Key::Down);
     term().key(Key::Right);
     ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 1"));
