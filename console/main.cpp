@@ -75,6 +75,7 @@ void save_countdown() {
 }  // namespace
 
 int main() {
+    board::fill_standard_fds();
     if (!board::require_root("tolvane")) return 2;
     std::setlocale(LC_ALL, "");
 
