@@ -198,19 +198,13 @@ std::size_t quote_arg(const char *arg, char *out, std::size_t out_size) {
 }
 
 std::size_t show_text(std::string_view text, char *out, std::size_t out_size) {
-    constexpr char hex[] = "0123456789abcdef";
     std::size_t n = 0;
-    auto put = [&](char c) {
-        if (n + 1 < out_size) out[n] = c;
-        ++n;
-    };
     for (char ch : text) {
         auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c < 0x7f) {
-            put(ch);
-            continue;
-        }
-        put('\\'); put('x'); put(hex[c >> 4]); put(hex[c & 15]);
+        char shown[5] = {ch};
+        if (c < 0x20 || c > 0x7e) std::snprintf(shown, sizeof shown, "\\x%02x", c);
+        for (const char *p = shown; *p != '\0'; ++p, ++n)
+            if (n + 1 < out_size) out[n] = *p;
     }
     if (out_size > 0) out[n < out_size ? n : out_size - 1] = '\0';
     return n;
