@@ -73,6 +73,15 @@ bool require_root(const char *program) {
     return true;
 }
 
+void fill_standard_fds() {
+    // Lower descriptors are open by the time a higher one is looked at, so
+    // open() hands out the closed one itself.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (::open("/dev/null", O_RDWR) != fd) std::abort();
+    }
+}
+
 Glob::Glob(const char *board_pattern) {
     Path p = path(board_pattern);
     result_ = p.ok() ? ::glob(p.s, 0, nullptr, &g_) : GLOB_NOMATCH;
@@ -184,6 +193,19 @@ std::size_t quote_arg(const char *arg, char *out, std::size_t out_size) {
         }
     }
     put('"');
+    if (out_size > 0) out[n < out_size ? n : out_size - 1] = '\0';
+    return n;
+}
+
+std::size_t show_text(std::string_view text, char *out, std::size_t out_size) {
+    std::size_t n = 0;
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        char shown[5] = {ch};
+        if (c < 0x20 || c > 0x7e) std::snprintf(shown, sizeof shown, "\\x%02x", c);
+        for (const char *p = shown; *p != '\0'; ++p, ++n)
+            if (n + 1 < out_size) out[n] = *p;
+    }
     if (out_size > 0) out[n < out_size ? n : out_size - 1] = '\0';
     return n;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <ctime>
 #include <glob.h>
+#include <string_view>
 
 struct rtc_time;
 
@@ -39,6 +40,14 @@ const char *root();
 // powered off and its files are never touched by mistake. Prints the reason
 // on stderr and returns false when the program must not go on.
 bool require_root(const char *program);
+
+// The first thing each program does: opens /dev/null (the host's own, never
+// a board path) on any of descriptors 0, 1 and 2 that is closed, so no file
+// the program opens later (the EEPROM, a log, a backup) can become a
+// standard stream and take its lines. Without /dev/null the program cannot
+// keep that promise and ends at once with abort(), as the C library ends a
+// set-user-ID program in the same case.
+void fill_standard_fds();
 
 // Glob a board pattern; matches are handed back as board paths.
 class Glob {
@@ -81,5 +90,12 @@ void effect(const char *line);
 // Writes at most out_size bytes (always terminated); returns the length the
 // full quoting needs.
 std::size_t quote_arg(const char *arg, char *out, std::size_t out_size);
+
+// Text from outside (an image's, an EEPROM's) as it may be shown on a
+// terminal: control bytes (0x00-0x1f, 0x7f) and bytes 0x80-0xff become
+// "\xNN" (two lower-case hex digits), printable ASCII stays as it is.
+// Writes at most out_size bytes (always terminated); returns the length the
+// whole text needs. 4 * text.size() + 1 bytes always suffice.
+std::size_t show_text(std::string_view text, char *out, std::size_t out_size);
 
 }  // namespace board

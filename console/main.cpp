@@ -105,6 +105,7 @@ void save_countdown(Refused refused, bool fru_read) {
 }  // namespace
 
 int main() {
+    board::fill_standard_fds();
     if (!board::require_root("tolvane")) return 2;
     std::setlocale(LC_ALL, "");
 

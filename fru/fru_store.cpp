@@ -21,7 +21,17 @@ std::uint8_t loaded[FRU_IMAGE_SIZE];
 std::uint8_t known[FRU_IMAGE_SIZE];
 std::uint8_t output[FRU_IMAGE_SIZE];
 std::uint8_t readback[FRU_IMAGE_SIZE];
+std::uint8_t prior[FRU_IMAGE_SIZE];  // what a write found under its lock
 bool load_ok = false;
+
+// All 4096 bytes written from offset 0 and read back the same.
+bool write_and_verify(int fd, const std::uint8_t *image) {
+    bool written = fru_write_at_start(fd, image, FRU_IMAGE_SIZE);
+    fru_diag("Wrote %i bytes\n", written ? FRU_IMAGE_SIZE : 0);
+    std::memset(readback, 0, sizeof readback);
+    return written && fru_read_at_start(fd, readback, sizeof readback) == sizeof readback &&
+           std::memcmp(readback, image, sizeof readback) == 0;
+}
 
 }  // namespace
 
@@ -92,22 +102,21 @@ int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
         fru_log("E[FRU]: FRU: eeprom is smaller than %i bytes\n", FRU_IMAGE_SIZE);
         return -1;
     }
-    if (expected != nullptr) {
-        std::size_t n = fru_read_at_start(fd.get(), readback, sizeof readback);
-        if (n != sizeof readback || std::memcmp(readback, expected, sizeof readback) != 0) {
-            fru_log("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n");
-            return -1;
-        }
-    }
-    bool written = fru_write_at_start(fd.get(), image, FRU_IMAGE_SIZE);
-    fru_diag("Wrote %i bytes\n", written ? FRU_IMAGE_SIZE : 0);
-    std::memset(readback, 0, sizeof readback);
-    if (!written || fru_read_at_start(fd.get(), readback, sizeof readback) != sizeof readback ||
-        std::memcmp(readback, image, sizeof readback) != 0) {
-        fru_log("E[FRU]: FRU: verify after write failed\n");
+    // What the EEPROM holds under the lock: compared with what the caller
+    // expects, and written back should the write fail half-way.
+    bool whole = fru_read_at_start(fd.get(), prior, sizeof prior) == sizeof prior;
+    if (expected != nullptr && (!whole || std::memcmp(prior, expected, sizeof prior) != 0)) {
+        fru_log("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n");
         return -1;
     }
-    return 0;
+    if (write_and_verify(fd.get(), image)) return 0;
+    fru_log("E[FRU]: FRU: verify after write failed\n");
+    // Bytes may have reached the EEPROM: a mix of two images does not load.
+    if (whole && write_and_verify(fd.get(), prior))
+        fru_log("E[FRU]: FRU: eeprom restored to its previous content\n");
+    else
+        fru_log("E[FRU]: FRU: eeprom may be damaged, restore a backup\n");
+    return -1;
 }
 
 int fru_save() {

@@ -12,12 +12,18 @@ int fru_load();
 // 0 when all 4096 bytes reached the EEPROM and read back the same; -1
 // otherwise, with nothing written when the last load failed, when the
 // rewrite would lose an area or record the load read, or when the EEPROM
-// changed since this run loaded (or last wrote) it.
+// changed since this run loaded (or last wrote) it. A write that fails
+// after it began is undone as fru_write_image says.
 [[nodiscard]] int fru_save();
 
 // Writes a 4096-byte image to the EEPROM under an exclusive lock and reads
 // it back. With expected set, the EEPROM must hold those bytes first (else
-// nothing is written). 0, or -1 with one "E[FRU]: FRU: ..." line.
+// nothing is written). 0, or -1 with its "E[FRU]: FRU: ..." lines. When the
+// write or its read-back fails ("verify after write failed"), the image the
+// EEPROM held under the lock is written back once and read back: then
+// "eeprom restored to its previous content", or "eeprom may be damaged,
+// restore a backup" when that fails too (or the EEPROM held less than 4096
+// bytes to put back).
 [[nodiscard]] int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected);
 
 // Reads the EEPROM's first 4096 bytes into image under a shared lock (a

@@ -11,6 +11,15 @@ if(BOARD_SIM)
     QUELLET_PATH="$<TARGET_FILE:quellet>"
     QUELLET_INTEROP="${CMAKE_CURRENT_LIST_DIR}/quellet_interop.py")
   add_dependencies(quellet_cli_tests quellet)
+  # Fails writes to the EEPROM half-way, logs each fsync (tests of failures).
+  add_library(eeprom_fault_shim MODULE ${CMAKE_CURRENT_LIST_DIR}/eeprom_fault_shim.cpp)
+  target_link_libraries(eeprom_fault_shim PRIVATE ${CMAKE_DL_LIBS})
+  target_compile_definitions(quellet_cli_tests PRIVATE EEPROM_FAULT_SHIM="$<TARGET_FILE:eeprom_fault_shim>")
+  add_dependencies(quellet_cli_tests eeprom_fault_shim)
+  if(TARGET tolvane)  # a closed descriptor is no log of the console either
+    target_compile_definitions(quellet_cli_tests PRIVATE TOLVANE_PATH="$<TARGET_FILE:tolvane>")
+    add_dependencies(quellet_cli_tests tolvane)
+  endif()
   gtest_discover_tests(quellet_cli_tests PROPERTIES TIMEOUT 120)
 endif()
 

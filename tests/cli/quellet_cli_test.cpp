@@ -9,6 +9,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -58,6 +59,7 @@ protected:
         if (pid == 0) {
             if (with_root) setenv("BOARD_ROOT", root_.c_str(), 1);
             else unsetenv("BOARD_ROOT");
+            for (auto &e : env_) putenv(e.data());
             freopen(out.c_str(), "w", stdout);
             freopen(err.c_str(), "w", stderr);
             std::vector<char *> argv{const_cast<char *>(QUELLET_PATH)};
@@ -78,7 +80,19 @@ protected:
         return Bytes(s.begin(), s.end());
     }
     void put(const Bytes &b) { sim::BoardTree(root_).write_bytes(kEeprom, b); }
+    // Status of a shell command line on this board, $Q naming quellet.
+    int sh(const std::string &line) {
+        setenv("BOARD_ROOT", root_.c_str(), 1), setenv("Q", QUELLET_PATH, 1);
+        return WEXITSTATUS(std::system(line.c_str()));
+    }
+    // The runs that follow under the fault shim (which ASan lets go first).
+    void shim(const std::string &setting) {
+        const char *asan = std::getenv("ASAN_OPTIONS");
+        env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, setting,
+                "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
+    }
     std::string root_;
+    std::vector<std::string> env_;  // "NAME=value" for each run
 };
 
 constexpr const char *kBanner = "L[QUELLET]: Started\nL[QUELLET]: quellet 1.0\n";
@@ -126,12 +140,19 @@ TEST_F(Quellet, OptionErrorsGoToStandardErrorWithStatus1) {
 
 // Output a script never got is a failure, quiet or not.
 TEST_F(Quellet, OutputThatCannotBeWrittenEndsWith248) {
-    for (auto args : {std::vector<std::string>{"-q", "-g", "c0"}, {"-r"}, {"-h"}}) {
+    const std::string f = root_ + "/b.bin";
+    // -s, --backup and --restore end with their own status: 0 when done.
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"-q", "-g", "c0"}, 248}, {{"-r"}, 248},          {{"-h"}, 248},
+        {{"--check"}, 248},        {{"-q", "--json"}, 248}, {{"--backup", f}, 0},
+        {{"--restore", f}, 0},     {{"-s", "c4", "-d", "6"}, 0}};
+    for (const auto &[args, status] : cases) {
         Outcome r = finish(spawn(args, "/dev/full", root_ + "/err.txt"), "/dev/null",
                            root_ + "/err.txt");
-        EXPECT_EQ(r.status, 248) << args[0];
+        EXPECT_EQ(r.status, status) << args[0];
         EXPECT_EQ(r.err, "quellet: standard output could not be written\n");
     }
+    EXPECT_EQ(run({"-q", "-g", "c4"}).out, "6\n");
     // A failure keeps its own status.
     put(Bytes(4096, 0xFF));
     Outcome r = finish(spawn({"-r"}, "/dev/full", root_ + "/err.txt"), "/dev/null",
@@ -195,6 +216,9 @@ TEST_F(Quellet, BadValuesEndBeforeAnythingIsWritten) {
     EXPECT_EQ(r.out, std::string(kBanner) +
                          "E[QUELLET]: MAC format is not recognized; Example: 01:02:03:04:05:06\n");
     r = run({"-s", "c4", "-d", "abc"});
+    EXPECT_EQ(r.status, 250);
+    EXPECT_NE(r.out.find("E[QUELLET]: Power policy format not recognized\n"), std::string::npos);
+    r = run({"-s", "c4", "-d", "4294967298"});  // no int: never "2"
     EXPECT_EQ(r.status, 250);
     EXPECT_NE(r.out.find("E[QUELLET]: Power policy format not recognized\n"), std::string::npos);
     r = run({"-s", "c3", "-d", ""});
@@ -611,6 +635,7 @@ TEST_F(Quellet, CheckAndCheckImageGiveTheThreeStatuses) {
         r = run({"-q", "--check-image", f});
         EXPECT_EQ(r.status, c.status);
         EXPECT_EQ(r.out, "");
+        EXPECT_EQ(sh("cat " + f + " | $Q -q --check-image /dev/stdin"), c.status);  // a pipe
         if (c.what[0] == 's' || c.what[0] == 'l') continue;  // an EEPROM file may be bigger
         put(c.img);
         r = run({"--check"});
@@ -648,11 +673,14 @@ TEST_F(Quellet, RestoreOfABackupRepairsACorruptedEeprom) {
         EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:1\n");
     }
     expect_agreement(eeprom());
-    // Quiet: the status alone.
+    // Quiet: the status alone. "-" reads standard input, a pipe too.
     put(damaged(good));
     Outcome r = run({"-q", "--restore", f});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(eeprom(), good);
+    put(damaged(good));
+    EXPECT_EQ(sh("cat " + f + " | $Q -q --restore -"), 0);
     EXPECT_EQ(eeprom(), good);
 }
 
@@ -712,6 +740,66 @@ TEST_F(Quellet, RestoreThatDoesNotReadBackEndsWith249) {
     EXPECT_EQ(eeprom(), damaged(read_file(f)));
 }
 
+// As scripts call the tool: closed streams, special files, failed writes.
+
+TEST_F(Quellet, ClosedStandardDescriptorsNeverBecomeTheEeprom) {
+    Bytes small = eeprom();
+    small.resize(2048);  // the save's error line would land in it
+    put(small);
+    EXPECT_EQ(sh("$Q -s c4 -d 1 >&-"), 249);
+    EXPECT_EQ(eeprom(), small);
+#ifdef TOLVANE_PATH  // nor curses' word on an unknown terminal (which leaks) in the console's log
+    sh("ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 TERM=no-such-terminal " TOLVANE_PATH
+       " </dev/null >/dev/null 2>&-");
+    std::string log = slurp(root_ + "/var/log/tolvane.log");
+    EXPECT_TRUE(log.find("Started log") != std::string::npos && log.find("no-such") == std::string::npos);
+#endif
+}
+
+TEST_F(Quellet, BackupWritesIntoWhatItIsGiven) {
+    const std::string f = root_ + "/good.bin", fifo = root_ + "/fifo", null = root_ + "/null";
+    write_file(f, eeprom());
+    // Standard output ("-", or named by a link like /dev/stdout, but the
+    // test's own) gets the image alone; a FIFO and a device stay as they are.
+    std::filesystem::create_symlink("/proc/self/fd/1", root_ + "/stdout");
+    std::filesystem::create_symlink("/dev/null", null);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (std::string to : {std::string("-"), root_ + "/stdout"})
+        EXPECT_EQ(sh("$Q --backup " + to + " 2>/dev/null | cmp -s - " + f), 0) << to;
+    EXPECT_EQ(sh("(timeout 9 cat " + fifo + " | cmp -s - " + f + ") & $Q -q --backup " + fifo +
+                 " && $Q -q --backup " + null + " && wait $!"), 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/stdout") && std::filesystem::is_symlink(null) &&
+                std::filesystem::is_fifo(fifo));
+    // A link is followed and stays; the folder is synced after the rename.
+    std::filesystem::create_directory(root_ + "/usb");
+    std::filesystem::create_symlink("usb/board.fru", root_ + "/link");
+    shim("FSYNC_LOG=" + root_ + "/fsync.log");
+    EXPECT_EQ(run({"-q", "--backup", root_ + "/link"}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/link"));
+    EXPECT_EQ(read_file(root_ + "/usb/board.fru"), read_file(f));
+    EXPECT_NE(slurp(root_ + "/fsync.log").find(root_ + "/usb\n"), std::string::npos);
+}
+
+// The shim lets a write put 2048 bytes into the EEPROM and fails the rest.
+TEST_F(Quellet, WriteThatFailsHalfWayIsUndone) {
+    const Bytes before = eeprom();
+    const std::string f = root_ + "/other.bin", failed = "E[FRU]: FRU: verify after write failed\n";
+    write_file(f, sim::make_fru_image(long_records()));
+    for (auto args : {std::vector<std::string>{"-s", "c4", "-d", "2"}, {"--restore", f}}) {
+        shim("FAIL_EEPROM_WRITE=2048");
+        Outcome r = run(args);
+        EXPECT_EQ(r.status, 249);
+        EXPECT_NE(r.out.find(failed + "E[FRU]: FRU: eeprom restored to its previous content\n"),
+                  std::string::npos) << r.out;
+        EXPECT_EQ(eeprom(), before);
+    }
+    shim("FAIL_EEPROM_WRITE=2048,always");  // the write-back fails as well
+    Outcome r = run({"--restore", f});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_NE(r.out.find(failed + "E[FRU]: FRU: eeprom may be damaged, restore a backup\n"),
+              std::string::npos) << r.out;
+}
+
 // What a JSON parser makes of the output: "key hex-of-latin-1-bytes" for
 // texts, "key n<number>" for numbers, in order.
 std::vector<std::pair<std::string, std::string>> json_view(const std::string &path) {
@@ -765,21 +853,26 @@ TEST_F(Quellet, JsonCarriesEveryByteAndAgreesWithDisplayAndGet) {
     std::ofstream(path) << j.out;
     auto v = json_view(path);
     std::vector<std::pair<std::string, std::string>> want;
-    // The display's lines by their names: a text may hold a line end itself.
-    const char *names[] = {"b_mfg_name", "b_product_name", "b_serial_number", "b_part_number",
-                           "b_fru_id", "p_product_mfg", "p_product_name", "p_part_model_number",
-                           "p_product_version", "p_serial_number", "p_fru_id"};
+    // The display's lines, one a text: bytes that would drive a terminal
+    // are shown as "\xNN", which stands for the byte here.
     const std::string shown = run({"-q", "-r"}).out;
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < std::size(names); ++i) {
-        std::string head = std::string(names[i]) + ", ";
-        ASSERT_EQ(shown.compare(at, head.size(), head), 0) << shown;
-        std::size_t end = i + 1 < std::size(names)
-                              ? shown.find("\n" + std::string(names[i + 1]) + ", ", at)
-                              : shown.size() - 1;
-        want.emplace_back(names[i], hex(shown.substr(at + head.size(), end - at - head.size())));
-        at = end + 1;
+    std::istringstream lines(shown);
+    for (std::string line; std::getline(lines, line);) {
+        std::string text = line.substr(line.find(", ") + 2), bytes;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text.compare(i, 2, "\\x") != 0) {
+                bytes += text[i];
+                continue;
+            }
+            bytes += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        }
+        want.emplace_back(line.substr(0, line.find(", ")), hex(bytes));
     }
+    ASSERT_EQ(want.size(), 11u) << shown;
+    EXPECT_NE(shown.find("\nb_product_name, ctl\\x01\\x1f\\x09\\x0a\\x0d\\x08\\x0c\\x7f end\n"
+                         "b_serial_number, \\xe9\\xff\\x80\\xa0 latin\n"),
+              std::string::npos) << shown;
     EXPECT_EQ(want[1].second, hex(l.b_product_name));
     EXPECT_EQ(want[0].second, hex(l.b_mfg_name));
     want.emplace_back("b_mfg_date", hex(std::string("2016-03-01 01:01")));

@@ -29,7 +29,7 @@ TEST(QuelletValues, MacNeedsSixColonSeparatedHexBytes) {
     EXPECT_FALSE(quellet_parse_mac("123:2:3:4:5:6", m));
 }
 
-TEST(QuelletValues, NumbersTakeAnyIntegerBaseAndKeepTheLow8Bits) {
+TEST(QuelletValues, NumbersTakeAnyIntegerBaseAndKeepTheLow8BitsOfAnInt) {
     std::uint8_t v = 0;
     EXPECT_TRUE(quellet_parse_number("0x102", &v));
     EXPECT_EQ(v, 2);
@@ -41,6 +41,10 @@ TEST(QuelletValues, NumbersTakeAnyIntegerBaseAndKeepTheLow8Bits) {
     EXPECT_EQ(v, 7);
     EXPECT_FALSE(quellet_parse_number("abc", &v));
     EXPECT_FALSE(quellet_parse_number("", &v));
+    // The ends of an int are numbers; beyond them nothing is, on every CPU.
+    EXPECT_TRUE(quellet_parse_number("2147483647", &v) && quellet_parse_number("-2147483648", &v));
+    for (const char *big : {"4294967298", "2147483648", "-2147483649", "99999999999999999999"})
+        EXPECT_FALSE(quellet_parse_number(big, &v)) << big;
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // quellet: prints the board's FRU identity and records, or sets one record
 // and writes the EEPROM back; backs up, checks and restores the whole image.
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <getopt.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "board/board.h"
@@ -53,8 +56,11 @@ constexpr option kLongOptions[] = {
 
 bool quiet = false;
 // Where the tool's own lines go: standard output, but standard error while
-// standard output carries JSON.
+// standard output carries JSON or a backup.
 std::FILE *log_out = stdout;
+// Set for -s, --backup and --restore: their status is the action's, and
+// lines that cannot be written do not change it.
+bool lines_only = false;
 // An image to check or restore, one byte longer than an image so that a
 // longer file is seen.
 std::uint8_t image[FRU_IMAGE_SIZE + 1];
@@ -81,10 +87,10 @@ void print_help() {
 }
 
 void print_long_help() {
-    std::fputs("  --backup FILE : save the EEPROM's 4096 bytes to FILE\n"
+    std::fputs("  --backup FILE : save the EEPROM's 4096 bytes to FILE (-: standard output)\n"
                "  --check : check the EEPROM: 0 good, 255 does not load, 249 a save is refused\n"
-               "  --check-image FILE : check the image in FILE the same way\n"
-               "  --restore FILE : write the image in FILE to the EEPROM\n"
+               "  --check-image FILE : check the image in FILE (-: standard input) the same way\n"
+               "  --restore FILE : write the image in FILE (-: standard input) to the EEPROM\n"
                "  --json : print the board's identity and records as JSON\n"
                "  --help : this text\n",
                stdout);
@@ -188,34 +194,117 @@ int set(const char *id_text, const char *data) {
     return QUELLET_OK;
 }
 
-// The EEPROM whole (file null) or a file into image: its size, or -1.
+// The EEPROM whole (file null), or FILE ("-": standard input) read to its
+// end with read(), so a pipe gives its bytes too: the size, or -1. Bytes
+// beyond image are counted up to one, enough to see a longer file.
 long read_image(const char *file) {
     if (file == nullptr) return fru_read_image(image);
-    board::Fd fd(::open(file, O_RDONLY));
-    if (!fd) {
+    bool in = std::strcmp(file, "-") == 0;
+    board::Fd own(in ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
+    int fd = in ? STDIN_FILENO : own.get();
+    std::size_t got = 0;
+    std::uint8_t rest[512];
+    ssize_t n = 0;
+    while (fd >= 0 && (n = ::read(fd, got < sizeof image ? image + got : rest,
+                                  got < sizeof image ? sizeof image - got : sizeof rest)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        got = std::min(got + static_cast<std::size_t>(n), sizeof image);
+    }
+    if (fd < 0 || n < 0) {
         say_file("E[QUELLET]: Failed to read %s: %s\n", file);
         return -1;
     }
-    return static_cast<long>(fru_read_at_start(fd.get(), image, sizeof image));
+    return static_cast<long>(got);
 }
 
-// Writes FILE in full or leaves it as it was: a new file beside it takes
-// the bytes and then its name.
-bool write_file(const char *file, const std::uint8_t *bytes) {
-    char tmp[4096];
-    int n = std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", file);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof tmp) {
+// All of image to fd with write(), which pipes and terminals take too, then
+// to the medium where it has one.
+bool write_all(int fd) {
+    for (std::size_t done = 0; done < FRU_IMAGE_SIZE;) {
+        ssize_t n = ::write(fd, image + done, FRU_IMAGE_SIZE - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return ::fsync(fd) == 0 || errno == EINVAL;  // a pipe or terminal has no medium
+}
+
+// The name a chain of symbolic links from file ends at (file itself when
+// it is no link): that file is replaced and the links stay.
+bool link_target(const char *file, char (&out)[PATH_MAX]) {
+    if (std::strlen(file) >= sizeof out) {
         errno = ENAMETOOLONG;
         return false;
     }
-    board::Fd fd(mkstemp(tmp));
+    std::strcpy(out, file);
+    for (int hops = 0;; ++hops) {
+        struct ::stat st {};
+        if (::lstat(out, &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        char link[PATH_MAX];
+        ssize_t n = hops < 40 ? ::readlink(out, link, sizeof link) : (errno = ELOOP, -1);
+        if (n < 0) return false;
+        // A relative link is taken from the link's own folder.
+        const char *slash = std::strrchr(out, '/');
+        std::size_t dir =
+            link[0] == '/' || slash == nullptr ? 0 : static_cast<std::size_t>(slash - out + 1);
+        if (dir + static_cast<std::size_t>(n) >= sizeof out) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        std::memcpy(out + dir, link, static_cast<std::size_t>(n));
+        out[dir + static_cast<std::size_t>(n)] = '\0';
+    }
+}
+
+// Writes file in full or leaves it as it was: a new file beside it (mode
+// 0600: the image holds the passwd line) takes the bytes and then its name,
+// and the folder is synced so that the name lasts too.
+bool replace_file(const char *file) {
+    char tmp[PATH_MAX + 8];
+    std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", file);
+    board::Fd fd(mkostemp(tmp, O_CLOEXEC));
     if (!fd) return false;
-    bool ok = fru_write_at_start(fd.get(), bytes, FRU_IMAGE_SIZE) && fsync(fd.get()) == 0 &&
-              std::rename(tmp, file) == 0;
+    bool ok = write_all(fd.get()) && std::rename(tmp, file) == 0;
     int e = errno;
     if (!ok) unlink(tmp);
     errno = e;
-    return ok;
+    if (!ok) return false;
+    const char *slash = std::strrchr(tmp, '/');
+    if (slash == nullptr) std::strcpy(tmp, ".");
+    else tmp[slash == tmp ? 1 : slash - tmp] = '\0';
+    board::Fd dir(::open(tmp, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir && (::fsync(dir.get()) == 0 || errno == EINVAL);
+}
+
+// "-" is standard output. A missing path or a regular file is replaced
+// whole (through its links); anything else (a device, a FIFO, a terminal,
+// /dev/stdout on a pipe) takes the bytes in place.
+bool write_backup(const char *file) {
+    if (std::strcmp(file, "-") == 0) return write_all(STDOUT_FILENO);
+    struct ::stat st {};
+    bool exists = ::stat(file, &st) == 0;
+    if (!exists && errno != ENOENT) return false;
+    char target[PATH_MAX];
+    if (!exists || S_ISREG(st.st_mode)) {
+        if (!link_target(file, target)) return false;
+        struct ::stat t {};
+        // A link of /proc (/dev/stdout on a file) may name no path that
+        // leads to the same file: then that file is written in place.
+        if (!exists || (::stat(target, &t) == 0 && t.st_dev == st.st_dev && t.st_ino == st.st_ino))
+            return replace_file(target);
+    }
+    board::Fd fd(::open(file, O_WRONLY | O_NOCTTY | O_CLOEXEC | (S_ISREG(st.st_mode) ? O_TRUNC : 0)));
+    return fd && write_all(fd.get());
+}
+
+// Whether a backup to file goes to standard output itself ("-", or the same
+// pipe, file or terminal): then the tool's lines go to standard error.
+bool backup_to_stdout(const char *file) {
+    struct ::stat a {}, b {};
+    if (std::strcmp(file, "-") == 0) return true;
+    return ::stat(file, &a) == 0 && ::fstat(STDOUT_FILENO, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino && (!S_ISCHR(a.st_mode) || isatty(STDOUT_FILENO));
 }
 
 int backup(const char *file) {
@@ -223,7 +312,7 @@ int backup(const char *file) {
         say("E[QUELLET]: Failed to read 4096 bytes from EEPROM\n");
         return QUELLET_LOAD;
     }
-    if (!write_file(file, image)) {
+    if (!write_backup(file)) {
         say_file("E[QUELLET]: Failed to write %s: %s\n", file);
         return QUELLET_OUTPUT;
     }
@@ -305,7 +394,9 @@ int run(int argc, char **argv) {
                    stderr);
         return QUELLET_OPTION;
     }
-    if (action == OPT_JSON) log_out = stderr;
+    if (action == OPT_JSON || (action == OPT_BACKUP && backup_to_stdout(file))) log_out = stderr;
+    lines_only = action == OPT_BACKUP || action == OPT_RESTORE ||
+                 (action == 0 && !show && set_id != nullptr);
     fru_log_set_sink(quiet ? nullptr : log_out, false);
     say("L[QUELLET]: Started\n");
     if (!quiet) std::fprintf(log_out, "L[QUELLET]: quellet %s\n", kVersion);
@@ -337,15 +428,18 @@ int run(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    board::fill_standard_fds();
     if (!board::require_root("quellet")) return 2;
     int r = run(argc, argv);
-    // A script reads what was printed: output that never arrived is a failure.
+    // A script reads what was printed: output that never arrived is a
+    // failure, unless the output was only the lines of an action that did
+    // what it was asked.
     bool failed = std::fflush(stdout) != 0;
     failed = std::ferror(stdout) != 0 || failed;
     failed = std::fclose(stdout) != 0 || failed;
     if (failed && r == QUELLET_OK) {
         std::fprintf(stderr, "quellet: standard output could not be written\n");
-        return QUELLET_OUTPUT;
+        if (!lines_only) return QUELLET_OUTPUT;
     }
     return r;
 }

@@ -1,8 +1,10 @@
 #include "tools/frutool/quellet_report.h"
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
+#include "board/board.h"
 #include "fru/board_info.h"
 
 namespace {
@@ -53,7 +55,13 @@ void quellet_mac_text(const std::uint8_t m[6], char out[18]) {
 }
 
 void quellet_display() {
-    for (const Text &t : kTexts) std::printf("%s, %s\n", t.name, (board_info.*t.field).text);
+    constexpr std::size_t max = sizeof(FruString::text);
+    char shown[4 * max + 1];
+    for (const Text &t : kTexts) {
+        const char *text = (board_info.*t.field).text;
+        board::show_text({text, strnlen(text, max)}, shown, sizeof shown);
+        std::printf("%s, %s\n", t.name, shown);
+    }
 }
 
 void quellet_json() {

@@ -7,7 +7,8 @@
 // "%02x:%02x:%02x:%02x:%02x:%02x" into out.
 void quellet_mac_text(const std::uint8_t mac[6], char out[18]);
 
-// The eleven "-r" lines.
+// The eleven "-r" lines; control bytes and bytes above 126 of the texts
+// shown as "\xNN" (board::show_text), so no text drives the terminal.
 void quellet_display();
 
 // One JSON object and a line end: the eleven texts, "b_mfg_date" as

@@ -1,5 +1,7 @@
 #include "tools/frutool/quellet_values.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,8 +34,12 @@ bool quellet_parse_mac(const char *text, std::uint8_t mac[6]) {
 }
 
 bool quellet_parse_number(const char *text, std::uint8_t *value) {
-    int v = 0;
-    if (std::sscanf(text, "%i", &v) != 1) return false;
-    *value = static_cast<std::uint8_t>(static_cast<unsigned>(v) & 0xFF);
+    // What "%i" reads, without its undefined overflow: a value beyond an
+    // int is refused on every CPU.
+    char *end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text, &end, 0);
+    if (end == text || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    *value = static_cast<std::uint8_t>(static_cast<unsigned long long>(v) & 0xFF);
     return true;
 }

@@ -13,5 +13,7 @@ bool quellet_id_known(unsigned long id);
 // the sixth is ignored.
 bool quellet_parse_mac(const char *text, std::uint8_t mac[6]);
 
-// One "%i" conversion (decimal, 0x hex, leading-0 octal); its low 8 bits.
+// An integer as "%i" reads it (decimal, 0x hex, leading-0 octal; anything
+// behind it ignored); its low 8 bits. False when no digit is read or the
+// value does not fit an int.
 bool quellet_parse_number(const char *text, std::uint8_t *value);

@@ -66,6 +66,13 @@ int run(int argc, char **argv) {
         }
     }
 
+    // "sarvik new.bin" would report on /dev/mtd2: a word that is no option
+    // is refused rather than ignored.
+    if (optind < argc) {
+        report(stdout, REPORT_WITH_USAGE,
+               "Error: Argument '%s' is not an option; give an image as -r FILE\n", argv[optind]);
+        return -2;
+    }
     if (rom != nullptr) return rom_show(rom, rom, offset, stdout);
     board::Path dev = board::path(kDefaultRom);
     return rom_show(dev.c_str(), kDefaultRom, offset, stdout);
@@ -74,6 +81,7 @@ int run(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+    board::fill_standard_fds();
     int r = run(argc, argv);
     // A script reads the report: output that never arrived is a failure.
     bool failed = std::fflush(stdout) != 0;

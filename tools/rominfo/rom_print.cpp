@@ -3,17 +3,21 @@
 #include <cstring>
 #include <ctime>
 
+#include "board/board.h"
+
 namespace {
 
-// Text fields are bounded, not necessarily terminated: print by length.
+// A text field as it may reach a terminal: bounded by its field (it need
+// not be terminated there), its control bytes and bytes above 126 shown as
+// "\xNN" so that a crafted image cannot drive the screen of whoever vets it.
 struct Text {
-    int n;
-    const char *p;
+    char s[4 * 512 + 1];  // the longest field, every byte escaped
 };
 
 Text text(RomBlock b, RomField f) {
-    std::string_view s = rom_text(b, f);
-    return {static_cast<int>(s.size()), s.data()};
+    Text t;
+    board::show_text(rom_text(b, f), t.s, sizeof t.s);
+    return t;
 }
 
 }  // namespace
@@ -31,15 +35,14 @@ void rom_build_date(RomBlock b, char (&out)[kRomDateMax]) {
 
 void rom_print_info(std::FILE *out, RomBlock b) {
     using namespace rom_field;
-    Text d = text(b, distro), dv = text(b, distro_version), bd = text(b, board);
-    std::fprintf(out, "Distribution:        %.*s %.*s for board %.*s\n", d.n, d.p, dv.n, dv.p,
-                 bd.n, bd.p);
+    Text d = text(b, distro), dv = text(b, distro_version), bd = text(b, rom_field::board);
+    std::fprintf(out, "Distribution:        %s %s for board %s\n", d.s, dv.s, bd.s);
     Text h = text(b, hostname);
-    std::fprintf(out, "Hostname:            %.*s\n", h.n, h.p);
+    std::fprintf(out, "Hostname:            %s\n", h.s);
     Text u = text(b, uboot_version), k = text(b, kernel_version);
-    std::fprintf(out, "Core systems:        u-boot %.*s, kernel %.*s\n", u.n, u.p, k.n, k.p);
+    std::fprintf(out, "Core systems:        u-boot %s, kernel %s\n", u.s, k.s);
     Text g = text(b, gcc_version), f = text(b, features);
-    std::fprintf(out, "Built by:            gcc %.*s with features %.*s\n", g.n, g.p, f.n, f.p);
+    std::fprintf(out, "Built by:            gcc %s with features %s\n", g.s, f.s);
 
     char date[kRomDateMax];
     rom_build_date(b, date);
@@ -67,8 +70,8 @@ void rom_print_info(std::FILE *out, RomBlock b) {
 
     Text su = text(b, system_utils), eu = text(b, extra_utils);
     Text tb = text(b, test_benches), el = text(b, extra_linguas);
-    std::fprintf(out, "System utils:        %.*s\n", su.n, su.p);
-    std::fprintf(out, "Extra utils:         %.*s\n", eu.n, eu.p);
-    std::fprintf(out, "Test benches:        %.*s\n", tb.n, tb.p);
-    std::fprintf(out, "Extra linguas:       %.*s\n", el.n, el.p);
+    std::fprintf(out, "System utils:        %s\n", su.s);
+    std::fprintf(out, "Extra utils:         %s\n", eu.s);
+    std::fprintf(out, "Test benches:        %s\n", tb.s);
+    std::fprintf(out, "Extra linguas:       %s\n", el.s);
 }

@@ -12,5 +12,6 @@ inline constexpr std::size_t kRomDateMax = 64;
 // form; parts that do not parse stay zero. Always terminated.
 void rom_build_date(RomBlock b, char (&out)[kRomDateMax]);
 
-// All report lines, in order.
+// All report lines, in order; control bytes and bytes above 126 of the
+// texts shown as "\xNN" (board::show_text), so no text drives the terminal.
 void rom_print_info(std::FILE *out, RomBlock b);
