@@ -1,6 +1,7 @@
 #include "console/field_utils.h"
 
 #include <cstdlib>
+#include <iterator>
 #include <cstring>
 #include <curses.h>
 
@@ -12,18 +13,73 @@ namespace {
 void options_off(FIELD *f, Field_Options off) { field_opts_off(f, off); }
 
 void colours(FIELD *f, int colour) {
-    set_field_fore(f, static_cast<chtype>(colour));
-    set_field_back(f, static_cast<chtype>(colour));
+    set_field_fore(f, field_attr(colour));
+    set_field_back(f, field_attr(colour));
 }
 
+// What each colour pair means, shown on a terminal without colours.
+constexpr chtype kMono[] = {
+    A_NORMAL,            // 0 the terminal's own
+    A_NORMAL,            // 1 black on white: text
+    A_NORMAL,            // 2 blue on white: labels, fields shown but not reachable
+    A_UNDERLINE,         // 3 white on blue: inputs, spinners, buttons
+    A_NORMAL,            // 4 black on black
+    A_NORMAL,            // 5 green on white: a good status
+    A_BOLD,              // 6 red on white: a bad status
+    A_REVERSE | A_BOLD,  // 7 white on red: a refused value
+    A_REVERSE,           // 8 white on black: the field being typed into
+};
+constexpr chtype kKeyboardMark = A_REVERSE;
+constexpr chtype kRefused = kMono[7];
+
+FIELD *marked;
+chtype marked_fore;
+chtype marked_back;
+
 }  // namespace
+
+chtype field_attr(int colour) {
+    const chtype c = static_cast<chtype>(colour);
+    if (has_colors()) return c;
+    const auto pair = static_cast<std::size_t>(PAIR_NUMBER(c));
+    return (c & ~A_COLOR) | (pair < std::size(kMono) ? kMono[pair] : A_NORMAL);
+}
+
+void field_paint(FIELD *f, int pair) { colours(f, static_cast<int>(COLOR_PAIR(pair))); }
+
+void field_paint_fore(FIELD *f, int pair) {
+    set_field_fore(f, field_attr(static_cast<int>(COLOR_PAIR(pair))));
+}
+
+void field_mark_keyboard(FIELD *f) {
+    if (has_colors()) return;
+    // Repainted since it was marked (typed into, refused, left): what it
+    // shows now is its own.
+    if (marked != nullptr && field_back(marked) != kKeyboardMark) marked = nullptr;
+    if (f == marked) return;
+    if (marked != nullptr) {
+        set_field_fore(marked, marked_fore);
+        set_field_back(marked, marked_back);
+    }
+    marked = nullptr;
+    if (f == nullptr || field_back(f) == kRefused) return;
+    marked = f;
+    marked_fore = field_fore(f);
+    marked_back = field_back(f);
+    set_field_fore(f, kKeyboardMark);
+    set_field_back(f, kKeyboardMark);
+}
+
+void field_mark_forget(FIELD *f) {
+    if (f == marked) marked = nullptr;
+}
 
 FIELD *mk_label(int width, int col, int row, const char *text, int fore, int back) {
     FIELD *f = new_field(1, width, row, col, 0, 0);
     options_off(f, O_EDIT | O_ACTIVE);
     set_field_buffer(f, 0, text);
-    set_field_fore(f, static_cast<chtype>(fore));
-    set_field_back(f, static_cast<chtype>(back));
+    set_field_fore(f, field_attr(fore));
+    set_field_back(f, field_attr(back));
     return f;
 }
 
@@ -145,21 +201,13 @@ void spinner_free(FIELD *f) {
 void highlight_inputs(const FieldDesc *table, FIELD *current, FIELD **fields, std::size_t rows) {
     for (std::size_t i = 0; i < rows; ++i) {
         if (table[i].kind != FIELD_INPUT) continue;
-        if (fields[i] == current) {
-            set_field_back(fields[i], COLOR_PAIR(8));
-            set_field_fore(fields[i], COLOR_PAIR(8));
-        } else if (field_opts(fields[i]) & O_ACTIVE) {
-            set_field_back(fields[i], COLOR_PAIR(3));
-            set_field_fore(fields[i], COLOR_PAIR(3));
-        }
+        if (fields[i] == current) field_paint(fields[i], 8);
+        else if (field_opts(fields[i]) & O_ACTIVE) field_paint(fields[i], 3);
     }
 }
 
 void clear_highlight(const FieldDesc *table, FIELD **fields, std::size_t rows) {
     for (std::size_t i = 0; i < rows; ++i) {
-        if (table[i].kind == FIELD_INPUT && (field_opts(fields[i]) & O_ACTIVE)) {
-            set_field_back(fields[i], COLOR_PAIR(3));
-            set_field_fore(fields[i], COLOR_PAIR(3));
-        }
+        if (table[i].kind == FIELD_INPUT && (field_opts(fields[i]) & O_ACTIVE)) field_paint(fields[i], 3);
     }
 }

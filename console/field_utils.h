@@ -81,6 +81,24 @@ void spinner_next(FIELD *f);
 int spinner_index(FIELD *f);
 void spinner_free(FIELD *f);
 
+// A field's colours from pair n, fore and back alike (or the fore only).
+// Without colours the pair's meaning is shown by attributes instead, from
+// one table: the field being typed into reverse, fields the cursor can
+// reach underlined, a refused value reverse and bold, a bad status bold,
+// the rest plain.
+void field_paint(FIELD *f, int pair);
+void field_paint_fore(FIELD *f, int pair);
+// The attribute a colour attribute (COLOR_PAIR(n), maybe with more bits)
+// stands for on this terminal.
+chtype field_attr(int colour);
+
+// Without colours: the field with the keyboard, or none, shown in reverse;
+// the field marked before gets its own attributes back. A field that shows
+// a refused value keeps showing that. Nothing with colours.
+void field_mark_keyboard(FIELD *f);
+// The field is about to be freed: it is no longer the marked one.
+void field_mark_forget(FIELD *f);
+
 // Current input white on black, other active inputs white on blue.
 void highlight_inputs(const FieldDesc *table, FIELD *current, FIELD **fields, std::size_t rows);
 void clear_highlight(const FieldDesc *table, FIELD **fields, std::size_t rows);

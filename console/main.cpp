@@ -174,6 +174,9 @@ int main() {
         // Ctrl-L is no key of the pages: a repaint, or a resize when a
         // sizeless line's terminal now answers with another size.
         if (key == kKeyRepaint) key = terminal_refresh();
+        // In a page's form Tab and Shift-Tab move as Down and Up do.
+        if (!tab_focus && key == '\t') key = KEY_DOWN;
+        if (!tab_focus && key == KEY_BTAB) key = KEY_UP;
         if (key == KEY_RESIZE) {
             top_menu_relayout();
             main_page_relayout();
@@ -200,6 +203,7 @@ int main() {
             clearok(curscr, TRUE);
         }
         update_panels();
+        top_menu_place_cursor();
         doupdate();
         if (key == KEY_F(6) || key == KEY_F(10)) break;
         if (ExitAction != 0) break;

@@ -124,6 +124,7 @@ void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win) {
     }
     if (fields != nullptr) {
         for (FIELD **f = fields; *f != nullptr; ++f) {
+            field_mark_forget(*f);
             spinner_free(*f);
             free_field(*f);
         }
@@ -167,6 +168,11 @@ bool page_form_drop_keyboard(bool &page_focus) {
     tab_focus = true;
     curs_set(0);
     return true;
+}
+
+void page_form_mark_keyboard(FORM *form, const WINDOW *form_win, bool page_focus) {
+    field_mark_keyboard(page_focus && form != nullptr && form_win != nullptr ? current_field(form)
+                                                                              : nullptr);
 }
 
 void page_form_move(FORM *form, int key, FIELD *first, FIELD *last, bool &page_focus) {

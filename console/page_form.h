@@ -93,6 +93,10 @@ bool page_form_take_keyboard(const WINDOW *form_win, int key, bool &page_focus);
 // keyboard, the tab bar gets it back. True when the keyboard moved.
 bool page_form_drop_keyboard(bool &page_focus);
 
+// At the end of the page's turn on show: without colours, the field with
+// the keyboard (none while the tab bar has it) is shown in reverse.
+void page_form_mark_keyboard(FORM *form, const WINDOW *form_win, bool page_focus);
+
 // With the keyboard: Down goes to the next field unless the current one is
 // the last; Up goes to the previous field, or from the first gives the
 // keyboard back to the tab bar. Other keys are left alone.

@@ -8,6 +8,7 @@ struct PagePanel {
     PANEL *panel;
     WINDOW *win;
     bool hidden;  // written only by top_menu_show_page
+    const char *note;  // on the top border, or null
 };
 
 // Build a page's window the way every page does: LINES - 3 rows, full width,
@@ -17,3 +18,5 @@ void page_panel_create(PagePanel &p);
 // panel, shown or hidden as before. The caller moves its form over first.
 void page_panel_rebuild(PagePanel &p);
 void page_panel_destroy(PagePanel &p);
+// A note on the window's top border, kept through rebuilds (null: none).
+void page_panel_set_note(PagePanel &p, const char *note);

@@ -163,7 +163,7 @@ struct ExtraKey {
 };
 // Enter, Backspace and Delete as terminals send them besides the plain
 // bytes; plain ^H and DEL are mapped in terminal_getch.
-constexpr std::array<ExtraKey, 24> kExtraKeys = {{
+constexpr std::array<ExtraKey, 25> kExtraKeys = {{
     {"\033[17~", KEY_F(6)},  {"\033[21~", KEY_F(10)},   // xterm, VT220, Linux console
     {"\033Ou", KEY_F(6)},    {"\033Ox", KEY_F(10)},     // VT100's, where terminfo has none
     {"\033[A", KEY_UP},      {"\033[B", KEY_DOWN},      // cursor keys, normal mode
@@ -176,6 +176,7 @@ constexpr std::array<ExtraKey, 24> kExtraKeys = {{
     {"\033[4~", KEY_END},    {"\033[H", KEY_HOME},
     {"\033[F", KEY_END},     {"\033OH", KEY_HOME},
     {"\033OF", KEY_END},     {"\033[P", KEY_DC},
+    {"\033[Z", KEY_BTAB},                              // Shift-Tab
 }};
 
 int plain_key(int key) {

@@ -53,6 +53,8 @@ std::array<ITEM *, kTabs.size() + 1> tab_items;
 MENU *tab_menu;
 
 bool unsaved;
+// vt100 and its kin have no way to hide the cursor.
+bool cursor_hides;
 // The message on the help line, if any, and until when it stays (0: until
 // the next key).
 char message[128];
@@ -180,6 +182,8 @@ void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_
     set_menu_back(tab_menu, COLOR_PAIR(3));
     message[0] = '\0';
     unsaved = false;
+    const char *civis = tigetstr("civis");
+    cursor_hides = civis != nullptr && civis != reinterpret_cast<char *>(-1);
     build_bar();
     tab_focus = true;
 }
@@ -235,6 +239,14 @@ void top_menu_set_unsaved(bool changes) {
     draw_help();
     if (top_win != nullptr) wnoutrefresh(top_win);
     if (help_win != nullptr) wnoutrefresh(help_win);
+}
+
+void top_menu_place_cursor() {
+    if (!tab_focus || cursor_hides || top_win == nullptr) return;
+    pos_menu_cursor(tab_menu);
+    leaveok(top_win, FALSE);
+    wnoutrefresh(top_win);
+    leaveok(top_win, TRUE);
 }
 
 int top_menu_handle_key(int key) {

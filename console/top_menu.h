@@ -26,6 +26,9 @@ void top_menu_notice(const char *text);
 // Settings of this session differ from what the EEPROM held at start: the
 // legend (below 96 columns) or the title row says so.
 void top_menu_set_unsaved(bool changes);
+// After the panels are out, before the update: a cursor the terminal cannot
+// hide rests on the selected tab while the tab bar has the keyboard.
+void top_menu_place_cursor();
 int top_menu_save_state(std::FILE *f);
 int top_menu_load_state(std::FILE *f);
 void top_menu_destroy();

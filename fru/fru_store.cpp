@@ -69,6 +69,8 @@ int fru_read_image(std::uint8_t *image) {
     return static_cast<int>(n);
 }
 
+bool fru_loaded() { return load_ok; }
+
 int fru_load() {
     BoardInfo &b = board_info;
     load_ok = false;

@@ -9,6 +9,8 @@ inline constexpr const char *FRU_EEPROM_PATH = "/sys/bus/i2c/devices/1-0053/eepr
 
 // 0 when the EEPROM was read, parsed and its values extracted; -2 otherwise.
 int fru_load();
+// Whether the last load succeeded: the records hold the board's values.
+bool fru_loaded();
 // 0 when all 4096 bytes reached the EEPROM and read back the same; -1
 // otherwise, with nothing written when the last load failed, when the
 // rewrite would lose an area or record the load read, or when the EEPROM

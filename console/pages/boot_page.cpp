@@ -10,6 +10,7 @@
 #include "console/pages/main_page.h"
 #include "console/top_menu.h"
 #include "fru/board_info.h"
+#include "fru/fru_store.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ void save_bootdev() {
     }
     console_log("\n");
     console_log("L[BOOT_PAGE]: Obtained buffer: [%s]\n", text);
-    fru_set_bootdev(&board_info, text);
+    if (fru_set_bootdev(&board_info, text) == -2)
+        top_menu_message("Boot port cannot be stored: the EEPROM's record table is full");
 }
 
 void save_policy() {
@@ -80,8 +82,10 @@ void save_policy() {
         console_log("W[BOOT_PAGE]: PP_KEEP support is disabled\n");
         code = kPolicyOn;
     }
-    fru_set_power_policy(&board_info, code);
-    fru_set_power_state(&board_info);
+    const bool policy = fru_set_power_policy(&board_info, code) != -2;
+    const bool state = fru_set_power_state(&board_info) != -2;
+    if (!policy || !state)
+        top_menu_message("Power policy cannot be stored: the EEPROM's record table is full");
 }
 
 // Resize and mouse reports are not key presses: no page reacts to them.
@@ -107,6 +111,9 @@ void boot_page_create() {
         }
     }
     page.fields[rows.size()] = nullptr;
+    // Values from an EEPROM that could not be read are the records' blanks,
+    // not the board's settings.
+    if (!fru_loaded()) page_panel_set_note(page.panel, "FRU EEPROM not read: these are not the board's values");
     page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
 
     console_log("L[BOOT_PAGE]: Check port spinner\n");
@@ -161,6 +168,7 @@ int boot_page_handle_key(int key) {
         break;
     default: break;
     }
+    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
 }

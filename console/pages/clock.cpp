@@ -7,7 +7,9 @@
 #include <linux/rtc.h>
 
 #include "board/board.h"
+#include "console/field_utils.h"
 #include "console/log.h"
+#include "console/top_menu.h"
 
 namespace {
 
@@ -15,10 +17,7 @@ ClockCells cells;
 // Typed into since the last apply, in the order of ClockCells.
 bool typed_cells[6];
 
-void paint(FIELD *f, int pair) {
-    set_field_fore(f, static_cast<chtype>(COLOR_PAIR(pair)));
-    set_field_back(f, static_cast<chtype>(COLOR_PAIR(pair)));
-}
+void paint(FIELD *f, int pair) { field_paint(f, pair); }
 
 void put(FIELD *f, const char *fmt, int value) {
     char buf[12];  // room for any int; the cells hold two or four digits
@@ -92,25 +91,27 @@ int clock_parse(struct tm *tm) {
         int value, low, high;  // high < 0: no upper bound
         int *store, bias;
         const char *warning;
+        const char *message;  // for the operator, on the help line
     } checks[] = {
         {cells.second, v_sc, 0, 60, &tm->tm_sec, 0,
-         "W[MAIN_PAGE]: Bad sec value: %i not in 0-60 range\n"},
+         "W[MAIN_PAGE]: Bad sec value: %i not in 0-60 range\n", "Seconds must be 00-60"},
         {cells.minute, v_mn, 0, 59, &tm->tm_min, 0,
-         "W[MAIN_PAGE]: Bad min value: %i not in 0-59 range\n"},
+         "W[MAIN_PAGE]: Bad min value: %i not in 0-59 range\n", "Minutes must be 00-59"},
         {cells.hour, v_hr, 0, 23, &tm->tm_hour, 0,
-         "W[MAIN_PAGE]: Bad hour value: %i not in 0-23 range\n"},
+         "W[MAIN_PAGE]: Bad hour value: %i not in 0-23 range\n", "Hour must be 00-23"},
         {cells.day, v_d, 1, 31, &tm->tm_mday, 0,
-         "W[MAIN_PAGE]: Bad day value: %i not in 1-31 range\n"},
+         "W[MAIN_PAGE]: Bad day value: %i not in 1-31 range\n", "Day must be 01-31"},
         {cells.month, v_m, 1, 12, &tm->tm_mon, 1,
-         "W[MAIN_PAGE]: Bad month value: %i not in 1-12 range\n"},
+         "W[MAIN_PAGE]: Bad month value: %i not in 1-12 range\n", "Month must be 01-12"},
         {cells.year, v_y, 1970, -1, &tm->tm_year, 1900,
-         "W[MAIN_PAGE]: Bad year value: %i not >=1970\n"},
+         "W[MAIN_PAGE]: Bad year value: %i not >=1970\n", "Year must be 1970 or later"},
     };
     int result = -1;
     for (const auto &c : checks) {
         if (c.value < c.low || (c.high >= 0 && c.value > c.high)) {
             paint(c.cell, 7);
             console_log(c.warning, c.value);
+            top_menu_message(c.message);
             return result;
         }
         *c.store = c.value - c.bias;
@@ -127,6 +128,7 @@ int clock_set(struct tm *tm) {
     // A time before the epoch cannot be set either.
     if (t < 0) {
         if (cells.year != nullptr) paint(cells.year, 7);
+        top_menu_message("Invalid date");
         console_log("W[MAIN_PAGE]: Bad time: %04lld-%02lld-%02i %02i:%02i:%02i cannot be set\n",
                     typed.tm_year + 1900LL, typed.tm_mon + 1LL, typed.tm_mday, typed.tm_hour,
                     typed.tm_min, typed.tm_sec);
@@ -160,6 +162,7 @@ void clock_reject(FIELD *cell) {
         paint(cell, 7);
         console_log("W[MAIN_PAGE]: Bad %s value: \"%s\" does not match the cell's pattern\n",
                     n.name, text != nullptr ? text : "");
+        top_menu_message("Clock cells take digits only");
         return;
     }
 }

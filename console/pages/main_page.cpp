@@ -176,9 +176,7 @@ struct Page {
 } page;
 
 void set_text(int i, const char *text) { set_field_buffer(page.fields[i], 0, text); }
-void set_fore(int i, int pair) {
-    set_field_fore(page.fields[i], static_cast<chtype>(COLOR_PAIR(pair)));
-}
+void set_fore(int i, int pair) { field_paint_fore(page.fields[i], pair); }
 
 // Open the first match of a board glob, logging the failure as the page does.
 board::File open_first(const char *pattern) {
@@ -553,6 +551,7 @@ int main_page_handle_key(int key) {
     // With the cursor hidden, ncurses would still carry it back to the hour
     // field after every clock tick: bytes on a serial line for nothing.
     leaveok(page.panel.win, !page.page_focus);
+    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
 }

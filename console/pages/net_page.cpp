@@ -20,6 +20,7 @@
 #include "console/page_form.h"
 #include "console/top_menu.h"
 #include "fru/board_info.h"
+#include "fru/fru_store.h"
 
 namespace {
 
@@ -321,9 +322,7 @@ void net_page_set_manual(bool automatic) {
     for (int first : kQuadRows) {
         for (int i = 0; i < 4; ++i) {
             FIELD *f = field(first + 2 * i);
-            const chtype colour = static_cast<chtype>(field_pair(automatic ? kPair2 : kPair3));
-            set_field_back(f, colour);
-            set_field_fore(f, colour);
+            field_paint(f, automatic ? 2 : 3);
             if (automatic)
                 field_opts_off(f, O_ACTIVE);
             else
@@ -341,11 +340,12 @@ int net_page_save_mac() {
         // a blank, a pasted ":") would be stored as whatever "%02x" reads.
         if (buf == nullptr || !std::isxdigit(static_cast<unsigned char>(buf[0])) ||
             !std::isxdigit(static_cast<unsigned char>(buf[1]))) {
-            const chtype red = static_cast<chtype>(field_pair(7));
-            set_field_fore(f, red);
-            set_field_back(f, red);
+            field_paint(f, 7);
             console_log("W[NET_PAGE]: Bad MAC byte %i: \"%s\" does not match the cell's pattern\n",
                         i + 1, buf != nullptr ? buf : "");
+            char message[48];
+            std::snprintf(message, sizeof message, "MAC byte %i must be two hex digits", i + 1);
+            top_menu_message(message);
             return -1;
         }
         unsigned v = 0;
@@ -354,7 +354,8 @@ int net_page_save_mac() {
     }
     console_log("L[NET_PAGE]: Save MAC: [%02x:%02x:%02x:%02x:%02x:%02x]\n", mac[0], mac[1], mac[2],
                 mac[3], mac[4], mac[5]);
-    fru_set_mac(&board_info, mac, 0);
+    if (fru_set_mac(&board_info, mac, 0) != 0)
+        top_menu_message("MAC address cannot be stored: the EEPROM has no MAC record");
     return 0;
 }
 
@@ -373,6 +374,9 @@ void net_page_create() {
         }
     }
     page.fields[kFields.size()] = nullptr;
+    // Values from an EEPROM that could not be read are the records' blanks,
+    // not the board's settings.
+    if (!fru_loaded()) page_panel_set_note(page.panel, "FRU EEPROM not read: these are not the board's values");
     page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
 
     for (int first : kQuadRows)
@@ -426,6 +430,7 @@ int net_page_handle_key(int key) {
         if (page_key_types_text(key)) edit(current, key);
         break;
     }
+    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
 }

@@ -327,8 +327,10 @@ bool still_as_shown(const char *what, bool (*still_valid)()) {
     examine_sources();
     if (!still_valid()) {
         console_log("E[RECOVERY_PAGE]: %s failed its check, nothing is started\n", name);
+        top_menu_message("Not started: its image failed its check");
     } else if (!(shown_now() == before)) {
         console_log("L[RECOVERY_PAGE]: %s changed, nothing is started\n", name);
+        top_menu_message("Not started: the page changed, press Enter again");
     } else {
         return true;
     }
@@ -355,6 +357,7 @@ void press_enter(FIELD *current, bool sources_changed) {
     if (sources_changed && (field == kExtButton || field == kIntButton || field == kRomButton)) {
         // The operator pressed Enter on what the page showed before.
         console_log("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n");
+        top_menu_message("Not started: the page changed, press Enter again");
         terminal_flush_input();
         return;
     }
@@ -429,6 +432,11 @@ void handle_focused_key(int key, FIELD *current, bool sources_changed) {
         if (current != nullptr && (field_opts(current) & O_EDIT))
             edit(current, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
         break;
+    case KEY_HOME:
+    case KEY_END:
+        if (current != nullptr && (field_opts(current) & O_EDIT))
+            edit(current, key == KEY_HOME ? REQ_BEG_FIELD : REQ_END_FIELD);
+        break;
     case KEY_BACKSPACE:
     case 127: edit(current, REQ_DEL_PREV); break;
     case KEY_DC: edit(current, REQ_DEL_CHAR); break;
@@ -494,6 +502,7 @@ int recovery_page_handle_key(int key) {
         curs_set(1);
         handle_focused_key(key, current, sources_changed);
     }
+    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
     wnoutrefresh(page.panel.win);
     return 0;
 }

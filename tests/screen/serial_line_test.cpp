@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 // ncurses key codes as the key loop logs them.
 constexpr int kDown = 0x102, kUp = 0x103, kBackspace = 0x107, kF6 = 0x10e, kF10 = 0x112,
-              kF27 = 0x123, kDelete = 0x14a, kB2 = 0x15e, kAnyKey = -1;
+              kF27 = 0x123, kDelete = 0x14a, kB2 = 0x15e, kBackTab = 0x161, kAnyKey = -1;
 
 // The hour cell of the Main page's clock on the full layout.
 constexpr int kTimeRow = 10, kHour = 25;
@@ -128,6 +128,7 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
         {"vt220", "\033OA", kUp, kStays},
         {"vt100", "\033OM", '\n', kStays},
         {"vt100", "\033[3~", kDelete, kStays},
+        {"vt100", "\033[Z", kBackTab, kStays},
         {"xterm-256color", "\b", kBackspace, kStays},
         {"vt100", "\033", 0x1b, kStays},
     };
@@ -188,8 +189,8 @@ TEST_F(SerialLine, UnknownSequencesAreDroppedWhole) {
         const char *type;
         std::vector<const char *> sequences;
     } cases[] = {
-        // F5, F7-F9, F11, F12, Shift-Tab as xterm sends them
-        {"vt100", {"\033[15~", "\033[18~", "\033[19~", "\033[20~", "\033[23~", "\033[24~", "\033[Z"}},
+        // F5, F7-F9, F11, F12 as xterm sends them
+        {"vt100", {"\033[15~", "\033[18~", "\033[19~", "\033[20~", "\033[23~", "\033[24~"}},
         // xterm's F1-F5
         {"linux", {"\033OP", "\033OQ", "\033OR", "\033OS", "\033[15~"}},
         // bracketed paste marks, focus reports, an F-key no terminfo has
