@@ -93,6 +93,7 @@ TEST_F(SaveScreen, UnreadableEepromIsToldAtStartAndByF10) {
     ASSERT_TRUE(term().wait_row(23, "FRU EEPROM could not be read: values shown are not stored on the board"));
     term().key(Key::Right);  // the next key gives the legend back
     ASSERT_TRUE(term().wait_row(23, "Enter: select | Arrows: move"));
+    ASSERT_TRUE(term().wait_row(2, "FRU EEPROM not read: these are not the board's values"));
     ASSERT_TRUE(save_and_wait());
     EXPECT_NE(term_output().find("FRU EEPROM could not be read: nothing can be saved\r\n" + std::string(kFailed)),
               std::string::npos) << term_output();

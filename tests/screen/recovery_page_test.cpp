@@ -261,6 +261,7 @@ TEST_F(EnterRecheck, RomImageCutShortStartsNoFlash) {
     board().write_sparse("/media/usb0/rom.bin", 4096);
     term().key(Key::Enter);
     ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
+    ASSERT_TRUE(term().wait_row(23, "Not started: its image failed its check"));
     EXPECT_GE(log_count("E[RECOVERY_PAGE]: ROM size is wrong: 4096 instead of 16777216"), 1);
     ASSERT_TRUE(wait_button(kRomRow, kNotFound));
     EXPECT_TRUE(term().running());
@@ -328,6 +329,24 @@ TEST_F(RecoveryScreen, FifosInPlaceOfMarkerAndStateFilesCountAsMissing) {
     ASSERT_TRUE(wait_button(kExtRow, kNotFound));
     ASSERT_TRUE(leave());
     EXPECT_EQ(log_count("L[RECOVERY_PAGE]: /var/run/tolvane/ext/line is not a regular file, taken as missing"), 1);
+}
+
+// Keys people expect in a text field: Home and End, Tab and Shift-Tab.
+TEST_F(RecoveryScreen, HomeEndTabAndShiftTabInTheAddress) {
+    ASSERT_TRUE(start_on_page());
+    down(4);
+    term().text("abc");
+    term().key(Key::Home);
+    term().text("x");
+    term().key(Key::End);
+    term().text("y");
+    ASSERT_TRUE(wait_button(kUrlRow, "xabcy"));
+    term().key(Key::Tab);  // to Download ROM
+    ASSERT_TRUE(term().wait_for([&] { return term().cursor().row == kDownloadRow; }));
+    term().key(Key::Tab, screen::kShift);
+    ASSERT_TRUE(term().wait_for([&] { return term().cursor().row == kUrlRow; }));
+    ASSERT_TRUE(leave());
+    EXPECT_EQ(state_file().rfind("3\nxabcy ", 0), 0u) << state_file();
 }
 
 TEST_F(RecoveryScreen, DownloadWithAnEmptyAddressSendsBlanks) {
