@@ -53,11 +53,12 @@ bool log_has(const std::string &root, const std::string &line) {
 }
 
 // The console on a rows x cols terminal, its first frame up.
-void start(screen::Terminal &t, const sim::BoardTree &tree, const std::vector<std::string> &prefix) {
+void start(screen::Terminal &t, const sim::BoardTree &tree, const std::vector<std::string> &prefix,
+           const std::string &term_type = "xterm-256color") {
     tree.set_clock_offset(static_cast<std::int64_t>(kBoardTime - std::time(nullptr)));
     std::vector<std::string> argv = prefix;
     argv.push_back(TOLVANE_PATH);
-    if (!t.start(argv, {"BOARD_ROOT=" + tree.root()})) fail("cannot start tolvane");
+    if (!t.start(argv, {"BOARD_ROOT=" + tree.root(), "TERM=" + term_type})) fail("cannot start tolvane");
     if (!t.wait_text("Maintenance", 10s)) fail("no first frame", &t);
     if (!t.wait_quiet(300ms)) fail("the console never went quiet", &t);
 }
@@ -105,6 +106,18 @@ int main(int argc, char **argv) {
         screen::Terminal t(24, 80);
         start(t, tree, prefix);
         save(out, "main-80x24.svg", t, "tolvane: Main page on an 80x24 serial line");
+    }
+    {
+        // No colours on a vt100 line: attributes, and the short legend.
+        screen::Terminal t(24, 80);
+        start(t, tree, prefix, "vt100");
+        save(out, "main-vt100.svg", t, "tolvane: Main page on an 80x24 vt100 line");
+        t.key(screen::Key::Down);
+        t.text("25");
+        t.key(screen::Key::Up);
+        if (!t.wait_text("Hour must be 00-23")) fail("no message for the refused hour", &t);
+        if (!t.wait_quiet(300ms)) fail("the page never went quiet", &t);
+        save(out, "clock-refused.svg", t, "tolvane: a refused hour on a vt100 line");
     }
     std::filesystem::remove_all(templ);
     return 0;
