@@ -244,10 +244,11 @@ constexpr int kDropped = -2;
 // "ESC [ rows ; cols R": a cursor position report, the answer to a size
 // request. Only sizes a terminal can have count.
 bool position_report(std::string_view seq, int &rows, int &cols) {
-    if (seq.size() < 6 || seq.substr(0, 2) != "\033[" || seq.back() != 'R') return false;
+    // No substr: it may throw, and the board carries no C++ runtime.
+    if (seq.size() < 6 || !seq.starts_with("\033[") || !seq.ends_with('R')) return false;
     rows = cols = 0;
     int *n = &rows;
-    for (char ch : seq.substr(2, seq.size() - 3)) {
+    for (char ch : std::string_view(seq.data() + 2, seq.size() - 3)) {
         if (ch == ';' && n == &rows) n = &cols;
         else if (ch >= '0' && ch <= '9' && *n < 10000) *n = *n * 10 + (ch - '0');
         else return false;
