@@ -150,6 +150,15 @@ int set_rtc(const struct rtc_time &tm) {
 #endif
 }
 
+void countdown_second() {
+#if BOARD_SIM
+    char none;
+    static const bool fast = read_bytes("/sim/fast-countdown", &none, 0) >= 0;
+    if (fast) return;
+#endif
+    sleep(1);
+}
+
 void effect(const char *line) {
 #if BOARD_SIM
     Path p = path(kEffectsLog);

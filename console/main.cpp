@@ -84,7 +84,7 @@ void save_countdown(Refused refused, bool fru_read) {
     std::printf("Saving ");
     std::fflush(stdout);
     for (int i = 0; i < 10; ++i) {
-        sleep(1);
+        board::countdown_second();
         std::printf(".");
         std::fflush(stdout);
     }

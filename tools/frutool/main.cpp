@@ -172,7 +172,7 @@ int set(const char *id_text, const char *data) {
     // The EEPROM driver writes in the background; give it time before the
     // caller powers off or reads back.
     for (int i = 0; i < 10; ++i) {
-        sleep(1);
+        board::countdown_second();
         say(".");
         std::fflush(stdout);
     }
