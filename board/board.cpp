@@ -136,7 +136,7 @@ int set_system_time(std::int64_t t) {
 }
 
 int set_rtc(const struct rtc_time &tm) {
-    Fd fd(open("/dev/rtc0", O_RDONLY));
+    Fd fd(open_board("/dev/rtc0", O_RDONLY));
 #if BOARD_SIM
     char line[128];
     std::snprintf(line, sizeof line, "rtc_set_time %04d-%02d-%02d %02d:%02d:%02d%s",

@@ -99,7 +99,7 @@ int main() {
     std::setlocale(LC_ALL, "");
 
     // A log that cannot be opened leaves log_file null and logging is skipped.
-    log_file = board::fopen(kLogPath, "w");
+    log_file = board::fopen_board(kLogPath, "w");
     console_log("L[MAIN]: Started log\n");
     const char *tty = ttyname(0);
     console_log("L[MAIN]: ttyname: %s\n", tty != nullptr ? tty : "(null)");

@@ -61,10 +61,10 @@ TEST_F(BoardSeam, EmptyPathsFailAndRelativePathsSitUnderTheRoot) {
     EXPECT_FALSE(board::path(nullptr).ok());
     struct stat st{};
     errno = 0;
-    EXPECT_EQ(board::stat("", &st), -1);
+    EXPECT_EQ(board::stat_board("", &st), -1);
     EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(board::fopen("", "r"), nullptr);
-    EXPECT_EQ(board::open("", O_RDONLY), -1);
+    EXPECT_EQ(board::fopen_board("", "r"), nullptr);
+    EXPECT_EQ(board::open_board("", O_RDONLY), -1);
     char buf[4];
     EXPECT_EQ(board::read_bytes("", buf, sizeof buf), -1);
 
@@ -72,10 +72,10 @@ TEST_F(BoardSeam, EmptyPathsFailAndRelativePathsSitUnderTheRoot) {
     EXPECT_EQ(std::string(board::path("x").c_str()), root_ + "/x");
     sim::BoardTree t(root_);
     t.write("/rec.tar", "tar");
-    EXPECT_EQ(board::stat("rec.tar", &st), 0);
-    EXPECT_EQ(board::stat("/rec.tar", &st), 0);
+    EXPECT_EQ(board::stat_board("rec.tar", &st), 0);
+    EXPECT_EQ(board::stat_board("/rec.tar", &st), 0);
     std::filesystem::create_directories(root_ + "x");
-    EXPECT_EQ(board::stat("x", &st), -1);
+    EXPECT_EQ(board::stat_board("x", &st), -1);
     std::filesystem::remove_all(root_ + "x");
 }
 
