@@ -15,21 +15,16 @@
 #include "board/board.h"
 #include "board/files.h"
 #include "sim/board_tree.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 class BoardSeam : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/board-test-XXXXXX";
-        root_ = mkdtemp(tmpl);
-        setenv("BOARD_ROOT", root_.c_str(), 1);
-    }
     void TearDown() override {
-        std::filesystem::remove_all(root_);
-        unsetenv("BOARD_ROOT");
     }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/board-test-XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
 };
 
 TEST_F(BoardSeam, PathsLiveUnderTheRootAndGlobsGiveBoardPaths) {

@@ -17,6 +17,7 @@
 #include "fru/board_info.h"
 #include "fru/fru_format.h"
 #include "sim/board_tree.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -38,11 +39,9 @@ std::string slurp(const std::string &p) {
 class Quellet : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/quellet-cli-XXXXXX";
-        root_ = mkdtemp(tmpl);
         build({});
     }
-    void TearDown() override { std::filesystem::remove_all(root_); }
+    void TearDown() override { EXPECT_TRUE(tmp_.remove()); }
     void build(const sim::FruImageContent &layout) {
         sim::TreeOptions o;
         o.fru = layout;
@@ -91,7 +90,8 @@ protected:
         env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, setting,
                 "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
     }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/quellet-cli-XXXXXX"};
+    const std::string &root_ = tmp_.path();
     std::vector<std::string> env_;  // "NAME=value" for each run
 };
 

@@ -15,6 +15,7 @@
 
 #include "sim/rom_image.h"
 #include "tests/rominfo/rom_expected.h"
+#include "tests/support/temp_dir.h"
 
 extern char **environ;
 
@@ -88,14 +89,8 @@ Result sarvik(std::vector<std::string> args, std::vector<std::string> env_extra 
 
 class Sarvik : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/sarvik-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
     void TearDown() override {
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_TRUE(tmp_.remove());
     }
     // An image holding the block at the offset, the rest 0xFF.
     std::string image(const std::vector<std::uint8_t> &block, std::size_t at = 0,
@@ -109,7 +104,8 @@ protected:
     }
     static std::string with_usage(const std::string &msg) { return msg + "\n" + kUsage; }
 
-    std::string dir_;
+    test_support::TempDir tmp_{"/tmp/sarvik-cli-XXXXXX"};
+    const std::string &dir_ = tmp_.path();
 };
 
 std::string slurp_file(const std::string &p) {
