@@ -15,6 +15,7 @@
 #include "board/board.h"
 #include "board/files.h"
 #include "sim/board_tree.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -115,14 +116,12 @@ TEST(QuoteArg, BlanksQuotesAndLineEndsSurvive) {
 
 TEST_F(BoardSeam, StandInRecordsItsArgumentsAndExitsZero) {
     sim::build_board_tree(root_);
-    pid_t pid = fork();
-    if (pid == 0) {
-        const char *argv[] = {"ash", "/usr/bin/netconf.sh", "192.0.2.1", "with blank", nullptr};
-        board::exec("/bin/ash", argv);
-        _exit(99);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    int status = test_support::run_in_child(
+        [] {
+            const char *argv[] = {"ash", "/usr/bin/netconf.sh", "192.0.2.1", "with blank", nullptr};
+            board::exec("/bin/ash", argv);
+        },
+        99);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(sim::BoardTree(root_).effects(),

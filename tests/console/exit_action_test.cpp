@@ -14,6 +14,7 @@
 #include "console/exit_action.h"
 #include "console/log.h"
 #include "sim/board_tree.h"
+#include "tests/support/child.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -44,15 +45,13 @@ protected:
     // and hand back its exit status; 99 means it returned without an exec.
     int run_action(int action) {
         std::fflush(log_file);
-        pid_t pid = fork();
-        if (pid == 0) {
-            ExitAction = action;
-            exit_action_run();
-            std::fflush(log_file);
-            _exit(99);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
+        int status = test_support::run_in_child(
+            [&] {
+                ExitAction = action;
+                exit_action_run();
+                std::fflush(log_file);
+            },
+            99);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
