@@ -136,7 +136,7 @@ int set_system_time(std::int64_t t) {
 }
 
 int set_rtc(const struct rtc_time &tm) {
-    Fd fd(open("/dev/rtc0", O_RDONLY));
+    Fd fd(open_board("/dev/rtc0", O_RDONLY));
 #if BOARD_SIM
     char line[128];
     std::snprintf(line, sizeof line, "rtc_set_time %04d-%02d-%02d %02d:%02d:%02d%s",
@@ -148,6 +148,15 @@ int set_rtc(const struct rtc_time &tm) {
     if (!fd) return -1;
     return ioctl(fd.get(), RTC_SET_TIME, &tm) == 0 ? 0 : -1;
 #endif
+}
+
+void countdown_second() {
+#if BOARD_SIM
+    char none;
+    static const bool fast = read_bytes("/sim/fast-countdown", &none, 0) >= 0;
+    if (fast) return;
+#endif
+    sleep(1);
 }
 
 void effect(const char *line) {

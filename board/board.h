@@ -81,6 +81,11 @@ int set_system_time(std::int64_t t);
 // RTC_SET_TIME on /dev/rtc0. 0 or -1.
 int set_rtc(const struct rtc_time &tm);
 
+// One second of a countdown: the EEPROM driver's and the disks' time to
+// settle before a power-off. The simulated board skips the wait when its
+// tree holds /sim/fast-countdown (tests that do not time the countdown).
+void countdown_second();
+
 // Append one line to the simulated board's effects log (no-op on the board).
 // The text is written as given, followed by a line end.
 void effect(const char *line);

@@ -8,7 +8,7 @@
 
 namespace board {
 
-File::File(const char *board_path, const char *mode) : f_(board::fopen(board_path, mode)) {}
+File::File(const char *board_path, const char *mode) : f_(board::fopen_board(board_path, mode)) {}
 
 int File::close() {
     int r = 0;
@@ -21,7 +21,7 @@ Fd::~Fd() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::FILE *fopen(const char *board_path, const char *mode) {
+std::FILE *fopen_board(const char *board_path, const char *mode) {
     Path p = path(board_path);
     if (!p.ok()) {
         errno = ENOENT;
@@ -30,7 +30,7 @@ std::FILE *fopen(const char *board_path, const char *mode) {
     return std::fopen(p.s, mode);
 }
 
-int stat(const char *board_path, struct ::stat *st) {
+int stat_board(const char *board_path, struct ::stat *st) {
     Path p = path(board_path);
     if (!p.ok()) {
         errno = ENOENT;  // as the board answers for a path that names nothing
@@ -39,7 +39,7 @@ int stat(const char *board_path, struct ::stat *st) {
     return ::stat(p.s, st);
 }
 
-int open(const char *board_path, int flags, int mode) {
+int open_board(const char *board_path, int flags, int mode) {
     Path p = path(board_path);
     if (!p.ok()) {
         errno = ENOENT;  // as the board answers for a path that names nothing
@@ -49,14 +49,14 @@ int open(const char *board_path, int flags, int mode) {
 }
 
 int stat_regular(const char *board_path, struct ::stat *st) {
-    if (board::stat(board_path, st) != 0) return -1;
+    if (board::stat_board(board_path, st) != 0) return -1;
     return S_ISREG(st->st_mode) ? 0 : -2;
 }
 
 File open_shared(const char *board_path, const char *mode) {
     const bool write = mode[0] == 'w';
     // Non-blocking: a FIFO with no writer (or reader) would hold the console.
-    Fd fd(board::open(board_path, (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY,
+    Fd fd(board::open_board(board_path, (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NONBLOCK | O_NOCTTY,
                       0666));
     if (!fd) return File();
     struct ::stat st {};

@@ -52,14 +52,12 @@ private:
     int fd_ = -1;
 };
 
-// fopen of a board path.
-std::FILE *fopen(const char *board_path, const char *mode);
-
-// stat of a board path; the result of stat().
-int stat(const char *board_path, struct ::stat *st);
-
-// open(2) of a board path.
-int open(const char *board_path, int flags, int mode = 0);
+// fopen, stat and open(2) of a board path. Named apart from the C
+// library's: a host path goes to ::fopen, ::stat or ::open, and a call
+// inside namespace board never picks one or the other unseen.
+std::FILE *fopen_board(const char *board_path, const char *mode);
+int stat_board(const char *board_path, struct ::stat *st);
+int open_board(const char *board_path, int flags, int mode = 0);
 
 // Files other board software writes (marker files, the page state): only a
 // regular file counts, anything else (a FIFO, a device, a folder) is taken

@@ -38,44 +38,34 @@ int write_recovery_stat() {
     return 0;
 }
 
+namespace {
+
+// The program of each action and its argument list, argument 0 first.
+struct ExitProgram {
+    int action;
+    bool recovery_stat;  // "0\n" into recovery.stat first
+    const char *program;
+    const char *argv[7];
+};
+constexpr ExitProgram kPrograms[] = {
+    {EXIT_EXT_RECOVERY, true, kAsh,
+     {"ash", "/var/run/tolvane/ext/recovery.rc", ext_recovery_tar, ext_recovery_dev, nullptr}},
+    {EXIT_INT_RECOVERY, true, kAsh,
+     {"ash", "/var/run/tolvane/int/recovery.rc", int_recovery_tar, int_recovery_dev, nullptr}},
+    {EXIT_ROM_UPDATE, false, kAsh, {"ash", "/usr/bin/btflash.sh", rom_image_path, nullptr}},
+    {EXIT_ROM_DOWNLOAD, false, kAsh, {"ash", "/usr/bin/getrom.sh", rom_url, nullptr}},
+    {EXIT_NET_CONFIG, false, kAsh,
+     {"ash", "/usr/bin/netconf.sh", net_args[0], net_args[1], net_args[2], net_args[3], nullptr}},
+    {EXIT_DHCP, false, "/sbin/udhcpc", {"udhcpc", nullptr}},
+};
+
+}  // namespace
+
 void exit_action_run() {
-    switch (ExitAction) {
-    case 1: {
-        if (write_recovery_stat() != 0) return;
-        const char *argv[] = {"ash", "/var/run/tolvane/ext/recovery.rc", ext_recovery_tar,
-                              ext_recovery_dev, nullptr};
-        board::exec(kAsh, argv);
-        return;
-    }
-    case 2: {
-        if (write_recovery_stat() != 0) return;
-        const char *argv[] = {"ash", "/var/run/tolvane/int/recovery.rc", int_recovery_tar,
-                              int_recovery_dev, nullptr};
-        board::exec(kAsh, argv);
-        return;
-    }
-    case 3: {
-        const char *argv[] = {"ash", "/usr/bin/btflash.sh", rom_image_path, nullptr};
-        board::exec(kAsh, argv);
-        return;
-    }
-    case 4: {
-        const char *argv[] = {"ash", "/usr/bin/getrom.sh", rom_url, nullptr};
-        board::exec(kAsh, argv);
-        return;
-    }
-    case 5: {
-        const char *argv[] = {"ash",       "/usr/bin/netconf.sh", net_args[0], net_args[1],
-                              net_args[2], net_args[3],           nullptr};
-        board::exec(kAsh, argv);
-        return;
-    }
-    case 6: {
-        const char *argv[] = {"udhcpc", nullptr};
-        board::exec("/sbin/udhcpc", argv);
-        return;
-    }
-    default:
+    for (const ExitProgram &p : kPrograms) {
+        if (p.action != ExitAction) continue;
+        if (p.recovery_stat && write_recovery_stat() != 0) return;
+        board::exec(p.program, p.argv);
         return;
     }
 }

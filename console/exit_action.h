@@ -2,7 +2,17 @@
 // for, its argument buffers, and starting the board program.
 #pragma once
 
-// 0 none (power off), 1..6 a board script or program; 7 or more counts as 0.
+// The values of ExitAction; 7 or more counts as EXIT_NONE.
+enum : int {
+    EXIT_NONE = 0,           // power off
+    EXIT_EXT_RECOVERY = 1,   // recovery from the external archive
+    EXIT_INT_RECOVERY = 2,   // restore the internal backup
+    EXIT_ROM_UPDATE = 3,     // flash the ROM image
+    EXIT_ROM_DOWNLOAD = 4,   // download a ROM image
+    EXIT_NET_CONFIG = 5,     // configure the network by hand
+    EXIT_DHCP = 6,           // configure the network by DHCP
+};
+
 extern int ExitAction;
 
 extern char ext_recovery_tar[256];

@@ -37,17 +37,6 @@ void start_colours() {
     init_pair(8, COLOR_WHITE, COLOR_BLACK);
 }
 
-// What the log calls each setting the console can change.
-const char *setting_name(int id) {
-    switch (id) {
-    case MREC_MAC: return "MAC address";
-    case MREC_BOOTDEV: return "boot device";
-    case MREC_POWER_POLICY: return "power policy";
-    case MREC_POWER_STATE: return "power state";
-    default: return "record";
-    }
-}
-
 // The settings the console can change, as the EEPROM held them at start:
 // while this session's differ, the operator is told F6 would drop them.
 struct Settings {
@@ -84,7 +73,7 @@ void save_countdown(Refused refused, bool fru_read) {
     if (refused.mac) unstored = static_cast<std::uint8_t>(unstored | 1u << (MREC_MAC - MREC_MAC));
     for (int id = MREC_MAC; id <= MREC_MAC3; ++id) {
         if ((unstored & (1u << (id - MREC_MAC))) == 0) continue;
-        console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", setting_name(id), id);
+        console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", fru_record(id)->setting, id);
         stored = false;
     }
     if (fru_save() != 0) {
@@ -95,7 +84,7 @@ void save_countdown(Refused refused, bool fru_read) {
     std::printf("Saving ");
     std::fflush(stdout);
     for (int i = 0; i < 10; ++i) {
-        sleep(1);
+        board::countdown_second();
         std::printf(".");
         std::fflush(stdout);
     }
@@ -110,7 +99,7 @@ int main() {
     std::setlocale(LC_ALL, "");
 
     // A log that cannot be opened leaves log_file null and logging is skipped.
-    log_file = board::fopen(kLogPath, "w");
+    log_file = board::fopen_board(kLogPath, "w");
     console_log("L[MAIN]: Started log\n");
     const char *tty = ttyname(0);
     console_log("L[MAIN]: ttyname: %s\n", tty != nullptr ? tty : "(null)");

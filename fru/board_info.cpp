@@ -93,51 +93,33 @@ void fru_extract_values() {
     std::uint32_t count = b.mrec_count < FRU_MREC_MAX ? b.mrec_count : FRU_MREC_MAX;
     for (std::uint32_t i = 0; i < count; ++i) {
         const MultiRecord &e = b.mrecs[i];
-        switch (e.type) {
-        case MREC_MAC:
-            take(e, b.mac, sizeof b.mac);
-            log_mac("MAC", b.mac);
+        const FruRecord *r = fru_record(e.type);
+        if (r == nullptr || r->kind == FRU_VALUE_FLAG) continue;
+        std::uint8_t *v = fru_record_value(&b, *r);
+        take(e, v, r->size);
+        switch (r->kind) {
+        case FRU_VALUE_MAC: log_mac(r->found, v); break;
+        case FRU_VALUE_TEXT:
+            fru_diag("FRU: found %s [%.*s]\n", r->found, static_cast<int>(r->size),
+                     reinterpret_cast<const char *>(v));
             break;
-        case MREC_MAC2:
-            take(e, b.mac2, sizeof b.mac2);
-            log_mac("MAC2", b.mac2);
-            break;
-        case MREC_MAC3:
-            take(e, b.mac3, sizeof b.mac3);
-            log_mac("MAC3", b.mac3);
-            break;
-        case MREC_BOOTDEV:
-            take(e, b.bootdevice, sizeof b.bootdevice);
-            fru_diag("FRU: found SATA boot device [%.32s]\n", b.bootdevice);
-            break;
-        case MREC_PASSWD_LINE:
-            take(e, b.passwd_line, sizeof b.passwd_line);
-            fru_diag("FRU: found passwd line [%.128s]\n", b.passwd_line);
-            break;
-        case MREC_TEST_OK:
-            take(e, &b.test_ok, 1);
-            fru_diag("FRU: found test ok record [0x%02x]\n", b.test_ok);
-            break;
-        case MREC_POWER_POLICY:
-            take(e, &b.power_policy, 1);
-            fru_diag("FRU: found power policy record [0x%02x]\n", b.power_policy);
-            break;
-        default:
-            break;
+        default: fru_diag("FRU: found %s record [0x%02x]\n", r->found, v[0]); break;
         }
     }
 }
 
 int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
-    if (index < 0 || index > 2) return -1;
-    static constexpr std::uint8_t ids[3] = {MREC_MAC, MREC_MAC2, MREC_MAC3};
-    std::uint8_t *field = index == 0 ? info->mac : index == 1 ? info->mac2 : info->mac3;
+    const FruRecord *row = nullptr;
+    for (const FruRecord &r : kFruRecords)
+        if (r.kind == FRU_VALUE_MAC && r.mac_index == index) row = &r;
+    if (row == nullptr) return -1;
+    std::uint8_t *field = fru_record_value(info, *row);
     std::memcpy(field, value, 6);
     std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
     int r = -1;
     for (std::uint32_t i = 0; i < count; ++i) {
         MultiRecord &e = info->mrecs[i];
-        if (e.type != ids[index]) continue;
+        if (e.type != row->id) continue;
         r = 0;
         if (e.length > 6) {
             // A longer record keeps its length and the bytes behind the
@@ -152,7 +134,7 @@ int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
         e.data = field;
         e.length = 6;
     }
-    note_result(ids[index], r == 0);
+    note_result(row->id, r == 0);
     return r;
 }
 

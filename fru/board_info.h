@@ -2,6 +2,7 @@
 // table that a save writes back. One instance per program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Board's own multirecord type ids.
@@ -87,3 +88,63 @@ int fru_set_power_state(BoardInfo *info);
 // Record ids whose last setter call could not store its value (a MAC with
 // no record, a record that did not fit the full table): bit id - 0xC0.
 std::uint8_t fru_unstored_settings();
+
+// How a record's value is kept, read, printed and set.
+enum FruValueKind : std::uint8_t {
+    FRU_VALUE_MAC,     // 6 bytes, "xx:xx:xx:xx:xx:xx", fru_set_mac
+    FRU_VALUE_TEXT,    // bytes up to the field's size, printed to the first NUL
+    FRU_VALUE_NUMBER,  // one byte, printed as a decimal number
+    FRU_VALUE_FLAG,    // set by the console only, never read back
+};
+
+// One of the board's own records. The table below is the one place that
+// knows the ids: a new record is a new row.
+struct FruRecord {
+    std::uint8_t id;
+    FruValueKind kind;
+    std::uint8_t mac_index;  // a MAC's index for fru_set_mac
+    std::uint16_t offset;    // the value in BoardInfo
+    std::uint16_t size;
+    const char *key;         // quellet's JSON key; null: not in the JSON
+    const char *found;       // what the load's diagnostic line calls it
+    const char *setting;     // what the console's log calls it
+    const char *number;      // a number quellet could not read: "%s format not recognized"
+    int (*set_text)(BoardInfo *info, const char *text);
+    int (*set_number)(BoardInfo *info, std::uint8_t value);
+};
+
+// In the order quellet's JSON gives them.
+inline constexpr FruRecord kFruRecords[] = {
+    {MREC_MAC, FRU_VALUE_MAC, 0, offsetof(BoardInfo, mac), 6, "mac", "MAC", "MAC address",
+     nullptr, nullptr, nullptr},
+    {MREC_MAC2, FRU_VALUE_MAC, 1, offsetof(BoardInfo, mac2), 6, "mac2", "MAC2", "record", nullptr,
+     nullptr, nullptr},
+    {MREC_MAC3, FRU_VALUE_MAC, 2, offsetof(BoardInfo, mac3), 6, "mac3", "MAC3", "record", nullptr,
+     nullptr, nullptr},
+    {MREC_BOOTDEV, FRU_VALUE_TEXT, 0, offsetof(BoardInfo, bootdevice), 32, "bootdevice",
+     "SATA boot device", "boot device", nullptr, fru_set_bootdev, nullptr},
+    {MREC_PASSWD_LINE, FRU_VALUE_TEXT, 0, offsetof(BoardInfo, passwd_line), 128, nullptr,
+     "passwd line", "record", nullptr, fru_set_passwd_line, nullptr},
+    {MREC_TEST_OK, FRU_VALUE_NUMBER, 0, offsetof(BoardInfo, test_ok), 1, "test_ok", "test ok",
+     "record", "Test state", nullptr, fru_set_test_ok},
+    {MREC_POWER_POLICY, FRU_VALUE_NUMBER, 0, offsetof(BoardInfo, power_policy), 1,
+     "power_policy", "power policy", "power policy", "Power policy", nullptr,
+     fru_set_power_policy},
+    {MREC_POWER_STATE, FRU_VALUE_FLAG, 0, offsetof(BoardInfo, power_state), 1, nullptr, nullptr,
+     "power state", nullptr, nullptr, nullptr},
+};
+
+// The row of id, or null for an id the board does not use.
+constexpr const FruRecord *fru_record(unsigned long id) {
+    for (const FruRecord &r : kFruRecords)
+        if (r.id == id) return &r;
+    return nullptr;
+}
+
+// Where the row's value lives in info.
+inline std::uint8_t *fru_record_value(BoardInfo *info, const FruRecord &r) {
+    return reinterpret_cast<std::uint8_t *>(info) + r.offset;
+}
+inline const std::uint8_t *fru_record_value(const BoardInfo *info, const FruRecord &r) {
+    return reinterpret_cast<const std::uint8_t *>(info) + r.offset;
+}

@@ -45,12 +45,12 @@ int check_area(const std::uint8_t *area, std::size_t space, const char *what,
                const char *upper_what) {
     if (space < 1 || area[0] != 1) {
         fru_log("W[FRU]: FRU: %s area version is not valid\n", upper_what);
-        return -1;
+        return FRU_AREA_VERSION;
     }
     std::size_t len = (space > 1 ? area[1] : 0) * std::size_t{8};
     if (space < len || space < 2) {
         fru_log("W[FRU]: FRU: %s area size mismatch\n", upper_what);
-        return -2;
+        return FRU_AREA_SIZE;
     }
     fru_diag("L[FRU]: FRU %s area bin:", upper_what);
     dump_bytes(area, len);
@@ -60,9 +60,9 @@ int check_area(const std::uint8_t *area, std::size_t space, const char *what,
             fru_log("W[FRU]: FRU: Bad board area checksum [0-%i]: %i\n", static_cast<int>(len), sum);
         else
             fru_log("W[FRU]: FRU: Bad product area checksum\n");
-        return -3;
+        return FRU_AREA_CHECKSUM;
     }
-    return 0;
+    return FRU_AREA_OK;
 }
 
 // Bytes the parse takes from an area at off: its stated length, or more
@@ -145,20 +145,20 @@ int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_
 int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t space) {
     if (space < kMrecHeader) {
         fru_log("W[FRU]: FRU: no space in multirecord buffer, failed to parse header\n");
-        return -4;
+        return FRU_MREC_NO_HEADER;
     }
     fru_diag("L[FRU]: FRU mrec header bin:\n");
     for (std::size_t i = 0; i < kMrecHeader; ++i) fru_diag("0x%02x[%c] ", record[i], shown(record[i]));
     fru_diag("\n");
     if (fru_checksum(record, kMrecHeader) != 0) {
         fru_log("W[FRU]: FRU: multirecord header checksum is invalid\n");
-        return -1;
+        return FRU_MREC_HEADER_CHECKSUM;
     }
     entry->type = record[0];
     entry->format = record[1] & 7;
     if (entry->format != 2) {
         fru_log("W[FRU]: FRU: multirecord format is unknown [%i]\n", entry->format);
-        return -2;
+        return FRU_MREC_FORMAT;
     }
     entry->end_of_list = (record[1] & 0x80) != 0 ? 1 : 0;
     if (entry->end_of_list) fru_diag("FRU: last multirecord\n");
@@ -166,14 +166,14 @@ int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t s
     std::size_t len = record[2];
     if (space - kMrecHeader < len) {
         fru_log("W[FRU]: FRU: no space in multirecord buffer, failed check data\n");
-        return -5;
+        return FRU_MREC_NO_DATA;
     }
     fru_diag("L[FRU]: FRU mrec bin:");
     dump_bytes(record, kMrecHeader + len);
     std::uint8_t s = static_cast<std::uint8_t>(fru_checksum(record + kMrecHeader, len) + record[3]);
     if (s != 0) {
         fru_log("W[FRU]: FRU: multirecord data checksum is invalid [0x%02x]\n", s);
-        return -3;
+        return FRU_MREC_DATA_CHECKSUM;
     }
     entry->data = record + kMrecHeader;
     return static_cast<int>(len + kMrecHeader);
@@ -182,22 +182,22 @@ int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t s
 int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length) {
     if (length < kHeaderSize) {
         fru_log("W[FRU]: FRU buffer is too short\n");
-        return -1;
+        return FRU_PARSE_SHORT;
     }
     fru_diag("FRU: Checking header [0x%02x 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x]\n",
              image[0], image[1], image[2], image[3], image[4], image[5], image[6], image[7]);
     if (image[0] == 0xFF) {
         fru_log("W[FRU]: FRU: Empty EEPROM detected\n");
-        return -2;
+        return FRU_PARSE_EMPTY;
     }
     if (image[0] != 1) {
         fru_log("W[FRU]: FRU: Header version is not valid\n");
-        return -3;
+        return FRU_PARSE_HEADER_VERSION;
     }
     std::uint8_t sum = fru_checksum(image, kHeaderSize);
     if (sum != 0) {
         fru_log("W[FRU]: FRU: Bad header checksum: %i\n", sum);
-        return -4;
+        return FRU_PARSE_HEADER_CHECKSUM;
     }
     info->board_offset = image[3] * 8;
     info->product_offset = image[4] * 8;
@@ -211,9 +211,9 @@ int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length) {
         return static_cast<std::size_t>(off) < length ? image + off : empty;
     };
     if (fru_parse_board_area(info, at(info->board_offset), space_at(info->board_offset)) != 0)
-        return -5;
+        return FRU_PARSE_BOARD_AREA;
     if (fru_parse_product_area(info, at(info->product_offset), space_at(info->product_offset)) != 0)
-        return -6;
+        return FRU_PARSE_PRODUCT_AREA;
 
     info->mrec_count = 0;
     std::size_t pos = static_cast<std::size_t>(info->mrec_offset);
@@ -223,14 +223,14 @@ int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length) {
         int r = fru_parse_mrec(&info->mrecs[info->mrec_count], space ? image + pos : image, space);
         if (r < 1) {
             fru_log("W[FRU]: FRU: Failed to parse multirecord\n");
-            return -7;
+            return FRU_PARSE_MREC;
         }
         bool last = info->mrecs[info->mrec_count].end_of_list != 0;
         ++info->mrec_count;
         if (last) break;
         pos += static_cast<std::size_t>(r);
     }
-    return 0;
+    return FRU_PARSE_OK;
 }
 
 int fru_pack_mrec(std::uint8_t *dest, std::size_t space, std::uint8_t type, bool last,

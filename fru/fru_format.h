@@ -12,13 +12,40 @@ inline constexpr int FRU_IMAGE_SIZE = 4096;
 // 8-bit sum of count bytes (0 for none).
 std::uint8_t fru_checksum(const std::uint8_t *bytes, std::size_t count);
 
-// 0, or -1 short buffer, -2 empty (erased), -3 header version, -4 header
-// checksum, -5 board area, -6 product area, -7 a multirecord. info keeps
-// what was filled before the failing step. Table entries point into image.
+// What fru_parse returns.
+enum FruParseResult {
+    FRU_PARSE_OK = 0,
+    FRU_PARSE_SHORT = -1,            // buffer shorter than the header
+    FRU_PARSE_EMPTY = -2,            // erased EEPROM
+    FRU_PARSE_HEADER_VERSION = -3,
+    FRU_PARSE_HEADER_CHECKSUM = -4,
+    FRU_PARSE_BOARD_AREA = -5,
+    FRU_PARSE_PRODUCT_AREA = -6,
+    FRU_PARSE_MREC = -7,             // a multirecord
+};
+
+// What the area parses return.
+enum FruAreaResult {
+    FRU_AREA_OK = 0,
+    FRU_AREA_VERSION = -1,
+    FRU_AREA_SIZE = -2,              // does not fit in the image
+    FRU_AREA_CHECKSUM = -3,
+};
+
+// What fru_parse_mrec returns when it fails (otherwise the record's size).
+enum FruMrecResult {
+    FRU_MREC_HEADER_CHECKSUM = -1,
+    FRU_MREC_FORMAT = -2,            // format is not 2
+    FRU_MREC_DATA_CHECKSUM = -3,
+    FRU_MREC_NO_HEADER = -4,         // no room for the header
+    FRU_MREC_NO_DATA = -5,           // no room for the data
+};
+
+// A FruParseResult. info keeps what was filled before the failing step.
+// Table entries point into image.
 int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length);
 
-// space: image bytes from the area start to the image end.
-// 0, -1 bad version, -2 does not fit, -3 bad checksum.
+// space: image bytes from the area start to the image end. A FruAreaResult.
 int fru_parse_board_area(BoardInfo *info, const std::uint8_t *area, std::size_t space);
 int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_t space);
 
@@ -28,8 +55,7 @@ int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_
 std::size_t fru_read_field(const std::uint8_t *area, std::size_t position, char text[32],
                            std::int32_t *length);
 
-// Size of the record (5 + data length), or -4 no room for the header,
-// -1 header checksum, -2 format not 2, -5 no room for the data, -3 data checksum.
+// Size of the record (5 + data length), or a FruMrecResult.
 int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t space);
 
 // Writes one record; its size, or -1 unless strictly more than that fits.

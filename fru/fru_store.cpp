@@ -56,7 +56,7 @@ bool fru_write_at_start(int fd, const std::uint8_t *buf, std::size_t count) {
 }
 
 int fru_read_image(std::uint8_t *image) {
-    board::Fd fd(board::open(FRU_EEPROM_PATH, O_RDONLY));
+    board::Fd fd(board::open_board(FRU_EEPROM_PATH, O_RDONLY));
     if (!fd) {
         fru_log("E[FRU]: FRU: failed to open eeprom\n");
         return -1;
@@ -89,7 +89,7 @@ int fru_load() {
 int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
     // Read-write without truncation: the board's EEPROM ignores truncation,
     // and a bigger file keeps its tail.
-    board::Fd fd(board::open(FRU_EEPROM_PATH, O_RDWR));
+    board::Fd fd(board::open_board(FRU_EEPROM_PATH, O_RDWR));
     if (!fd) {
         fru_log("E[FRU]: FRU: failed to open eeprom\n");
         return -1;

@@ -94,6 +94,8 @@ BoardTree build_board_tree(const std::string &root, const TreeOptions &opt) {
     t.mkdir("/sim");
     t.write("/sim/effects.log", "");
     t.remove("/sim/clock-offset");
+    if (opt.fast_countdown) t.write("/sim/fast-countdown", "");
+    else t.remove("/sim/fast-countdown");
 
     if (opt.sample_markers) {
         t.write("/var/run/tolvane/ext/recovery-tar-path", "/media/usb0/recovery.tar");

@@ -26,6 +26,10 @@ struct TreeOptions {
     // Sample marker files under /var/run/tolvane for every source the
     // Maintenance page knows (the demo wants them; many tests do not).
     bool sample_markers = true;
+    // The F10 and "quellet -s" countdowns go by without their ten seconds
+    // (/sim/fast-countdown); the demo and the test that times the dots
+    // keep the board's pace.
+    bool fast_countdown = true;
 };
 
 class BoardTree {

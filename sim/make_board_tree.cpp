@@ -9,7 +9,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "usage: %s ROOT\n", argv[0]);
         return 2;
     }
-    sim::build_board_tree(argv[1]);
+    sim::TreeOptions opt;
+    opt.fast_countdown = false;  // a person watches the countdown as on the board
+    sim::build_board_tree(argv[1], opt);
     std::printf("%s\n", argv[1]);
     return 0;
 }

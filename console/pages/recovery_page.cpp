@@ -162,7 +162,7 @@ void recovery_page_detect(const char *tar_file, const char *script_file, const c
 
     // The archive path is a board path, so it is looked at under the root.
     struct stat st {};
-    int r = board::stat(tar, &st);
+    int r = board::stat_board(tar, &st);
     if (r != 0) {
         log_stat_failure("Failed to stat %s: %i, errno: %s\n", tar, r);
         set_button(button, kNotFound);
@@ -199,7 +199,7 @@ char rom_web_path[sizeof rom_image_path];
 // when it fails.
 bool rom_image_ok(const char *image) {
     struct stat st {};
-    int r = board::stat(image, &st);
+    int r = board::stat_board(image, &st);
     if (r != 0) {
         log_stat_failure("L[RECOVERY_PAGE]: Failed to stat %s: %i, errno: %s\n", image, r);
         return false;

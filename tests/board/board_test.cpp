@@ -15,21 +15,17 @@
 #include "board/board.h"
 #include "board/files.h"
 #include "sim/board_tree.h"
+#include "tests/support/child.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 class BoardSeam : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/board-test-XXXXXX";
-        root_ = mkdtemp(tmpl);
-        setenv("BOARD_ROOT", root_.c_str(), 1);
-    }
     void TearDown() override {
-        std::filesystem::remove_all(root_);
-        unsetenv("BOARD_ROOT");
     }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/board-test-XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
 };
 
 TEST_F(BoardSeam, PathsLiveUnderTheRootAndGlobsGiveBoardPaths) {
@@ -61,10 +57,10 @@ TEST_F(BoardSeam, EmptyPathsFailAndRelativePathsSitUnderTheRoot) {
     EXPECT_FALSE(board::path(nullptr).ok());
     struct stat st{};
     errno = 0;
-    EXPECT_EQ(board::stat("", &st), -1);
+    EXPECT_EQ(board::stat_board("", &st), -1);
     EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(board::fopen("", "r"), nullptr);
-    EXPECT_EQ(board::open("", O_RDONLY), -1);
+    EXPECT_EQ(board::fopen_board("", "r"), nullptr);
+    EXPECT_EQ(board::open_board("", O_RDONLY), -1);
     char buf[4];
     EXPECT_EQ(board::read_bytes("", buf, sizeof buf), -1);
 
@@ -72,10 +68,10 @@ TEST_F(BoardSeam, EmptyPathsFailAndRelativePathsSitUnderTheRoot) {
     EXPECT_EQ(std::string(board::path("x").c_str()), root_ + "/x");
     sim::BoardTree t(root_);
     t.write("/rec.tar", "tar");
-    EXPECT_EQ(board::stat("rec.tar", &st), 0);
-    EXPECT_EQ(board::stat("/rec.tar", &st), 0);
+    EXPECT_EQ(board::stat_board("rec.tar", &st), 0);
+    EXPECT_EQ(board::stat_board("/rec.tar", &st), 0);
     std::filesystem::create_directories(root_ + "x");
-    EXPECT_EQ(board::stat("x", &st), -1);
+    EXPECT_EQ(board::stat_board("x", &st), -1);
     std::filesystem::remove_all(root_ + "x");
 }
 
@@ -120,14 +116,12 @@ TEST(QuoteArg, BlanksQuotesAndLineEndsSurvive) {
 
 TEST_F(BoardSeam, StandInRecordsItsArgumentsAndExitsZero) {
     sim::build_board_tree(root_);
-    pid_t pid = fork();
-    if (pid == 0) {
-        const char *argv[] = {"ash", "/usr/bin/netconf.sh", "192.0.2.1", "with blank", nullptr};
-        board::exec("/bin/ash", argv);
-        _exit(99);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    int status = test_support::run_in_child(
+        [] {
+            const char *argv[] = {"ash", "/usr/bin/netconf.sh", "192.0.2.1", "with blank", nullptr};
+            board::exec("/bin/ash", argv);
+        },
+        99);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(sim::BoardTree(root_).effects(),

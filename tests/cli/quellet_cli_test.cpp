@@ -2,6 +2,8 @@
 // EEPROM's bytes afterwards, on a simulated board of its own.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +19,8 @@
 #include "fru/board_info.h"
 #include "fru/fru_format.h"
 #include "sim/board_tree.h"
+#include "tests/support/child.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -38,11 +42,9 @@ std::string slurp(const std::string &p) {
 class Quellet : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/quellet-cli-XXXXXX";
-        root_ = mkdtemp(tmpl);
         build({});
     }
-    void TearDown() override { std::filesystem::remove_all(root_); }
+    void TearDown() override { EXPECT_TRUE(tmp_.remove()); }
     void build(const sim::FruImageContent &layout) {
         sim::TreeOptions o;
         o.fru = layout;
@@ -53,26 +55,19 @@ protected:
         std::string out = root_ + "/out.txt", err = root_ + "/err.txt";
         return finish(spawn(std::move(args), out, err, with_root), out, err);
     }
-    pid_t spawn(std::vector<std::string> args, const std::string &out, const std::string &err,
-                bool with_root = true) {
-        pid_t pid = fork();
-        if (pid == 0) {
-            if (with_root) setenv("BOARD_ROOT", root_.c_str(), 1);
-            else unsetenv("BOARD_ROOT");
-            for (auto &e : env_) putenv(e.data());
-            freopen(out.c_str(), "w", stdout);
-            freopen(err.c_str(), "w", stderr);
-            std::vector<char *> argv{const_cast<char *>(QUELLET_PATH)};
-            for (auto &a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(QUELLET_PATH, argv.data());
-            _exit(127);
-        }
-        return pid;
+    std::unique_ptr<test_support::Child> spawn(std::vector<std::string> args,
+                                               const std::string &out, const std::string &err,
+                                               bool with_root = true) {
+        std::vector<std::string> extra;
+        if (with_root) extra.push_back("BOARD_ROOT=" + root_);
+        extra.insert(extra.end(), env_.begin(), env_.end());
+        args.insert(args.begin(), QUELLET_PATH);
+        return std::make_unique<test_support::Child>(
+            std::move(args), test_support::environment_without_root(extra), out, err);
     }
-    Outcome finish(pid_t pid, const std::string &out, const std::string &err) {
-        int st = 0;
-        waitpid(pid, &st, 0);
+    Outcome finish(const std::unique_ptr<test_support::Child> &child, const std::string &out,
+                   const std::string &err) {
+        int st = child->wait();
         return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, slurp(out), slurp(err)};
     }
     Bytes eeprom() const {
@@ -91,7 +86,8 @@ protected:
         env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, setting,
                 "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
     }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/quellet-cli-XXXXXX"};
+    const std::string &root_ = tmp_.path();
     std::vector<std::string> env_;  // "NAME=value" for each run
 };
 
@@ -340,8 +336,8 @@ TEST_F(Quellet, TwoSetsAtOnceNeverMixAndABiggerFileKeepsItsTail) {
     img.insert(img.end(), tail.begin(), tail.end());
     put(img);
     std::string o1 = root_ + "/o1", e1 = root_ + "/e1", o2 = root_ + "/o2", e2 = root_ + "/e2";
-    pid_t a = spawn({"-s", "c1", "-d", "sata0:1"}, o1, e1);
-    pid_t b = spawn({"-s", "c4", "-d", "2"}, o2, e2);
+    auto a = spawn({"-s", "c1", "-d", "sata0:1"}, o1, e1);
+    auto b = spawn({"-s", "c4", "-d", "2"}, o2, e2);
     Outcome ra = finish(a, o1, e1), rb = finish(b, o2, e2);
     EXPECT_TRUE(ra.status == 0 || ra.status == 249) << ra.out;
     EXPECT_TRUE(rb.status == 0 || rb.status == 249) << rb.out;

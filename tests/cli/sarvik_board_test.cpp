@@ -10,6 +10,7 @@
 
 #include "sim/board_tree.h"
 #include "tests/rominfo/rom_expected.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -37,16 +38,11 @@ Result sarvik(const std::string &root, const std::string &args = "") {
 
 class SarvikBoard : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/sarvik-board-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-    }
     void TearDown() override {
-        std::string cmd = "rm -rf '" + root_ + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_TRUE(tmp_.remove());
     }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/sarvik-board-XXXXXX"};
+    const std::string &root_ = tmp_.path();
 };
 
 TEST_F(SarvikBoard, NoOptionsReadsTheBoardsMtd2) {

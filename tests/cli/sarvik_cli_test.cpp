@@ -15,6 +15,8 @@
 
 #include "sim/rom_image.h"
 #include "tests/rominfo/rom_expected.h"
+#include "tests/support/child.h"
+#include "tests/support/temp_dir.h"
 
 extern char **environ;
 
@@ -28,74 +30,23 @@ struct Result {
 // Result sarvik with these arguments; BOARD_ROOT is removed from its environment
 // (and extra "NAME=value" entries added).
 Result sarvik(std::vector<std::string> args, std::vector<std::string> env_extra = {}) {
-    std::vector<std::string> argv_s;
+    std::vector<std::string> argv;
 #ifdef SARVIK_EMULATOR
-    argv_s.push_back(SARVIK_EMULATOR);
+    argv.push_back(SARVIK_EMULATOR);
 #endif
-    argv_s.push_back(SARVIK_PATH);
-    argv_s.insert(argv_s.end(), args.begin(), args.end());
-    std::vector<char *> argv;
-    for (auto &a : argv_s) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    std::vector<std::string> env_s;
-    for (char **e = environ; *e != nullptr; ++e)
-        if (std::strncmp(*e, "BOARD_ROOT=", 11) != 0) env_s.push_back(*e);
-    env_s.insert(env_s.end(), env_extra.begin(), env_extra.end());
-    std::vector<char *> envp;
-    for (auto &e : env_s) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    int out[2], err[2];
+    argv.push_back(SARVIK_PATH);
+    argv.insert(argv.end(), args.begin(), args.end());
     Result r;
-    if (pipe(out) != 0 || pipe(err) != 0) return r;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        close(out[1]);
-        close(err[1]);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open_count = 2;
-    while (open_count > 0 && poll(fds, 2, 10000) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buf[4096];
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_count;
-            } else {
-                (i == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
-            }
-        }
-    }
-    for (auto &f : fds)
-        if (f.fd >= 0) close(f.fd);
-    int st = 0;
-    waitpid(pid, &st, 0);
+    test_support::Child child(std::move(argv), test_support::environment_without_root(env_extra));
+    int st = child.wait(&r.out, &r.err);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
     return r;
 }
 
 class Sarvik : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/sarvik-cli-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
     void TearDown() override {
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_TRUE(tmp_.remove());
     }
     // An image holding the block at the offset, the rest 0xFF.
     std::string image(const std::vector<std::uint8_t> &block, std::size_t at = 0,
@@ -109,7 +60,8 @@ protected:
     }
     static std::string with_usage(const std::string &msg) { return msg + "\n" + kUsage; }
 
-    std::string dir_;
+    test_support::TempDir tmp_{"/tmp/sarvik-cli-XXXXXX"};
+    const std::string &dir_ = tmp_.path();
 };
 
 std::string slurp_file(const std::string &p) {

@@ -17,6 +17,7 @@
 #include "console/pages/clock.h"
 #include "sim/board_tree.h"
 #include "tests/console/null_screen.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -35,9 +36,6 @@ protected:
         screen.close();
     }
     void SetUp() override {
-        char tmpl[] = "/tmp/clock-test-XXXXXX";
-        root_ = mkdtemp(tmpl);
-        setenv("BOARD_ROOT", root_.c_str(), 1);
         tree_ = sim::build_board_tree(root_);
         log_file = std::tmpfile();
         hour_ = cell(2, "[0-2][0-9]");
@@ -53,8 +51,6 @@ protected:
         for (FIELD *f : {hour_, minute_, second_, year_, month_, day_}) free_field(f);
         std::fclose(log_file);
         log_file = nullptr;
-        unsetenv("BOARD_ROOT");
-        std::filesystem::remove_all(root_);
     }
     static FIELD *cell(int width, const char *re) {
         FIELD *f = mk_input(width, 0, 0, "", re, COLOR_PAIR(3), true, true, 0, true);
@@ -83,7 +79,8 @@ protected:
         EXPECT_EQ(field_fore(f), field_back(f));
         return field_fore(f);
     }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/clock-test-XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
     sim::BoardTree tree_{""};
     FIELD *hour_, *minute_, *second_, *year_, *month_, *day_;
     static inline test_screen::NullScreen screen;

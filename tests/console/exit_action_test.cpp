@@ -14,6 +14,8 @@
 #include "console/exit_action.h"
 #include "console/log.h"
 #include "sim/board_tree.h"
+#include "tests/support/child.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -22,17 +24,12 @@ constexpr const char *kStat = "/var/run/tolvane/recovery.stat";
 class RecoveryStat : public testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/exit_action_XXXXXX";
-        root_ = mkdtemp(tmpl);
         tree_.emplace(sim::build_board_tree(root_));
-        setenv("BOARD_ROOT", root_.c_str(), 1);
         log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
     }
     void TearDown() override {
         std::fclose(log_file);
         log_file = nullptr;
-        std::filesystem::remove_all(root_);
-        unsetenv("BOARD_ROOT");
     }
     sim::BoardTree &tree() { return *tree_; }
     std::string log() {
@@ -48,19 +45,18 @@ protected:
     // and hand back its exit status; 99 means it returned without an exec.
     int run_action(int action) {
         std::fflush(log_file);
-        pid_t pid = fork();
-        if (pid == 0) {
-            ExitAction = action;
-            exit_action_run();
-            std::fflush(log_file);
-            _exit(99);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
+        int status = test_support::run_in_child(
+            [&] {
+                ExitAction = action;
+                exit_action_run();
+                std::fflush(log_file);
+            },
+            99);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/exit_action_XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
     std::optional<sim::BoardTree> tree_;
 };
 

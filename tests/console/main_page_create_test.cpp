@@ -17,6 +17,7 @@
 #include "fru/board_info.h"
 #include "sim/board_tree.h"
 #include "tests/console/null_screen.h"
+#include "tests/support/temp_dir.h"
 
 // The panel library keeps one record for stdscr from the first new_panel to
 // the end of the process; that one is not ours. The page's own panel is
@@ -47,9 +48,6 @@ protected:
         screen.close();
     }
     void SetUp() override {
-        char tmpl[] = "/tmp/main-page-test-XXXXXX";
-        root_ = mkdtemp(tmpl);
-        setenv("BOARD_ROOT", root_.c_str(), 1);
         board_info = {};
         board_info.test_ok = 1;
         board_info.b_mfg_date[0] = 0x20;
@@ -66,8 +64,6 @@ protected:
         EXPECT_EQ(panel_above(nullptr), nullptr) << "a page panel was not released";
         std::fclose(log_file);
         log_file = nullptr;
-        unsetenv("BOARD_ROOT");
-        std::filesystem::remove_all(root_);
     }
     sim::BoardTree build(const sim::TreeOptions &opt = {}) {
         return sim::build_board_tree(root_, opt);
@@ -102,7 +98,8 @@ protected:
     }
     bool has(const std::string &line) const { return log().find(line) != std::string::npos; }
 
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/main-page-test-XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
     bool created_ = false;
     static inline test_screen::NullScreen screen;
 };

@@ -16,6 +16,7 @@
 #include "console/top_menu.h"
 #include "sim/board_tree.h"
 #include "tests/console/null_screen.h"
+#include "tests/support/temp_dir.h"
 
 // The panel library keeps one record for stdscr from the first new_panel to
 // the end of the program; no call releases it, so it is not ours to free.
@@ -67,12 +68,9 @@ TEST(RecoveryPageTable, RowsAreWellFormedAndFitTheScreen) {
 class RecoveryKeys : public testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/recovery_keys_XXXXXX";
-        root_ = mkdtemp(tmpl);
         sim::TreeOptions o;
         o.sample_markers = false;
         tree_.emplace(sim::build_board_tree(root_, o));
-        setenv("BOARD_ROOT", root_.c_str(), 1);
         log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
         screen_.open("xterm");
         ExitAction = 0;
@@ -85,7 +83,6 @@ protected:
         screen_.close();
         std::fclose(log_file);
         log_file = nullptr;
-        std::filesystem::remove_all(root_);
     }
     sim::BoardTree &tree() { return *tree_; }
     void clock(long offset) { tree().set_clock_offset(offset); }
@@ -128,7 +125,8 @@ protected:
         for (int i = 0; i < 4; ++i) press(KEY_DOWN);
     }
 
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/recovery_keys_XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
     std::optional<sim::BoardTree> tree_;
     test_screen::NullScreen screen_;
 };

@@ -12,6 +12,7 @@
 #include "fru/fru_store.h"
 #include "sim/board_tree.h"
 #include "tests/fru/fru_test_util.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -21,14 +22,7 @@ constexpr const char *kEeprom = "/sys/bus/i2c/devices/1-0053/eeprom";
 class Store : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/fru-store-XXXXXX";
-        root_ = mkdtemp(tmpl);
-        setenv("BOARD_ROOT", root_.c_str(), 1);
         board_info = BoardInfo{};
-    }
-    void TearDown() override {
-        std::filesystem::remove_all(root_);
-        unsetenv("BOARD_ROOT");
     }
     sim::BoardTree tree(const sim::FruImageContent &layout = {}) {
         sim::TreeOptions o;
@@ -42,7 +36,8 @@ protected:
         return Bytes(s.begin(), s.end());
     }
     std::string host() const { return root_ + kEeprom; }
-    std::string root_;
+    test_support::TempDir tmp_{"/tmp/fru-store-XXXXXX", test_support::Root::board};
+    const std::string &root_ = tmp_.path();
 };
 
 TEST_F(Store, LoadFillsBoardInfo) {

@@ -11,6 +11,7 @@
 #include "sim/rom_image.h"
 #include "tests/rominfo/rom_capture.h"
 #include "tests/rominfo/rom_expected.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -26,15 +27,11 @@ int open_fds() {
 class RomShow : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/rominfo-show-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
         fds_ = open_fds();
     }
     void TearDown() override {
         EXPECT_EQ(open_fds(), fds_) << "a descriptor was left open";
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        EXPECT_TRUE(tmp_.remove());
     }
     std::string image(const std::vector<std::uint8_t> &bytes, const char *name = "rom.bin") {
         std::string p = dir_ + "/" + name;
@@ -48,7 +45,8 @@ protected:
         });
     }
 
-    std::string dir_;
+    test_support::TempDir tmp_{"/tmp/rominfo-show-XXXXXX"};
+    const std::string &dir_ = tmp_.path();
     int fds_ = 0;
     int result_ = 99;
 };

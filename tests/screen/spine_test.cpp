@@ -392,6 +392,7 @@ TEST_F(Spine, F6PowersOffWithoutTouchingTheEepromOrPrinting) {
 }
 
 TEST_F(Spine, F10SavesThenCountsTenSecondsThenPowersOff) {
+    opts.fast_countdown = false;
     age(board().host(kEeprom));
     auto before = eeprom();
     ASSERT_TRUE(start(24, 80));

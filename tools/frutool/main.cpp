@@ -108,57 +108,43 @@ int get(const char *id_text) {
         if (!quiet) std::printf("E[QUELLET]: Unknown multirecord id %i\n", static_cast<int>(id));
         return QUELLET_GET_ID;
     }
-    const BoardInfo &b = board_info;
-    switch (id) {
-    case MREC_MAC: print_mac(b.mac); break;
-    case MREC_MAC2: print_mac(b.mac2); break;
-    case MREC_MAC3: print_mac(b.mac3); break;
-    case MREC_BOOTDEV: std::printf("%.32s\n", b.bootdevice); break;
-    case MREC_PASSWD_LINE: std::printf("%.128s\n", b.passwd_line); break;
-    case MREC_TEST_OK: std::printf("%i\n", b.test_ok); break;
-    case MREC_POWER_POLICY: std::printf("%i\n", b.power_policy); break;
-    default: break;
-    }
+    const FruRecord &r = *fru_record(id);
+    const std::uint8_t *v = fru_record_value(&board_info, r);
+    if (r.kind == FRU_VALUE_MAC) print_mac(v);
+    else if (r.kind == FRU_VALUE_TEXT)
+        std::printf("%.*s\n", static_cast<int>(r.size), reinterpret_cast<const char *>(v));
+    else std::printf("%i\n", v[0]);
     return QUELLET_OK;
 }
 
-// The setter's result for the id: 0 updated, -1 created (or, for a MAC, no
-// record to carry it), -2 table full; a bad value ends the run.
-int call_setter(unsigned long id, const char *data, int *result) {
+// The setter's result for the record: 0 updated, -1 created (or, for a MAC,
+// no record to carry it), -2 table full; a bad value ends the run.
+int call_setter(const FruRecord &r, const char *data, int *result) {
     BoardInfo *b = &board_info;
     std::uint8_t mac[6];
     std::uint8_t v = 0;
-    switch (id) {
-    case MREC_MAC:
-    case MREC_MAC2:
-    case MREC_MAC3:
+    char line[80];
+    switch (r.kind) {
+    case FRU_VALUE_MAC:
         if (!quellet_parse_mac(data, mac)) {
             say("E[QUELLET]: MAC format is not recognized; Example: 01:02:03:04:05:06\n");
             return QUELLET_BAD_MAC;
         }
-        *result = fru_set_mac(b, mac, id == MREC_MAC ? 0 : id == MREC_MAC2 ? 1 : 2);
+        *result = fru_set_mac(b, mac, r.mac_index);
         if (*result != 0) {
             say("E[QUELLET]: No multirecord to update\n");
             return QUELLET_NOT_STORED;
         }
         return QUELLET_OK;
-    case MREC_BOOTDEV: *result = fru_set_bootdev(b, data); break;
-    case MREC_PASSWD_LINE: *result = fru_set_passwd_line(b, data); break;
-    case MREC_TEST_OK:
+    case FRU_VALUE_TEXT: *result = r.set_text(b, data); break;
+    default:
         if (!quellet_parse_number(data, &v)) {
-            say("E[QUELLET]: Test state format not recognized\n");
+            std::snprintf(line, sizeof line, "E[QUELLET]: %s format not recognized\n", r.number);
+            say(line);
             return QUELLET_BAD_NUMBER;
         }
-        *result = fru_set_test_ok(b, v);
+        *result = r.set_number(b, v);
         break;
-    case MREC_POWER_POLICY:
-        if (!quellet_parse_number(data, &v)) {
-            say("E[QUELLET]: Power policy format not recognized\n");
-            return QUELLET_BAD_NUMBER;
-        }
-        *result = fru_set_power_policy(b, v);
-        break;
-    default: break;
     }
     // A full table: the setter said so; nothing is written.
     return *result == -2 ? QUELLET_NOT_STORED : QUELLET_OK;
@@ -175,7 +161,7 @@ int set(const char *id_text, const char *data) {
         return QUELLET_SET_ID;
     }
     int result = 0;
-    int r = call_setter(id, data, &result);
+    int r = call_setter(*fru_record(id), data, &result);
     if (r != QUELLET_OK) return r;
     say("L[QUELLET]: Updating multirecord\n");
     if (fru_save() != 0) {
@@ -186,7 +172,7 @@ int set(const char *id_text, const char *data) {
     // The EEPROM driver writes in the background; give it time before the
     // caller powers off or reads back.
     for (int i = 0; i < 10; ++i) {
-        sleep(1);
+        board::countdown_second();
         say(".");
         std::fflush(stdout);
     }

@@ -81,17 +81,18 @@ void quellet_json() {
                   tm.tm_mday, tm.tm_hour, tm.tm_min);
     key("b_mfg_date");
     json_string(buf, sizeof buf);
-    const char *names[] = {"mac", "mac2", "mac3"};
-    const std::uint8_t *macs[] = {b.mac, b.mac2, b.mac3};
-    for (int i = 0; i < 3; ++i) {
-        quellet_mac_text(macs[i], buf);
-        key(names[i]);
-        json_string(buf, sizeof buf);
+    for (const FruRecord &r : kFruRecords) {
+        if (r.key == nullptr) continue;
+        const std::uint8_t *v = fru_record_value(&b, r);
+        key(r.key);
+        if (r.kind == FRU_VALUE_MAC) {
+            quellet_mac_text(v, buf);
+            json_string(buf, sizeof buf);
+        } else if (r.kind == FRU_VALUE_TEXT) {
+            json_string(reinterpret_cast<const char *>(v), r.size);
+        } else {
+            std::printf("%i", v[0]);
+        }
     }
-    key("bootdevice");
-    json_string(b.bootdevice, sizeof b.bootdevice);
-    key("test_ok");
-    std::printf("%i", b.test_ok);
-    key("power_policy");
-    std::printf("%i}\n", b.power_policy);
+    std::printf("}\n");
 }

@@ -10,18 +10,9 @@
 unsigned long quellet_parse_id(const char *text) { return std::strtoul(text, nullptr, 16); }
 
 bool quellet_id_known(unsigned long id) {
-    switch (id) {
-    case MREC_MAC:
-    case MREC_BOOTDEV:
-    case MREC_PASSWD_LINE:
-    case MREC_TEST_OK:
-    case MREC_POWER_POLICY:
-    case MREC_MAC2:
-    case MREC_MAC3:
-        return true;
-    default:
-        return false;  // the power state (0xC5) included
-    }
+    // The power state is the console's own.
+    const FruRecord *r = fru_record(id);
+    return r != nullptr && r->kind != FRU_VALUE_FLAG;
 }
 
 bool quellet_parse_mac(const char *text, std::uint8_t mac[6]) {
