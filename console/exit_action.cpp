@@ -7,7 +7,7 @@
 #include "board/files.h"
 #include "console/log.h"
 
-int ExitAction = 0;
+int ExitAction = EXIT_NONE;
 char ext_recovery_tar[256];
 char ext_recovery_dev[256];
 char int_recovery_tar[256];

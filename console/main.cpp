@@ -153,7 +153,7 @@ int main() {
     top_menu_handle_key(ERR);
     update_panels();
     doupdate();
-    ExitAction = 0;
+    ExitAction = EXIT_NONE;
     bool save_on_exit = false;
     Refused refused{};
 

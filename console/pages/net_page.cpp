@@ -235,11 +235,11 @@ void on_enter(FIELD *current) {
     if (current == field(kStart)) {
         if (page.auto_mode) {
             console_log("L[NET_PAGE]: Set start dhcp flag\n");
-            ExitAction = 6;
+            ExitAction = EXIT_DHCP;
         } else {
             net_page_build_args();
             console_log("L[NET_PAGE]: Set start ifup flag\n");
-            ExitAction = 5;
+            ExitAction = EXIT_NET_CONFIG;
         }
     } else if (current == field(kSpinner)) {
         spinner_next(current);

@@ -365,7 +365,7 @@ void press_enter(FIELD *current, bool sources_changed) {
     case kExtButton:
         if (ext_recovery_valid &&
             still_as_shown(ext_recovery_tar, [] { return ext_recovery_valid; })) {
-            ExitAction = 1;
+            ExitAction = EXIT_EXT_RECOVERY;
             console_log("L[RECOVERY_PAGE]: Set start external recovery flag\n");
         } else {
             console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
@@ -374,7 +374,7 @@ void press_enter(FIELD *current, bool sources_changed) {
     case kIntButton:
         if (int_recovery_valid &&
             still_as_shown(int_recovery_tar, [] { return int_recovery_valid; })) {
-            ExitAction = 2;
+            ExitAction = EXIT_INT_RECOVERY;
             console_log("L[RECOVERY_PAGE]: Set start internal recovery flag\n");
         } else {
             console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
@@ -387,7 +387,7 @@ void press_enter(FIELD *current, bool sources_changed) {
             still_as_shown(rom_image_path, [] {
                 return pressed == RomSource::usb ? rom_usb_found : rom_web_found;
             })) {
-            ExitAction = 3;
+            ExitAction = EXIT_ROM_UPDATE;
             console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
         } else {
             console_log("L[RECOVERY_PAGE]: ROM is not considered valid\n");
@@ -400,7 +400,7 @@ void press_enter(FIELD *current, bool sources_changed) {
         if (len > sizeof rom_url - 1) len = sizeof rom_url - 1;
         std::memcpy(rom_url, url, len);
         rom_url[len] = '\0';
-        ExitAction = 4;
+        ExitAction = EXIT_ROM_DOWNLOAD;
         console_log("L[RECOVERY_PAGE]: Set start rom download flag\n");
         break;
     }
