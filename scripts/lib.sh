@@ -30,3 +30,55 @@ norvane_build() {
   cmake -S "$NORVANE_TOP" -B "$BUILD_DIR" -G Ninja "$@" >/dev/null
   cmake --build "$BUILD_DIR"
 }
+
+# The Debian 12 archive named by the machine's own apt sources (a mirror set
+# up on the machine is used as it is). NORVANE_DEBIAN_MIRROR overrides it.
+norvane_debian_archive() {
+  if [ -n "${NORVANE_DEBIAN_MIRROR:-}" ]; then
+    echo "$NORVANE_DEBIAN_MIRROR"
+    return 0
+  fi
+  local uri
+  # Suite or codename bookworm, binary packages: never the security archive,
+  # which carries no mipsel.
+  uri=$(env -u APT_CONFIG apt-get indextargets \
+          --format '$(REPO_URI) $(TARGET_OF) $(RELEASE) $(CODENAME)' 2>/dev/null |
+        awk '$2 == "deb" && ($3 == "bookworm" || $4 == "bookworm") { print $1; exit }')
+  if [ -z "$uri" ]; then
+    echo "No Debian 12 (bookworm) archive in this machine's apt sources;" \
+         "set NORVANE_DEBIAN_MIRROR to one." >&2
+    return 1
+  fi
+  echo "${uri%/}"
+}
+
+# A private apt configuration in FOLDER for Debian 12's packages of ARCH
+# (and, with "source", its source packages): lists, cache and an empty
+# status of its own, so nothing is installed and the system's sources are
+# left alone. Prints the configuration file for APT_CONFIG.
+#   norvane_private_apt FOLDER ARCH [source]
+norvane_private_apt() {
+  local dir=$1 arch=$2 src=${3:-} mirror
+  local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+  mirror=$(norvane_debian_archive) || return 1
+  mkdir -p "$dir/lists/partial" "$dir/cache/archives/partial" "$dir/parts"
+  : >"$dir/status"
+  echo "deb [arch=$arch signed-by=$keyring] $mirror bookworm main" >"$dir/sources.list"
+  [ "$src" = source ] &&
+    echo "deb-src [signed-by=$keyring] $mirror bookworm main" >>"$dir/sources.list"
+  cat >"$dir/apt.conf" <<CONF
+Dir::State "$dir";
+Dir::State::Lists "$dir/lists";
+Dir::State::status "$dir/status";
+Dir::Cache "$dir/cache";
+Dir::Etc::SourceList "$dir/sources.list";
+Dir::Etc::SourceParts "$dir/parts";
+Dir::Etc::Preferences "$dir/none";
+Dir::Etc::PreferencesParts "$dir/parts";
+APT::Architecture "amd64";
+APT::Architectures { "amd64"; "$arch"; };
+APT::Sandbox::User "root";
+Acquire::Languages "none";
+CONF
+  echo "$dir/apt.conf"
+}
