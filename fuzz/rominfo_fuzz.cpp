@@ -4,7 +4,8 @@
 //   bit 0: write the identifier   bit 1: write the CRC
 //   bit 2: no NUL in any text field (every text runs to its field's end)
 // The report goes to memory and is walked field by field: each text must
-// come out as its field's bytes up to the first NUL and never beyond.
+// come out as its field's bytes up to the first NUL and never beyond, other
+// bytes than printable ASCII shown as "\xNN".
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +47,17 @@ struct Walker {
         if (rest.substr(0, s.size()) != s) std::abort();
         rest.remove_prefix(s.size());
     }
-    void field(RomField f) { lit(field_text(block, f)); }
+    // A text is printed as it is where it is printable ASCII; every other
+    // byte as "\xNN", so no image drives the terminal of whoever reads it.
+    void field(RomField f) {
+        for (char ch : field_text(block, f)) {
+            const auto c = static_cast<unsigned char>(ch);
+            char shown[8];
+            if (c >= 0x20 && c < 0x7f) std::snprintf(shown, sizeof shown, "%c", c);
+            else std::snprintf(shown, sizeof shown, "\\x%02x", c);
+            lit(shown);
+        }
+    }
     void skip_line() {
         std::size_t nl = rest.find('\n');
         if (nl == std::string_view::npos) std::abort();
