@@ -19,10 +19,10 @@ static const char *path_of(int fd, char (&path)[4096]) {
 
 extern "C" ssize_t pwrite(int fd, const void *buf, size_t count, off_t off) {
     static bool failed = false;
-    const char *spec = std::getenv("FAIL_EEPROM_WRITE");
+    const char *fail_at = std::getenv("FAIL_EEPROM_WRITE");
     char path[4096];
-    if (spec && std::strstr(path_of(fd, path), "/1-0053/eeprom") && (!failed || std::strstr(spec, "always"))) {
-        off_t keep = std::atol(spec);
+    if (fail_at && std::strstr(path_of(fd, path), "/1-0053/eeprom") && (!failed || std::strstr(fail_at, "always"))) {
+        off_t keep = std::atol(fail_at);
         if (off >= keep) return failed = true, errno = EIO, -1;
         if (off + static_cast<off_t>(count) > keep) count = static_cast<size_t>(keep - off);
     }

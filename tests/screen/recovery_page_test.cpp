@@ -251,22 +251,38 @@ TEST_F(RomHandOver, WebPathFileGone) {
 // starts nothing, and the page is examined again at once.
 using EnterRecheck = RecoveryScreen;
 
-TEST_F(EnterRecheck, RomImageCutShortStartsNoFlash) {
-    board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
-    board().write_sparse("/media/usb0/rom.bin", 16777216);
-    ASSERT_TRUE(start_on_page());
-    ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
-    down(3);
-    ASSERT_TRUE(just_refreshed("L[RECOVERY_PAGE]: ROM update found, checking size"));
-    board().write_sparse("/media/usb0/rom.bin", 4096);
-    term().key(Key::Enter);
-    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
-    ASSERT_TRUE(term().wait_row(23, "Not started: its image failed its check"));
-    EXPECT_GE(log_count("E[RECOVERY_PAGE]: ROM size is wrong: 4096 instead of 16777216"), 1);
-    ASSERT_TRUE(wait_button(kRomRow, kNotFound));
-    EXPECT_TRUE(term().running());
-    ASSERT_TRUE(leave());
-    EXPECT_EQ(effects().find("btflash"), std::string::npos) << effects();
+// A double Enter after the USB stick was pulled: the first finds the image
+// gone and the WEB image takes the button; the second was typed for the USB
+// image and is dropped, so nothing never shown is flashed.
+TEST_F(EnterRecheck, RomImageFailedSinceTheRefreshStartsNoFlash) {
+    const struct {
+        bool web;          // a WEB image to take over
+        const char *keys;  // Enter, or a double Enter
+        const char *button;
+    } cases[] = {{false, "\r", kNotFound}, {true, "\r\r", "     Start from WEB"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.keys);
+        if (c.web) write_roms();
+        board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
+        board().write_sparse("/media/usb0/rom.bin", 16777216);
+        ASSERT_TRUE(start_on_page());
+        ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
+        down(3);
+        ASSERT_TRUE(just_refreshed("L[RECOVERY_PAGE]: ROM update found, checking size"));
+        if (c.web) board().remove("/media/usb0/rom.bin");
+        else board().write_sparse("/media/usb0/rom.bin", 4096);
+        term().send_raw(c.keys);
+        ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
+        ASSERT_TRUE(term().wait_row(23, "Not started: its image failed its check"));
+        if (!c.web) {
+            EXPECT_GE(log_count("E[RECOVERY_PAGE]: ROM size is wrong: 4096 instead of 16777216"), 1);
+        }
+        ASSERT_TRUE(wait_button(kRomRow, c.button));
+        ASSERT_TRUE(term().wait_quiet(300ms));
+        EXPECT_TRUE(term().running());
+        ASSERT_TRUE(leave());
+        EXPECT_EQ(effects().find("btflash"), std::string::npos) << effects();
+    }
 }
 
 TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
@@ -291,25 +307,6 @@ TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
     ASSERT_TRUE(leave());
     EXPECT_EQ(effects().find("recovery.rc"), std::string::npos) << effects();
     EXPECT_FALSE(board().exists("/var/run/tolvane/recovery.stat"));
-}
-
-// A double Enter after the USB stick was pulled: the first finds the image
-// gone and the WEB image takes the button; the second was typed for the USB
-// image and is dropped, so nothing never shown is flashed.
-TEST_F(EnterRecheck, KeysTypedAfterAFailedEnterAreDropped) {
-    write_roms();
-    ASSERT_TRUE(start_on_page());
-    ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
-    down(3);
-    ASSERT_TRUE(just_refreshed("L[RECOVERY_PAGE]: ROM update found, checking size"));
-    board().remove("/media/usb0/rom.bin");
-    term().send_raw("\r\r");
-    ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
-    ASSERT_TRUE(wait_button(kRomRow, "     Start from WEB"));
-    ASSERT_TRUE(term().wait_quiet(300ms));
-    EXPECT_TRUE(term().running());
-    ASSERT_TRUE(leave());
-    EXPECT_EQ(effects().find("btflash"), std::string::npos) << effects();
 }
 
 // Marker and state files that are FIFOs (an open would block) count as
