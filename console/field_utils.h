@@ -60,6 +60,18 @@ constexpr FieldDesc field_label(int row, int col, int width, const char *text, i
     return d;
 }
 
+// A cell of fixed width the keyboard reaches, typed into against a pattern;
+// autoskip goes on to the next field once it is full.
+constexpr FieldDesc field_cell(int row, int col, int width, const char *text, const char *regexp,
+                               bool autoskip, int pair = 3) {
+    FieldDesc d = field_row(FIELD_INPUT, row, col, width, text, pair);
+    d.regexp = regexp;
+    d.fixed_size = true;
+    d.autoskip = autoskip;
+    d.active = true;
+    return d;
+}
+
 constexpr FieldDesc field_spinner(int row, int col, int width, const char *options,
                                   int pair = 3) {
     return field_row(FIELD_SPINNER, row, col, width, options, pair);

@@ -13,26 +13,11 @@ void form_size(FORM *form, WINDOW *win, int *rows, int *cols) {
     if (scale_form(form, rows, cols) != E_OK) getmaxyx(win, *rows, *cols);
 }
 
-}  // namespace
-
-FORM *page_form_new(FIELD **fields) {
-    FORM *form = new_form(fields);
-    form_opts_off(form, O_NL_OVERLOAD);
-    form_opts_off(form, O_BS_OVERLOAD);
-    return form;
-}
-
-void page_form_need(FORM *form, int row, int *cols, int *lines) {
-    int rows = 0;
-    int width = 0;
-    if (form == nullptr || scale_form(form, &rows, &width) != E_OK) rows = width = 0;
-    const PageNeed need = page_form_need_for(rows, width, row);
-    *cols = need.cols;
-    *lines = need.lines;
-}
-
-bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
-                     const FormSpot &spot) {
+// Attach the unposted form to the page window, in a sub-window at `row`,
+// column 2, and post it; the cursor goes back to `spot` when it names one of
+// the form's fields. False, with *form_win null and the form unposted, when
+// the window cannot hold it.
+bool place(PagePanel &page, FORM *form, WINDOW **form_win, int row, const FormSpot &spot) {
     *form_win = nullptr;
     if (form == nullptr || page.win == nullptr) return false;
     int rows = 0;
@@ -55,20 +40,8 @@ bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
     return true;
 }
 
-FormSpot page_form_lift(FORM *form, WINDOW **form_win) {
-    FormSpot spot{};
-    if (form == nullptr) return spot;
-    spot.field = current_field(form);
-    if (*form_win != nullptr) {
-        spot.col = form->curcol;
-        unpost_form(form);
-        delwin(*form_win);
-        *form_win = nullptr;
-    }
-    return spot;
-}
-
-void page_form_notice(WINDOW *win, int need_cols, int need_lines) {
+// The notice that stands in for a form the terminal cannot hold.
+void notice(WINDOW *win, int need_cols, int need_lines) {
     if (win == nullptr) return;
     constexpr const char *kHead = "Screen too small for this page:";
     char size[48];
@@ -92,44 +65,48 @@ void page_form_notice(WINDOW *win, int need_cols, int need_lines) {
     wborder(win, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
+}  // namespace
+
+FORM *page_form_new(FIELD **fields) {
+    FORM *form = new_form(fields);
+    form_opts_off(form, O_NL_OVERLOAD);
+    form_opts_off(form, O_BS_OVERLOAD);
+    return form;
+}
+
+void page_form_need(FORM *form, int row, int *cols, int *lines) {
+    int rows = 0;
+    int width = 0;
+    if (form == nullptr || scale_form(form, &rows, &width) != E_OK) rows = width = 0;
+    const PageNeed need = page_form_need_for(rows, width, row);
+    *cols = need.cols;
+    *lines = need.lines;
+}
+
+FormSpot page_form_lift(FORM *form, WINDOW **form_win) {
+    FormSpot spot{};
+    if (form == nullptr) return spot;
+    spot.field = current_field(form);
+    if (*form_win != nullptr) {
+        spot.col = form->curcol;
+        unpost_form(form);
+        delwin(*form_win);
+        *form_win = nullptr;
+    }
+    return spot;
+}
+
 bool page_form_show(PagePanel &page, FORM *form, WINDOW **form_win, const FormSpot &spot,
                     int row) {
-    const bool placed = page_form_place(page, form, form_win, row, spot);
+    const bool placed = place(page, form, form_win, row, spot);
     if (!placed) {
         int cols = 0;
         int lines = 0;
         page_form_need(form, row, &cols, &lines);
-        page_form_notice(page.win, cols, lines);
+        notice(page.win, cols, lines);
     }
     if (page.win != nullptr) wredrawln(page.win, 0, getmaxy(page.win));
     return placed;
-}
-
-FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win) {
-    FORM *form = page_form_new(fields);
-    page_form_show(page, form, form_win);
-    return form;
-}
-
-bool page_form_relayout(PagePanel &page, FORM *form, WINDOW **form_win) {
-    const FormSpot spot = page_form_lift(form, form_win);
-    page_panel_rebuild(page);
-    return page_form_show(page, form, form_win, spot);
-}
-
-void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win) {
-    if (form != nullptr) {
-        unpost_form(form);
-        free_form(form);
-    }
-    if (fields != nullptr) {
-        for (FIELD **f = fields; *f != nullptr; ++f) {
-            field_mark_forget(*f);
-            spinner_free(*f);
-            free_field(*f);
-        }
-    }
-    if (form_win != nullptr) delwin(form_win);
 }
 
 int page_form_edit(FORM *form, int request) {
@@ -154,37 +131,141 @@ bool page_key_is_event(int key) {
 
 bool page_key_types_text(int key) { return key >= 0x20 && key < 0x7f; }
 
-bool page_form_take_keyboard(const WINDOW *form_win, int key, bool &page_focus) {
-    curs_set(0);
-    if (key != KEY_DOWN || form_win == nullptr) return false;
-    page_focus = true;
-    tab_focus = false;
-    return true;
+void page_form_begin(PageForm &p, std::span<const FieldDesc> table, std::span<FIELD *> fields) {
+    p.form_win = nullptr;
+    p.form = nullptr;
+    p.table = table;
+    p.fields = fields.data();
+    p.first_input = nullptr;
+    p.last_input = nullptr;
+    p.page_focus = false;
+    p.edited = false;
+    page_panel_create(p.panel);
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        fields[i] = mk_field(table[i]);
+        if (table[i].kind == FIELD_LABEL) continue;
+        if (p.first_input == nullptr) p.first_input = fields[i];
+        p.last_input = fields[i];
+    }
+    fields[table.size()] = nullptr;
 }
 
-bool page_form_drop_keyboard(bool &page_focus) {
-    if (!page_focus) return false;
-    page_focus = false;
+void page_form_open(PageForm &p) {
+    p.form = page_form_new(p.fields);
+    page_form_show(p.panel, p.form, &p.form_win);
+}
+
+void page_form_resize(PageForm &p) {
+    const FormSpot spot = page_form_lift(p.form, &p.form_win);
+    page_panel_rebuild(p.panel);
+    // A form that no longer fits cannot keep the keyboard.
+    if (!page_form_show(p.panel, p.form, &p.form_win, spot)) page_form_drop_keyboard(p);
+}
+
+void page_form_end(PageForm &p) {
+    if (p.form != nullptr) {
+        unpost_form(p.form);
+        free_form(p.form);
+    }
+    if (p.fields != nullptr) {
+        for (FIELD **f = p.fields; *f != nullptr; ++f) {
+            field_mark_forget(*f);
+            spinner_free(*f);
+            free_field(*f);
+            *f = nullptr;
+        }
+    }
+    if (p.form_win != nullptr) delwin(p.form_win);
+    page_panel_destroy(p.panel);
+    p.form = nullptr;
+    p.form_win = nullptr;
+    p.fields = nullptr;
+    p.table = {};
+    p.first_input = nullptr;
+    p.last_input = nullptr;
+    p.page_focus = false;
+    p.edited = false;
+}
+
+PageTurn page_form_turn(PageForm &p, int key) {
+    if (!p.page_focus) {
+        curs_set(0);
+        if (key != KEY_DOWN || p.form_win == nullptr) return PageTurn::kNone;
+        p.page_focus = true;
+        tab_focus = false;
+        return PageTurn::kTookKeyboard;
+    }
+    curs_set(1);
+    return page_key_is_event(key) ? PageTurn::kNone : PageTurn::kKey;
+}
+
+void page_form_turn_end(PageForm &p) {
+    const bool marked = p.page_focus && p.form != nullptr && p.form_win != nullptr;
+    field_mark_keyboard(marked ? current_field(p.form) : nullptr);
+    wnoutrefresh(p.panel.win);
+}
+
+PageKey page_form_key(int key, const FIELD *current) {
+    const bool editable = current != nullptr && (field_opts(current) & O_EDIT) != 0;
+    switch (key) {
+    case KEY_DOWN:
+    case KEY_UP: return {PageKeyKind::kMove, 0};
+    case '\n': return {PageKeyKind::kEnter, 0};
+    case KEY_LEFT:
+    case KEY_RIGHT:
+        if (!editable) break;
+        return {PageKeyKind::kCursor, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR};
+    case KEY_HOME:
+    case KEY_END: {
+        int rows = 0;
+        int width = 0;
+        int max = 0;
+        int unused = 0;
+        if (!editable || field_info(current, &rows, &width, &unused, &unused, &unused, &unused) != E_OK ||
+            dynamic_field_info(current, &rows, &unused, &max) != E_OK || max <= width)
+            break;
+        return {PageKeyKind::kCursor, key == KEY_HOME ? REQ_BEG_FIELD : REQ_END_FIELD};
+    }
+    case KEY_BACKSPACE:
+    case 0x7f: return {PageKeyKind::kEdit, REQ_DEL_PREV};
+    case KEY_DC: return {PageKeyKind::kEdit, REQ_DEL_CHAR};
+    default:
+        if (page_key_types_text(key)) return {PageKeyKind::kEdit, key};
+        break;
+    }
+    return {PageKeyKind::kNone, 0};
+}
+
+void page_form_move(PageForm &p, int key) {
+    FIELD *current = current_field(p.form);
+    if (key == KEY_DOWN) {
+        if (current != p.last_input) form_driver(p.form, REQ_NEXT_FIELD);
+    } else if (key == KEY_UP) {
+        if (current == p.first_input) {
+            p.page_focus = false;
+            tab_focus = true;
+        } else {
+            form_driver(p.form, REQ_PREV_FIELD);
+        }
+    }
+}
+
+bool page_form_drop_keyboard(PageForm &p) {
+    if (!p.page_focus) return false;
+    p.page_focus = false;
     tab_focus = true;
     curs_set(0);
     return true;
 }
 
-void page_form_mark_keyboard(FORM *form, const WINDOW *form_win, bool page_focus) {
-    field_mark_keyboard(page_focus && form != nullptr && form_win != nullptr ? current_field(form)
-                                                                              : nullptr);
+void page_form_type(PageForm &p, int request) {
+    p.edited = true;
+    page_form_mark_edit(p, current_field(p.form));
+    page_form_edit(p.form, request);
 }
 
-void page_form_move(FORM *form, int key, FIELD *first, FIELD *last, bool &page_focus) {
-    FIELD *current = current_field(form);
-    if (key == KEY_DOWN) {
-        if (current != last) form_driver(form, REQ_NEXT_FIELD);
-    } else if (key == KEY_UP) {
-        if (current == first) {
-            page_focus = false;
-            tab_focus = true;
-        } else {
-            form_driver(form, REQ_PREV_FIELD);
-        }
-    }
+void page_form_mark_edit(PageForm &p, FIELD *current) {
+    highlight_inputs(p.table.data(), current, p.fields, p.table.size());
 }
+
+void page_form_unmark_edit(PageForm &p) { clear_highlight(p.table.data(), p.fields, p.table.size()); }

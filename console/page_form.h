@@ -2,7 +2,9 @@
 #pragma once
 
 #include <form.h>
+#include <span>
 
+#include "console/field_utils.h"
 #include "console/page_panel.h"
 
 // Where the cursor stood in a form that is taken off the screen, so it can
@@ -31,41 +33,17 @@ constexpr PageNeed page_form_need_for(int rows, int cols, int row) {
 // The same for this form at `row`: columns and lines.
 void page_form_need(FORM *form, int row, int *cols, int *lines);
 
-// Attach the unposted form to the page window, in a sub-window at `row`,
-// column 2, and post it; the cursor goes back to `spot` when it names one of
-// the form's fields. False, with *form_win null and the form unposted, when
-// the window cannot hold it.
-bool page_form_place(PagePanel &page, FORM *form, WINDOW **form_win, int row,
-                     const FormSpot &spot = {});
-
 // Take the posted form off the screen; the sub-window is deleted. The field
 // buffers are not read back from the windows: on a resize the library has
 // cut those to the new size already (page_form_edit keeps the buffers whole).
 // Null-safe.
 FormSpot page_form_lift(FORM *form, WINDOW **form_win);
 
-// The notice that stands in for a form the terminal cannot hold.
-void page_form_notice(WINDOW *win, int need_cols, int need_lines);
-
 // The form placed at `row` (2 in the page layout of every page), its cursor
 // at `spot`; when the window cannot hold it, the size notice stands in the
 // window instead. Every line of the window redrawn. True when posted.
 bool page_form_show(PagePanel &page, FORM *form, WINDOW **form_win, const FormSpot &spot = {},
                     int row = 2);
-
-// page_form_new, then placed at row 2 (the page layout of every page); when
-// the window cannot hold it *form_win is null, the form is not posted and
-// the size notice stands in the window. Every line of the window redrawn.
-FORM *page_form_create(PagePanel &page, FIELD **fields, WINDOW **form_win);
-
-// The terminal has a new size: the page window again for it and the form
-// back in it at row 2, with its current field and what was typed into it;
-// the notice where it no longer fits. True when the form is posted.
-bool page_form_relayout(PagePanel &page, FORM *form, WINDOW **form_win);
-
-// Unpost and free the form, free every field with its spinner data, delete
-// the sub-window. Null-safe.
-void page_form_destroy(FORM *form, FIELD **fields, WINDOW *form_win);
 
 // An editing request (a typed character, a deletion, a cursor move) to the
 // form, then what the current field's window holds copied into its buffer:
@@ -84,20 +62,81 @@ bool page_key_is_event(int key);
 // that it writes past. Function and control keys type nothing either.
 bool page_key_types_text(int key);
 
-// The keyboard hand-over with the tab bar, as every page does it. Without
-// the keyboard the cursor is hidden and Down takes it, but only for a form
-// on the screen (form_win not null): true when it did.
-bool page_form_take_keyboard(const WINDOW *form_win, int key, bool &page_focus);
+// What every page keeps of its form; each page's state begins with one.
+struct PageForm {
+    PagePanel panel;
+    WINDOW *form_win;  // null while the size notice stands in for the form
+    FORM *form;
+    std::span<const FieldDesc> table;  // field i is built from row i
+    FIELD **fields;                    // table.size() fields, then a null
+    FIELD *first_input;                // the first and last field the keyboard reaches
+    FIELD *last_input;
+    bool page_focus;  // the page, not the tab bar, has the keyboard
+    bool edited;      // typed into since the keyboard last left a field
+};
 
-// The page lost its form (the terminal became too small): if it had the
-// keyboard, the tab bar gets it back. True when the keyboard moved.
-bool page_form_drop_keyboard(bool &page_focus);
+// The page's window, then its fields from `table` into `fields` (one slot
+// more than the table has rows, for the null); no form yet. The record
+// keeps both spans, so they must outlive the page.
+void page_form_begin(PageForm &p, std::span<const FieldDesc> table, std::span<FIELD *> fields);
+// The form over the fields, placed at row 2 (the page layout of every page);
+// where the window cannot hold it the size notice stands in the window.
+void page_form_open(PageForm &p);
+// The terminal has a new size: the window again for it and the form back in
+// it at row 2, with its current field and what was typed into it; the
+// notice where it no longer fits, and then the tab bar has the keyboard.
+void page_form_resize(PageForm &p);
+// Form, fields with their spinner data, sub-window and window freed; the
+// record as before page_form_begin.
+void page_form_end(PageForm &p);
 
-// At the end of the page's turn on show: without colours, the field with
-// the keyboard (none while the tab bar has it) is shown in reverse.
-void page_form_mark_keyboard(FORM *form, const WINDOW *form_win, bool page_focus);
+// What a key asks of the page in its turn.
+enum class PageTurn {
+    kNone,          // nothing: hidden, no key press, or no form with the keyboard
+    kTookKeyboard,  // Down from the tab bar: the page has the keyboard now
+    kKey,           // the form has the keyboard and this key is for it
+};
+// The page's turn begins: the keyboard hand-over with the tab bar, as every
+// page does it. Without the keyboard the cursor is hidden and Down takes
+// it, but only for a form on the screen. With it the cursor shows, and a
+// code that is no key press (a resize, a mouse report) is nobody's.
+PageTurn page_form_turn(PageForm &p, int key);
+// The page's turn ends: without colours the field with the keyboard (none
+// while the tab bar has it) shows in reverse, and the window goes out.
+void page_form_turn_end(PageForm &p);
+
+// What a key does in a page's form.
+enum class PageKeyKind {
+    kNone,    // nothing
+    kMove,    // Up or Down: to another field, or Up back to the tab bar
+    kEnter,   // Enter: the page's own action for the field
+    kCursor,  // moves the cursor inside an editable field, types nothing
+    kEdit,    // types or deletes
+};
+struct PageKey {
+    PageKeyKind kind;
+    int request;  // the form request for kCursor and kEdit
+};
+// The one reading of keys for every page. Left and Right move in an
+// editable field; Home and End too, in a field that scrolls past its width
+// (in a fixed cell they are no key). Backspace (either code) and Delete
+// delete; printable ASCII types (page_key_types_text).
+PageKey page_form_key(int key, const FIELD *current);
 
 // With the keyboard: Down goes to the next field unless the current one is
 // the last; Up goes to the previous field, or from the first gives the
 // keyboard back to the tab bar. Other keys are left alone.
-void page_form_move(FORM *form, int key, FIELD *first, FIELD *last, bool &page_focus);
+void page_form_move(PageForm &p, int key);
+
+// The page lost its form (the terminal became too small): if it had the
+// keyboard, the tab bar gets it back. True when the keyboard moved.
+bool page_form_drop_keyboard(PageForm &p);
+
+// A key typed or deleted: the page notes the edit, the cell being typed
+// into stands out from the other inputs, and the form takes the request.
+void page_form_type(PageForm &p, int request);
+// The cell `current` stands out from the other inputs as the one typed into.
+void page_form_mark_edit(PageForm &p, FIELD *current);
+// The inputs in their own colours again, the one typed into no longer
+// standing out.
+void page_form_unmark_edit(PageForm &p);

@@ -37,13 +37,10 @@ constexpr std::uint8_t kPolicyOn = 2;
 constexpr int kBootdevScan = 16;
 
 struct Page {
-    PagePanel panel;  // first, as the tab bar expects
-    WINDOW *form_win;
+    PageForm pf;
+    // The table as built: the policy row is a label when the BMC cannot keep one.
+    std::array<FieldDesc, kFields.size()> rows;
     std::array<FIELD *, kFields.size() + 1> fields;
-    FORM *form;
-    bool page_focus;
-    FIELD *first_input;
-    FIELD *last_input;
     bool policy_supported;
 } page;
 
@@ -88,33 +85,20 @@ void save_policy() {
         top_menu_message("Power policy cannot be stored: the EEPROM's record table is full");
 }
 
-// Resize and mouse reports are not key presses: no page reacts to them.
 }  // namespace
 
 void boot_page_create() {
-    page.page_focus = false;
-    page.first_input = nullptr;
-    page.last_input = nullptr;
-    page_panel_create(page.panel);
-
     console_log("L[BOOT_PAGE]: Check power policy spinner\n");
     page.policy_supported = policy_supported();
-    std::array<FieldDesc, kFields.size()> rows = kFields;
-    if (!page.policy_supported) rows[kPolicyRow] = kPolicyUnsupported;
+    page.rows = kFields;
+    if (!page.policy_supported) page.rows[kPolicyRow] = kPolicyUnsupported;
 
     console_log("L[BOOT_PAGE]: Init boot page fields\n");
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        page.fields[i] = mk_field(rows[i]);
-        if (rows[i].kind != FIELD_LABEL) {
-            if (page.first_input == nullptr) page.first_input = page.fields[i];
-            page.last_input = page.fields[i];
-        }
-    }
-    page.fields[rows.size()] = nullptr;
+    page_form_begin(page.pf, page.rows, page.fields);
     // Values from an EEPROM that could not be read are the records' blanks,
     // not the board's settings.
-    if (!fru_loaded()) page_panel_set_note(page.panel, "FRU EEPROM not read: these are not the board's values");
-    page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+    if (!fru_loaded()) page_panel_set_note(page.pf.panel, "FRU EEPROM not read: these are not the board's values");
+    page_form_open(page.pf);
 
     console_log("L[BOOT_PAGE]: Check port spinner\n");
     // bootdevice fills all 32 bytes without a terminator when full.
@@ -136,56 +120,35 @@ void boot_page_create() {
 
 std::span<const FieldDesc> boot_page_table() { return kFields; }
 
-PagePanel *boot_page_panel() { return &page.panel; }
+PagePanel *boot_page_panel() { return &page.pf.panel; }
 
 int boot_page_handle_key(int key) {
-    if (page.panel.hidden || page_key_is_event(key)) return 0;
-    // A terminal too small for the form: the page stays blank and the tab
-    // bar keeps the keyboard.
-    if (page.form_win == nullptr) return 0;
-
-    if (!page.page_focus) {
-        if (page_form_take_keyboard(page.form_win, key, page.page_focus))
-            set_current_field(page.form, page.first_input);
-        return 0;
-    }
-
-    curs_set(1);
-    FIELD *current = current_field(page.form);
-    switch (key) {
-    case KEY_DOWN:
-    case KEY_UP:
-        page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
-        break;
-    case '\n':
-        if (current == port_field()) {
+    if (page.pf.panel.hidden) return 0;
+    switch (page_form_turn(page.pf, key)) {
+    case PageTurn::kTookKeyboard: set_current_field(page.pf.form, page.pf.first_input); break;
+    case PageTurn::kKey: {
+        FIELD *current = current_field(page.pf.form);
+        const PageKey k = page_form_key(key, current);
+        if (k.kind == PageKeyKind::kMove) {
+            page_form_move(page.pf, key);
+        } else if (k.kind == PageKeyKind::kEnter && current == port_field()) {
             spinner_next(current);
             save_bootdev();
-        } else if (page.policy_supported && current == policy_field()) {
+        } else if (k.kind == PageKeyKind::kEnter && page.policy_supported && current == policy_field()) {
             spinner_next(current);
             save_policy();
         }
         break;
-    default: break;
     }
-    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
-    wnoutrefresh(page.panel.win);
+    case PageTurn::kNone: break;
+    }
+    page_form_turn_end(page.pf);
     return 0;
 }
 
-void boot_page_relayout() {
-    // A form that no longer fits cannot keep the keyboard.
-    if (!page_form_relayout(page.panel, page.form, &page.form_win))
-        page_form_drop_keyboard(page.page_focus);
-}
+void boot_page_relayout() { page_form_resize(page.pf); }
 
 void boot_page_destroy() {
-    page_form_destroy(page.form, page.fields.data(), page.form_win);
-    page.form = nullptr;
-    page.form_win = nullptr;
+    page_form_end(page.pf);
     page.fields = {};
-    page_panel_destroy(page.panel);
-    page.page_focus = false;
-    page.first_input = nullptr;
-    page.last_input = nullptr;
 }

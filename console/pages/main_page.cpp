@@ -6,6 +6,7 @@
 #include <ctime>
 #include <curses.h>
 #include <form.h>
+#include <span>
 
 #include "board/board.h"
 #include "board/files.h"
@@ -13,7 +14,6 @@
 #include "console/log.h"
 #include "console/page_form.h"
 #include "console/pages/clock.h"
-#include "console/top_menu.h"
 #include "fru/board_info.h"
 
 BmcInfo bmc_info;
@@ -29,118 +29,141 @@ constexpr const char *kVoltInput = "/sys/bus/platform/drivers/pvt-hwmon/1f200000
 constexpr const char *kRecoveryVersion = "/etc/recovery-version";
 constexpr const char *kOsRelease = "/proc/sys/kernel/osrelease";
 
-// The two-column form, drawn at row 2 of the page window; the terminal
-// must hold it with the window's border whole.
-constexpr int kFormRows = 21;
-constexpr int kFormCols = 97;
-constexpr PageNeed kTwoColumnsNeed = page_form_need_for(kFormRows, kFormCols, 2);
+// The page's lines in form order: the left column, then the right one. Each
+// line is its label, then its value; the time and the date have five cells
+// instead (three numbers and the two marks between them).
+enum Line : int {
+    kBootStatus, kTestStatus, kRtcStatus, kTime, kDate, kCoreTemp, kCoreVolt, kShred,
+    kBmcVersion, kSmVersion, kKernel,
+    kMfgDate, kMfgName, kProductName, kSerialNumber, kPartNumber, kFruId, kProductMfg,
+    kPartModel, kProductVersion,
+    kLineCount,
+};
+constexpr int kRightColumn = kMfgDate;
 
-constexpr FieldDesc label(int row, int col, int width, const char *text, int pair = 2) {
-    return {.kind = FIELD_LABEL, .col = col, .row = row, .width = width, .text = text,
-            .regexp = nullptr, .colour = static_cast<int>(COLOR_PAIR(pair)), .back = static_cast<int>(COLOR_PAIR(pair)),
-            .fixed_size = false, .max = 0, .autoskip = false, .active = false, .spin_index = 0};
-}
-
-constexpr FieldDesc cell(int row, int col, int width, const char *text, const char *regexp,
-                         bool autoskip) {
-    return {.kind = FIELD_INPUT, .col = col, .row = row, .width = width, .text = text,
-            .regexp = regexp, .colour = static_cast<int>(COLOR_PAIR(3)), .back = 0, .fixed_size = true, .max = 0,
-            .autoskip = autoskip, .active = true, .spin_index = 0};
-}
-
-enum : int {
-    F_BOOT = 1, F_TEST = 3, F_RTC = 5, F_HOUR = 7, F_MIN = 9, F_SEC = 11, F_YEAR = 13,
-    F_MONTH = 15, F_DAY = 17, F_TEMP = 19, F_VOLT = 21, F_SHRED = 23, F_BMC = 25,
-    F_SM_VERSION = 27, F_KERNEL = 29, F_MFG_DATE = 31, F_MFG_NAME = 33,
+constexpr const char *kLabels[kLineCount] = {
+    "Boot status", "MFG HW test status", "RTC status", "Time", "Date", "Core temperature",
+    "Core voltage", "SHRED", "BMC protocol version", "Service mode version", "Kernel release",
+    "Board MFG date", "Board manufacturer", "Board product name", "Board serial number",
+    "Board part number", "Board FRU file ID", "Product manufacturer",
+    "Product part/model number", "Product version",
 };
 
-constexpr FieldDesc kMainFields[] = {
-    label(0, 0, 23, "Boot status"),
-    label(0, 23, 22, "N/A"),
-    label(2, 0, 23, "MFG HW test status"),
-    label(2, 23, 22, "N/A"),
-    label(4, 0, 23, "RTC status"),
-    label(4, 23, 22, "N/A"),
-    label(6, 0, 23, "Time"),
-    cell(6, 23, 2, "00", "[0-2][0-9]", true),
-    label(6, 25, 1, ":", 3),
-    cell(6, 26, 2, "00", "[0-6][0-9]", true),
-    label(6, 28, 1, ":", 3),
-    cell(6, 29, 2, "00", "[0-6][0-9]", true),
-    label(8, 0, 23, "Date"),
-    cell(8, 23, 4, "0000", "[0-2][0-9][0-9][0-9]", true),
-    label(8, 27, 1, "-", 3),
-    cell(8, 28, 2, "00", "[0-1][0-9]", true),
-    label(8, 30, 1, "-", 3),
-    cell(8, 31, 2, "00", "[0-3][0-9]", false),
-    label(10, 0, 23, "Core temperature"),
-    label(10, 23, 22, "N/A"),
-    label(12, 0, 23, "Core voltage"),
-    label(12, 23, 22, "N/A"),
-    label(14, 0, 23, "SHRED"),
-    label(14, 23, 22, "N/A"),
-    label(16, 0, 23, "BMC protocol version"),
-    label(16, 23, 22, "N/A"),
-    label(18, 0, 23, "Service mode version"),
-    label(18, 23, 22, "N/A"),
-    label(20, 0, 23, "Kernel release"),
-    label(20, 23, 22, "N/A"),
-    label(0, 45, 27, "Board MFG date"),
-    label(0, 72, 25, "N/A"),
-    label(2, 45, 27, "Board manufacturer"),
-    label(2, 72, 25, "N/A"),
-    label(4, 45, 27, "Board product name"),
-    label(4, 72, 25, "N/A"),
-    label(6, 45, 27, "Board serial number"),
-    label(6, 72, 25, "N/A"),
-    label(8, 45, 27, "Board part number"),
-    label(8, 72, 25, "N/A"),
-    label(10, 45, 27, "Board FRU file ID"),
-    label(10, 72, 25, "N/A"),
-    label(12, 45, 27, "Product manufacturer"),
-    label(12, 72, 25, "N/A"),
-    label(14, 45, 27, "Product part/model number"),
-    label(14, 72, 25, "N/A"),
-    label(16, 45, 27, "Product version"),
-    label(16, 72, 25, "N/A"),
+// Where a column's labels and values stand in the two-column layout.
+struct Column {
+    int label_col, label_width, value_col, value_width;
 };
-constexpr std::size_t kRows = std::size(kMainFields);
+constexpr Column kLeft = {0, 23, 23, 22};
+constexpr Column kRight = {45, 27, 72, 25};
+
+// One cell of the time or the date, at `offset` from the value column; a
+// mark between numbers has no pattern.
+struct ClockCell {
+    int offset, width;
+    const char *text, *regexp;
+};
+constexpr ClockCell kTimeCells[] = {
+    {0, 2, "00", "[0-2][0-9]"}, {2, 1, ":", nullptr}, {3, 2, "00", "[0-6][0-9]"},
+    {5, 1, ":", nullptr},       {6, 2, "00", "[0-6][0-9]"},
+};
+constexpr ClockCell kDateCells[] = {
+    {0, 4, "0000", "[0-2][0-9][0-9][0-9]"}, {4, 1, "-", nullptr}, {5, 2, "00", "[0-1][0-9]"},
+    {7, 1, "-", nullptr},                   {8, 2, "00", "[0-3][0-9]"},
+};
+constexpr int kClockCells = static_cast<int>(std::size(kTimeCells));
+static_assert(std::size(kDateCells) == kClockCells);
+constexpr int cells_width(const ClockCell (&cells)[kClockCells]) {
+    return cells[kClockCells - 1].offset + cells[kClockCells - 1].width;
+}
+constexpr int kTimeWidth = cells_width(kTimeCells);
+constexpr int kDateWidth = cells_width(kDateCells);
+
+constexpr bool is_clock(int line) { return line == kTime || line == kDate; }
+
+// The field a line's label is built into; its value (or first clock cell)
+// is the next one.
+constexpr std::size_t label_field(int line) {
+    std::size_t i = 0;
+    for (int l = 0; l < line; ++l) i += 1 + (is_clock(l) ? kClockCells : 1);
+    return i;
+}
+constexpr std::size_t value_field(int line) { return label_field(line) + 1; }
+constexpr std::size_t kRows = label_field(kLineCount);
 static_assert(kRows == 48);
 
-// Below 100x27 the same fields stand in one column, values at column 27, and
-// the date follows the time on its row: 19 rows of 70 columns from row 1 of
-// the window, which an 80x24 terminal (a serial line's usual size) holds
-// with the border whole. Moving the fields
-// rather than building others keeps what was typed, the colours and the
-// cell the cursor is in.
+// The clock cells the operator types into: hour, minutes, seconds, then
+// year, month, day.
+constexpr std::size_t kHour = value_field(kTime);
+constexpr std::size_t kMinute = kHour + 2;
+constexpr std::size_t kSecond = kHour + 4;
+constexpr std::size_t kYear = value_field(kDate);
+constexpr std::size_t kMonth = kYear + 2;
+constexpr std::size_t kDay = kYear + 4;
+
+// Below 100x27 the same fields stand in one column, values at column 27, the
+// right column's lines after the left's, and the date after the time on the
+// time's row: 19 rows of 70 columns from row 1 of the window, which an 80x24
+// terminal (a serial line's usual size) holds with the border whole. Moving
+// the fields rather than building others keeps what was typed, the colours
+// and the cell the cursor is in.
 struct Spot {
     int row, col;
 };
-constexpr int kCompactValueCol = 27;
-constexpr std::size_t kDateLabel = F_YEAR - 1;
+constexpr int kOneColumnValues = 27;
+constexpr int kOneColumnDate = kOneColumnValues + kTimeWidth + 1;
+// The date label has no row of its own: it stands blank behind the date.
+constexpr int kOneColumnDateLabel = kOneColumnDate + kDateWidth + 1;
 
-constexpr Spot compact_spot(const FieldDesc &d, std::size_t i) {
-    if (d.col >= 45) return {10 + d.row / 2, d.col == 45 ? 0 : kCompactValueCol};
-    if (d.row == 6) return {3, d.col == 0 ? 0 : d.col + kCompactValueCol - 23};
-    // The date label has no row of its own: it stands blank behind the date.
-    if (i == kDateLabel) return {3, 47};
-    if (d.row == 8) return {3, d.col + 13};
-    return {d.row / 2 - (d.row > 8 ? 1 : 0), d.col == 0 ? 0 : kCompactValueCol};
-}
+struct MainTable {
+    std::array<FieldDesc, kRows> fields;      // the two columns
+    std::array<Spot, kRows> one_column;
+};
 
-constexpr std::array<Spot, kRows> compact_spots() {
-    std::array<Spot, kRows> spots{};
-    for (std::size_t i = 0; i < kRows; ++i) spots[i] = compact_spot(kMainFields[i], i);
-    return spots;
+constexpr MainTable make_table() {
+    MainTable t{};
+    std::size_t i = 0;
+    for (int line = 0; line < kLineCount; ++line) {
+        const bool right = line >= kRightColumn;
+        const Column &c = right ? kRight : kLeft;
+        const int row = 2 * (right ? line - kRightColumn : line);
+        // The date shares the time's row, so the left column takes one row
+        // less than it has lines.
+        const int one_row = right ? kRightColumn - 1 + line - kRightColumn : line - (line > kTime ? 1 : 0);
+        t.fields[i] = field_label(row, c.label_col, c.label_width, kLabels[line]);
+        t.one_column[i++] = {one_row, line == kDate ? kOneColumnDateLabel : 0};
+        if (!is_clock(line)) {
+            t.fields[i] = field_label(row, c.value_col, c.value_width, "N/A");
+            t.one_column[i++] = {one_row, kOneColumnValues};
+            continue;
+        }
+        const int one_col = line == kTime ? kOneColumnValues : kOneColumnDate;
+        for (const ClockCell &k : line == kTime ? kTimeCells : kDateCells) {
+            const int col = c.value_col + k.offset;
+            // The day, the last cell the keyboard reaches, does not skip on.
+            const bool autoskip = !(line == kDate && &k == &kDateCells[kClockCells - 1]);
+            t.fields[i] = k.regexp != nullptr ? field_cell(row, col, k.width, k.text, k.regexp, autoskip)
+                                              : field_label(row, col, k.width, k.text, 3);
+            t.one_column[i++] = {one_row, one_col + k.offset};
+        }
+    }
+    return t;
 }
-constexpr std::array<Spot, kRows> kCompactSpots = compact_spots();
+constexpr MainTable kTable = make_table();
+constexpr std::span<const FieldDesc> kMainFields = kTable.fields;
+
+// The two-column form, drawn at row 2 of the page window; the terminal
+// must hold it with the window's border whole.
+constexpr int kFormRows = 2 * (kRightColumn - 1) + 1;
+constexpr int kFormCols = kRight.value_col + kRight.value_width;
+static_assert(kFormRows == 21 && kFormCols == 97);
+constexpr PageNeed kTwoColumnsNeed = page_form_need_for(kFormRows, kFormCols, 2);
 
 // No two fields of the one column may share a cell.
-constexpr bool compact_cells_apart() {
+constexpr bool one_column_cells_apart() {
     for (std::size_t i = 0; i < kRows; ++i) {
         for (std::size_t j = i + 1; j < kRows; ++j) {
-            const Spot a = kCompactSpots[i];
-            const Spot b = kCompactSpots[j];
+            const Spot a = kTable.one_column[i];
+            const Spot b = kTable.one_column[j];
             if (a.row != b.row) continue;
             const int a_end = a.col + kMainFields[i].width;
             const int b_end = b.col + kMainFields[j].width;
@@ -149,20 +172,16 @@ constexpr bool compact_cells_apart() {
     }
     return true;
 }
-static_assert(compact_cells_apart());
+static_assert(one_column_cells_apart());
 
 enum class Layout { kTwoColumns, kOneColumn };
 constexpr int form_row(Layout layout) { return layout == Layout::kTwoColumns ? 2 : 1; }
 
+// pf.edited: the clock cells were typed into and the clock is not set yet.
 struct Page {
-    PagePanel panel;  // first, as the tab bar expects
-    WINDOW *form_win;
+    PageForm pf;
     int shred;
     std::array<FIELD *, kRows + 1> fields;
-    FORM *form;
-    bool clock_edited;
-    bool page_focus;
-    FIELD *first_input, *last_input;
     std::int64_t sensor_time;
     bool too_small;  // the form did not fit the terminal; a notice stands in for it
     Layout layout;
@@ -175,8 +194,13 @@ struct Page {
     char kernel_text[21];
 } page;
 
-void set_text(int i, const char *text) { set_field_buffer(page.fields[i], 0, text); }
-void set_fore(int i, int pair) { field_paint_fore(page.fields[i], pair); }
+void set_text(std::size_t i, const char *text) { set_field_buffer(page.fields[i], 0, text); }
+void set_fore(std::size_t i, int pair) { field_paint_fore(page.fields[i], pair); }
+// A line's value: its text and the colour pair of its text.
+void set_value(int line, const char *text, int pair) {
+    set_text(value_field(line), text);
+    set_fore(value_field(line), pair);
+}
 
 // Open the first match of a board glob, logging the failure as the page does.
 board::File open_first(const char *pattern) {
@@ -277,12 +301,11 @@ void read_sensors() {
 
 // A version file as read, at most 20 bytes; the line end and anything after
 // a control character would garble the cell, so the text ends there.
-void version_cell(int i, const char *path, char (&buf)[21]) {
+void version_cell(int line, const char *path, char (&buf)[21]) {
     std::memset(buf, 0, sizeof buf);
     long n = board::read_bytes(path, buf, sizeof buf - 1);
     if (n < 0) {
-        set_text(i, "UNKNOWN");
-        set_fore(i, 6);
+        set_value(line, "UNKNOWN", 6);
         return;
     }
     for (char &c : buf) {
@@ -291,8 +314,7 @@ void version_cell(int i, const char *path, char (&buf)[21]) {
             break;
         }
     }
-    set_text(i, buf);
-    set_fore(i, 2);
+    set_value(line, buf, 2);
 }
 
 void mfg_date_cell() {
@@ -311,56 +333,51 @@ void mfg_date_cell() {
     page.mfg_date_text[0] = '\0';
     if (localtime_r(&t, &tm) != nullptr)
         std::strftime(page.mfg_date_text, sizeof page.mfg_date_text, "%Y-%m-%d", &tm);
-    set_text(F_MFG_DATE, page.mfg_date_text);
+    set_text(value_field(kMfgDate), page.mfg_date_text);
 }
 
 void status_cells(std::int64_t now) {
     switch (bmc_info.boot_reason) {
-    case 1: set_text(F_BOOT, "NORMAL"); set_fore(F_BOOT, 5); break;
-    case 2: set_text(F_BOOT, "BOOTCONF FAIL"); set_fore(F_BOOT, 6); break;
-    case 3: set_text(F_BOOT, "NOT TESTED"); set_fore(F_BOOT, 6); break;
-    case 4: set_text(F_BOOT, "HW TEST FAIL"); set_fore(F_BOOT, 6); break;
-    default: set_text(F_BOOT, "UNKNOWN"); set_fore(F_BOOT, 6); break;
+    case 1: set_value(kBootStatus, "NORMAL", 5); break;
+    case 2: set_value(kBootStatus, "BOOTCONF FAIL", 6); break;
+    case 3: set_value(kBootStatus, "NOT TESTED", 6); break;
+    case 4: set_value(kBootStatus, "HW TEST FAIL", 6); break;
+    default: set_value(kBootStatus, "UNKNOWN", 6); break;
     }
 
     console_log("L[MAIN_PAGE]: Test ok: %i\n", board_info.test_ok);
     switch (board_info.test_ok) {
-    case 1: set_text(F_TEST, "PASSED"); set_fore(F_TEST, 5); break;
-    case 2: set_text(F_TEST, "FAILED"); set_fore(F_TEST, 6); break;
-    default: set_text(F_TEST, "UNKNOWN"); set_fore(F_TEST, 2); break;
+    case 1: set_value(kTestStatus, "PASSED", 5); break;
+    case 2: set_value(kTestStatus, "FAILED", 6); break;
+    default: set_value(kTestStatus, "UNKNOWN", 2); break;
     }
 
     const time_t t = static_cast<time_t>(now);
     struct tm tm {};
     const bool in_1970 = localtime_r(&t, &tm) != nullptr && tm.tm_year == 70;
-    set_text(F_RTC, in_1970 ? "FAIL" : "OK");
-    set_fore(F_RTC, in_1970 ? 6 : 5);
+    set_value(kRtcStatus, in_1970 ? "FAIL" : "OK", in_1970 ? 6 : 5);
 }
 
 // The clock into the cells. Left and Right move the cursor without editing,
 // and the cells keep following the clock: the cursor keeps its column in
 // its cell, which the new text would put back to the first.
 void show_clock(std::int64_t now) {
-    const int col = page.page_focus && page.form_win != nullptr ? page.form->curcol : 0;
+    const int col = page.pf.page_focus && page.pf.form_win != nullptr ? page.pf.form->curcol : 0;
     clock_show_at(now);
-    for (int i = 0; i < col; ++i) form_driver(page.form, REQ_NEXT_CHAR);
+    for (int i = 0; i < col; ++i) form_driver(page.pf.form, REQ_NEXT_CHAR);
 }
 
 void refresh_values() {
     const std::int64_t now = board::now();
-    if (!page.clock_edited) show_clock(now);
+    if (!page.pf.edited) show_clock(now);
     const std::int64_t since = now - page.sensor_time;
     if (since != 0 && since != 1) {
         page.sensor_time = now;
         read_sensors();
-        set_text(F_TEMP, page.temp_text);
-        set_text(F_VOLT, page.volt_text);
+        set_text(value_field(kCoreTemp), page.temp_text);
+        set_text(value_field(kCoreVolt), page.volt_text);
     }
 }
-
-// Key codes that are no key press (a resize, a mouse or other event) never
-// count as editing: treating them so would freeze the clock cells and the
-// next Up or Down would set the clock to the stale time they show.
 
 // The two columns when the terminal holds them, else the one column (and
 // its size in the notice when not even that fits).
@@ -374,23 +391,23 @@ void move_fields(Layout layout) {
     for (std::size_t i = 0; i < kRows; ++i) {
         const Spot at = layout == Layout::kTwoColumns
                             ? Spot{kMainFields[i].row, kMainFields[i].col}
-                            : kCompactSpots[i];
+                            : kTable.one_column[i];
         move_field(page.fields[i], at.row, at.col);
     }
-    set_text(static_cast<int>(kDateLabel), layout == Layout::kTwoColumns ? kMainFields[kDateLabel].text : "");
+    set_text(label_field(kDate), layout == Layout::kTwoColumns ? kLabels[kDate] : "");
     page.layout = layout;
 }
 
 void end_clock_edit() {
-    page.clock_edited = false;
+    page.pf.edited = false;
     clock_forget_typed();
 }
 
 // An edit the page can no longer finish (its form is gone): nothing is set,
 // and the cells follow the clock again in their own colours.
 void drop_clock_edit() {
-    if (!page.clock_edited) return;
-    clear_highlight(kMainFields, page.fields.data(), kRows);
+    if (!page.pf.edited) return;
+    page_form_unmark_edit(page.pf);
     end_clock_edit();
 }
 
@@ -399,16 +416,16 @@ void drop_clock_edit() {
 void show_form(const FormSpot &spot) {
     const bool was_small = page.too_small;
     const int row = form_row(page.layout);
-    page.too_small = !page_form_show(page.panel, page.form, &page.form_win, spot, row);
+    page.too_small = !page_form_show(page.pf.panel, page.pf.form, &page.pf.form_win, spot, row);
     if (page.too_small && !was_small) {
         int cols = 0;
         int lines = 0;
-        page_form_need(page.form, row, &cols, &lines);
+        page_form_need(page.pf.form, row, &cols, &lines);
         console_log("W[MAIN_PAGE]: Screen too small: the page needs %ix%i, the terminal is %ix%i\n",
                     cols, lines, COLS, LINES);
     }
     if (page.too_small) {
-        page_form_drop_keyboard(page.page_focus);
+        page_form_drop_keyboard(page.pf);
         drop_clock_edit();
     }
 }
@@ -418,11 +435,11 @@ bool apply_clock() {
     // A cell failing its pattern ("x", a blank) is a rejected value: read as
     // a number it would set that part of the clock to 0. The buffers hold
     // what was typed already; only the pattern is checked here.
-    const int valid = form_driver(page.form, REQ_VALIDATION);
-    clear_highlight(kMainFields, page.fields.data(), kRows);
+    const int valid = form_driver(page.pf.form, REQ_VALIDATION);
+    page_form_unmark_edit(page.pf);
     bool set = false;
     if (valid == E_INVALID_FIELD) {
-        clock_reject(current_field(page.form));
+        clock_reject(current_field(page.pf.form));
     } else {
         // The cells not typed into take the time of this moment.
         clock_show_untyped_at(board::now());
@@ -437,28 +454,22 @@ bool apply_clock() {
 // function key, Home, PgUp, a control character) must not freeze the
 // cells, or the next Up or Down would set the clock to the time of that key.
 void edit(int request) {
-    FIELD *cell = current_field(page.form);
-    const int r = page_form_edit(page.form, request);
+    FIELD *cell = current_field(page.pf.form);
+    const int r = page_form_edit(page.pf.form, request);
     if (r != E_OK && r != E_INVALID_FIELD) return;
-    highlight_inputs(kMainFields, cell, page.fields.data(), kRows);
+    page_form_mark_edit(page.pf, cell);
     clock_note_typed(cell);
-    page.clock_edited = true;
+    page.pf.edited = true;
 }
 
 }  // namespace
 
 void main_page_create() {
-    page.clock_edited = false;
-    page.page_focus = false;
-    page.first_input = nullptr;
-    page.last_input = nullptr;
     page.sensor_time = 0;
     page.volt_text[0] = '\0';
     page.temp_text[0] = '\0';
 
     read_bmc_info();
-    page_panel_create(page.panel);
-
     page.shred = read_shred();
     std::snprintf(page.shred_text, sizeof page.shred_text, "%i", page.shred);
     console_log("L[MAIN_PAGE]: shred: 0x%08x\n", static_cast<unsigned>(page.shred));
@@ -466,119 +477,103 @@ void main_page_create() {
     const std::int64_t now = board::now();
     read_sensors();
 
-    for (std::size_t i = 0; i < kRows; ++i) {
-        page.fields[i] = mk_field(kMainFields[i]);
-        if (kMainFields[i].kind != FIELD_LABEL) {
-            if (page.first_input == nullptr) page.first_input = page.fields[i];
-            page.last_input = page.fields[i];
-        }
-    }
-    page.fields[kRows] = nullptr;
-    clock_use_cells({page.fields[F_HOUR], page.fields[F_MIN], page.fields[F_SEC],
-                     page.fields[F_YEAR], page.fields[F_MONTH], page.fields[F_DAY]});
+    page_form_begin(page.pf, kMainFields, page.fields);
+    clock_use_cells({page.fields[kHour], page.fields[kMinute], page.fields[kSecond],
+                     page.fields[kYear], page.fields[kMonth], page.fields[kDay]});
 
     // The fields are built where the two columns have them.
     page.layout = Layout::kTwoColumns;
     if (layout_for_terminal() == Layout::kOneColumn) move_fields(Layout::kOneColumn);
-    page.form = page_form_new(page.fields.data());
-    page.form_win = nullptr;
+    page.pf.form = page_form_new(page.fields.data());
     page.too_small = false;
     show_form({});
 
     status_cells(now);
     clock_show_at(now);
-    set_text(F_TEMP, page.temp_text);
-    set_text(F_VOLT, page.volt_text);
-    set_text(F_SHRED, page.shred_text);
+    set_text(value_field(kCoreTemp), page.temp_text);
+    set_text(value_field(kCoreVolt), page.volt_text);
+    set_text(value_field(kShred), page.shred_text);
     std::snprintf(page.bmc_text, sizeof page.bmc_text, "%i.%i.%i", bmc_info.major,
                   bmc_info.minor, bmc_info.patch);
-    set_text(F_BMC, page.bmc_text);
-    version_cell(F_SM_VERSION, kRecoveryVersion, page.sm_version_text);
-    version_cell(F_KERNEL, kOsRelease, page.kernel_text);
+    set_text(value_field(kBmcVersion), page.bmc_text);
+    version_cell(kSmVersion, kRecoveryVersion, page.sm_version_text);
+    version_cell(kKernel, kOsRelease, page.kernel_text);
     mfg_date_cell();
 
+    // The records' texts, terminated even if a record is not.
     const FruString *texts[] = {
         &board_info.b_mfg_name,    &board_info.b_product_name, &board_info.b_serial_number,
         &board_info.b_part_number, &board_info.b_fru_id,       &board_info.p_product_mfg,
         &board_info.p_part_model_number, &board_info.p_product_version,
     };
-    int i = F_MFG_NAME;
-    for (const FruString *s : texts) {
+    static_assert(std::size(texts) == kLineCount - kMfgName);
+    for (int line = kMfgName; line < kLineCount; ++line) {
+        const FruString *s = texts[line - kMfgName];
         char text[sizeof s->text + 1] = {};
-        std::memcpy(text, s->text, sizeof s->text);  // terminated even if the record is not
-        set_text(i, text);
-        i += 2;
+        std::memcpy(text, s->text, sizeof s->text);
+        set_text(value_field(line), text);
     }
 }
 
-PagePanel *main_page_panel() { return &page.panel; }
+PagePanel *main_page_panel() { return &page.pf.panel; }
 
 int main_page_handle_key(int key) {
-    if (page.panel.hidden) return 0;
+    if (page.pf.panel.hidden) return 0;
     refresh_values();
 
     if (page.too_small) {
         // No form to hand the keyboard to: the tab bar keeps it.
         curs_set(0);
-        if (page.panel.win != nullptr) wnoutrefresh(page.panel.win);
+        if (page.pf.panel.win != nullptr) wnoutrefresh(page.pf.panel.win);
         return 0;
     }
 
-    if (!page.page_focus) {
-        if (page_form_take_keyboard(page.form_win, key, page.page_focus)) page.clock_edited = false;
-    } else {
-        curs_set(1);
-        switch (key) {
-        case KEY_DOWN:
-        case KEY_UP:
-            if (page.clock_edited) apply_clock();
-            page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
+    switch (page_form_turn(page.pf, key)) {
+    case PageTurn::kTookKeyboard: page.pf.edited = false; break;
+    case PageTurn::kKey: {
+        const PageKey k = page_form_key(key, current_field(page.pf.form));
+        switch (k.kind) {
+        case PageKeyKind::kMove:
+            if (page.pf.edited) apply_clock();
+            page_form_move(page.pf, key);
             break;
         // Moving the cursor edits nothing: the cells keep following the clock.
-        case KEY_LEFT: form_driver(page.form, REQ_PREV_CHAR); break;
-        case KEY_RIGHT: form_driver(page.form, REQ_NEXT_CHAR); break;
-        case KEY_BACKSPACE:
-        case 127: edit(REQ_DEL_PREV); break;
-        case KEY_DC: edit(REQ_DEL_CHAR); break;
-        case '\n':
-        case 27:
-        case ERR: break;
-        default:
-            if (page_key_types_text(key)) edit(key);
-            break;
+        case PageKeyKind::kCursor: form_driver(page.pf.form, k.request); break;
+        case PageKeyKind::kEdit: edit(k.request); break;
+        case PageKeyKind::kEnter:
+        case PageKeyKind::kNone: break;
         }
+        break;
+    }
+    case PageTurn::kNone: break;
     }
     // With the cursor hidden, ncurses would still carry it back to the hour
     // field after every clock tick: bytes on a serial line for nothing.
-    leaveok(page.panel.win, !page.page_focus);
-    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
-    wnoutrefresh(page.panel.win);
+    leaveok(page.pf.panel.win, !page.pf.page_focus);
+    page_form_turn_end(page.pf);
     return 0;
 }
 
 bool main_page_apply_pending() {
-    if (!page.clock_edited || page.form_win == nullptr) return true;
+    if (!page.pf.edited || page.pf.form_win == nullptr) return true;
     return apply_clock();
 }
 
 void main_page_relayout() {
-    const FormSpot spot = page_form_lift(page.form, &page.form_win);
+    const FormSpot spot = page_form_lift(page.pf.form, &page.pf.form_win);
     const Layout layout = layout_for_terminal();
     if (layout != page.layout) {
         // The fields outlive the form: text, colours and the cell to return to.
-        free_form(page.form);
+        free_form(page.pf.form);
         move_fields(layout);
-        page.form = page_form_new(page.fields.data());
+        page.pf.form = page_form_new(page.fields.data());
     }
-    page_panel_rebuild(page.panel);
+    page_panel_rebuild(page.pf.panel);
     show_form(spot);
 }
 
 void main_page_destroy() {
     clock_use_cells({});
-    page_form_destroy(page.form, page.fields.data(), page.form_win);
-    page.form = nullptr;
-    page.form_win = nullptr;
+    page_form_end(page.pf);
     page.fields = {};
-    page_panel_destroy(page.panel);
 }

@@ -29,21 +29,13 @@ constexpr int kPair3 = 3;
 
 // Inactive until Manual; the integer type replaces the pattern once posted.
 constexpr FieldDesc octet(int row, int col) {
-    FieldDesc d = field_row(FIELD_INPUT, row, col, 3, "   ", kPair2);
-    d.regexp = "*";
-    d.fixed_size = true;
-    d.autoskip = false;
+    FieldDesc d = field_cell(row, col, 3, "   ", "*", false, kPair2);
     d.active = false;
     return d;
 }
 
 constexpr FieldDesc mac_byte(int col) {
-    FieldDesc d = field_row(FIELD_INPUT, 12, col, 2, "00", kPair3);
-    d.regexp = "[0-9a-fA-F][0-9a-fA-F]";
-    d.fixed_size = true;
-    d.autoskip = true;
-    d.active = true;
-    return d;
+    return field_cell(12, col, 2, "00", "[0-9a-fA-F][0-9a-fA-F]", true, kPair3);
 }
 
 // A label, then four octets with dots between them, from table index `at`.
@@ -88,19 +80,13 @@ constexpr std::size_t kTextSize = 1026;
 constexpr std::size_t kHostMax = 1025;  // getnameinfo's host buffer
 
 struct Page {
-    PagePanel panel;  // first, as the tab bar expects
-    WINDOW *form_win;
+    PageForm pf;
     char mac_text[18];
     char ip_text[kTextSize];
     char netmask_text[kTextSize];
     char gateway_text[kTextSize];
     char dns_text[kTextSize];
     std::array<FIELD *, kFields.size() + 1> fields;
-    FORM *form;
-    bool edited;
-    bool page_focus;
-    FIELD *first_input;
-    FIELD *last_input;
     bool auto_mode;
 } page;
 
@@ -209,26 +195,14 @@ void show_mac() {
 
 FIELD *field(int i) { return page.fields[static_cast<std::size_t>(i)]; }
 
-// Resize and mouse reports are not key presses: no page reacts to them.
-void highlight(FIELD *current) {
-    highlight_inputs(kFields.data(), current, page.fields.data(), kFields.size());
-}
-
 // Up, Down and F10 after an edit: the MAC is stored. A refused one stays
 // pending, so the next Up, Down or F10 tries again. True when stored.
 bool leave_field_step() {
-    if (!page.edited) return true;
-    clear_highlight(kFields.data(), page.fields.data(), kFields.size());
+    if (!page.pf.edited) return true;
+    page_form_unmark_edit(page.pf);
     if (net_page_save_mac() != 0) return false;
-    page.edited = false;
+    page.pf.edited = false;
     return true;
-}
-
-// An editing key; the cell being typed into stands out.
-void edit(FIELD *current, int request) {
-    page.edited = true;
-    highlight(current);
-    page_form_edit(page.form, request);
 }
 
 void on_enter(FIELD *current) {
@@ -360,24 +334,11 @@ int net_page_save_mac() {
 }
 
 void net_page_create() {
-    page.edited = false;
-    page.page_focus = false;
-    page.first_input = nullptr;
-    page.last_input = nullptr;
-    page_panel_create(page.panel);
-
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-        page.fields[i] = mk_field(kFields[i]);
-        if (kFields[i].kind != FIELD_LABEL) {
-            if (page.first_input == nullptr) page.first_input = page.fields[i];
-            page.last_input = page.fields[i];
-        }
-    }
-    page.fields[kFields.size()] = nullptr;
+    page_form_begin(page.pf, kFields, page.fields);
     // Values from an EEPROM that could not be read are the records' blanks,
     // not the board's settings.
-    if (!fru_loaded()) page_panel_set_note(page.panel, "FRU EEPROM not read: these are not the board's values");
-    page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+    if (!fru_loaded()) page_panel_set_note(page.pf.panel, "FRU EEPROM not read: these are not the board's values");
+    page_form_open(page.pf);
 
     for (int first : kQuadRows)
         for (int i = 0; i < 4; ++i) set_field_type(field(first + 2 * i), TYPE_INTEGER, 3, 0L, 255L);
@@ -392,63 +353,35 @@ void net_page_create() {
 
 std::span<const FieldDesc> net_page_table() { return kFields; }
 
-PagePanel *net_page_panel() { return &page.panel; }
+PagePanel *net_page_panel() { return &page.pf.panel; }
 
 int net_page_handle_key(int key) {
-    if (page.panel.hidden || page_key_is_event(key)) return 0;
-    // A terminal too small for the form: the page stays blank and the tab
-    // bar keeps the keyboard.
-    if (page.form_win == nullptr) return 0;
-    FIELD *current = current_field(page.form);
-
-    if (!page.page_focus) {
-        // An edit typed before the form was dropped for a small terminal is
-        // still pending: Up, Down or F10 stores it as typed.
-        page_form_take_keyboard(page.form_win, key, page.page_focus);
-        return 0;
+    if (page.pf.panel.hidden) return 0;
+    // Without the keyboard an edit typed before the form was dropped for a
+    // small terminal is still pending: Up, Down or F10 stores it as typed.
+    if (page_form_turn(page.pf, key) == PageTurn::kKey) {
+        FIELD *current = current_field(page.pf.form);
+        const PageKey k = page_form_key(key, current);
+        switch (k.kind) {
+        case PageKeyKind::kMove:
+            leave_field_step();
+            page_form_move(page.pf, key);
+            break;
+        case PageKeyKind::kCursor:
+        case PageKeyKind::kEdit: page_form_type(page.pf, k.request); break;
+        case PageKeyKind::kEnter: on_enter(current); break;
+        case PageKeyKind::kNone: break;
+        }
     }
-
-    curs_set(1);
-    switch (key) {
-    case KEY_DOWN:
-    case KEY_UP:
-        leave_field_step();
-        page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
-        break;
-    case KEY_LEFT:
-    case KEY_RIGHT:
-        if (field_opts(current) & O_EDIT)
-            edit(current, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
-        break;
-    case KEY_BACKSPACE:
-    case 127: edit(current, REQ_DEL_PREV); break;
-    case KEY_DC: edit(current, REQ_DEL_CHAR); break;
-    case '\n': on_enter(current); break;
-    case 27:
-    case ERR: break;
-    default:
-        if (page_key_types_text(key)) edit(current, key);
-        break;
-    }
-    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
-    wnoutrefresh(page.panel.win);
+    page_form_turn_end(page.pf);
     return 0;
 }
 
-bool net_page_apply_pending() { return page.form == nullptr || leave_field_step(); }
+bool net_page_apply_pending() { return page.pf.form == nullptr || leave_field_step(); }
 
-void net_page_relayout() {
-    // A form that no longer fits cannot keep the keyboard.
-    if (!page_form_relayout(page.panel, page.form, &page.form_win))
-        page_form_drop_keyboard(page.page_focus);
-}
+void net_page_relayout() { page_form_resize(page.pf); }
 
 void net_page_destroy() {
-    page_form_destroy(page.form, page.fields.data(), page.form_win);
-    page.form = nullptr;
-    page.form_win = nullptr;
+    page_form_end(page.pf);
     page.fields = {};
-    page_panel_destroy(page.panel);
-    page.page_focus = false;
-    page.edited = false;
 }

@@ -39,19 +39,18 @@ constexpr std::uint64_t kRefreshSeconds = 3;
 // a marker file of 256 bytes or more can never leave a buffer unterminated.
 constexpr std::size_t kTextBuf = 256;
 
-constexpr int kLabel = static_cast<int>(COLOR_PAIR(2));
-constexpr int kButton = static_cast<int>(COLOR_PAIR(3));
-
 // Labels in column 0, buttons and the address field beside them.
-constexpr FieldDesc label(int row, const char *text) {
-    return {FIELD_LABEL, 0, row, 23, text, nullptr, kLabel, kLabel, false, 0, false, false, 0};
-}
+constexpr FieldDesc label(int row, const char *text) { return field_label(row, 0, 23, text); }
 constexpr FieldDesc button(int row, const char *text) {
-    return {FIELD_VALUE, 23, row, 24, text, nullptr, kButton, 0, false, 0, false, false, 0};
+    return field_row(FIELD_VALUE, row, 23, 24, text, 3);
 }
 // Up to 1023 characters, scrolling inside the 24 columns on show.
 constexpr FieldDesc address(int row) {
-    return {FIELD_INPUT, 23, row, 24, "", ".*", kButton, 0, false, kUrlMax, false, true, 0};
+    FieldDesc d = field_row(FIELD_INPUT, row, 23, 24, "", 3);
+    d.regexp = ".*";
+    d.max = kUrlMax;
+    d.active = true;
+    return d;
 }
 
 constexpr FieldDesc kFields[] = {
@@ -64,15 +63,9 @@ constexpr FieldDesc kFields[] = {
 constexpr std::size_t kRows = std::size(kFields);
 
 struct RecoveryPage {
-    PagePanel panel;  // first, as the tab bar expects
-    WINDOW *form_win;
+    PageForm pf;
     char restored_url[kUrlMax + 1];
     std::array<FIELD *, kRows + 1> fields;
-    FORM *form;
-    bool edited;
-    bool page_focus;
-    FIELD *first_input;
-    FIELD *last_input;
 } page;
 
 std::int64_t last_refresh;
@@ -408,45 +401,21 @@ void press_enter(FIELD *current, bool sources_changed) {
     }
 }
 
-void edit(FIELD *current, int request) {
-    page.edited = true;
-    highlight_inputs(kFields, current, page.fields.data(), kRows);
-    page_form_edit(page.form, request);
-}
-
-void leave_field() {
-    if (!page.edited) return;
-    clear_highlight(kFields, page.fields.data(), kRows);
-    page.edited = false;
-}
-
-void handle_focused_key(int key, FIELD *current, bool sources_changed) {
-    switch (key) {
-    case KEY_DOWN:
-    case KEY_UP:
-        leave_field();
-        page_form_move(page.form, key, page.first_input, page.last_input, page.page_focus);
+void handle_focused_key(int key, bool sources_changed) {
+    FIELD *current = current_field(page.pf.form);
+    const PageKey k = page_form_key(key, current);
+    switch (k.kind) {
+    case PageKeyKind::kMove:
+        if (page.pf.edited) {
+            page_form_unmark_edit(page.pf);
+            page.pf.edited = false;
+        }
+        page_form_move(page.pf, key);
         break;
-    case KEY_LEFT:
-    case KEY_RIGHT:
-        if (current != nullptr && (field_opts(current) & O_EDIT))
-            edit(current, key == KEY_LEFT ? REQ_PREV_CHAR : REQ_NEXT_CHAR);
-        break;
-    case KEY_HOME:
-    case KEY_END:
-        if (current != nullptr && (field_opts(current) & O_EDIT))
-            edit(current, key == KEY_HOME ? REQ_BEG_FIELD : REQ_END_FIELD);
-        break;
-    case KEY_BACKSPACE:
-    case 127: edit(current, REQ_DEL_PREV); break;
-    case KEY_DC: edit(current, REQ_DEL_CHAR); break;
-    case 10: press_enter(current, sources_changed); break;
-    case 27:
-    case ERR: break;
-    default:
-        if (!page_key_types_text(key)) break;
-        edit(current, key);
-        break;
+    case PageKeyKind::kCursor:
+    case PageKeyKind::kEdit: page_form_type(page.pf, k.request); break;
+    case PageKeyKind::kEnter: press_enter(current, sources_changed); break;
+    case PageKeyKind::kNone: break;
     }
 }
 
@@ -457,35 +426,22 @@ void recovery_page_create() {
     last_refresh = 0;
     ext_recovery_valid = int_recovery_valid = rom_usb_found = rom_web_found = false;
     rom_taken = RomSource::none;
-    page.edited = false;
-    page.page_focus = false;
-    page.first_input = nullptr;
-    page.last_input = nullptr;
-    page_panel_create(page.panel);
-
-    for (std::size_t i = 0; i < kRows; ++i) {
-        page.fields[i] = mk_field(kFields[i]);
-        if (kFields[i].kind == FIELD_LABEL) continue;
-        page.last_input = page.fields[i];
-        if (page.first_input == nullptr) page.first_input = page.fields[i];
-    }
-    page.fields[kRows] = nullptr;
-
-    page.form = page_form_create(page.panel, page.fields.data(), &page.form_win);
+    page_form_begin(page.pf, kFields, page.fields);
+    page_form_open(page.pf);
     detect_internal();
 }
 
-PagePanel *recovery_page_panel() { return &page.panel; }
+PagePanel *recovery_page_panel() { return &page.pf.panel; }
 
 std::span<const FieldDesc> recovery_page_fields() { return kFields; }
 
 int recovery_page_handle_key(int key) {
     std::int64_t now = board::now();
-    if (page.panel.hidden) return 0;
+    if (page.pf.panel.hidden) return 0;
     // An Enter in the same turn as a refresh that changed a source was
     // pressed on what the page showed before it.
     bool sources_changed = false;
-    if (key == '\n' && page.page_focus) {
+    if (key == '\n' && page.pf.page_focus) {
         const Shown before = shown_now();
         refresh_sources(now);
         sources_changed = !(shown_now() == before);
@@ -493,32 +449,18 @@ int recovery_page_handle_key(int key) {
         refresh_sources(now);
     }
 
-    FIELD *current = page.form != nullptr ? current_field(page.form) : nullptr;
-    if (!page.page_focus) {
-        // An address typed before the form was dropped for a small terminal
-        // keeps its colours until Up or Down leaves it.
-        page_form_take_keyboard(page.form_win, key, page.page_focus);
-    } else {
-        curs_set(1);
-        handle_focused_key(key, current, sources_changed);
-    }
-    page_form_mark_keyboard(page.form, page.form_win, page.page_focus);
-    wnoutrefresh(page.panel.win);
+    // Without the keyboard an address typed before the form was dropped for
+    // a small terminal keeps its colours until Up or Down leaves it.
+    if (page_form_turn(page.pf, key) == PageTurn::kKey) handle_focused_key(key, sources_changed);
+    page_form_turn_end(page.pf);
     return 0;
 }
 
-void recovery_page_relayout() {
-    // A form that no longer fits cannot keep the keyboard.
-    if (!page_form_relayout(page.panel, page.form, &page.form_win))
-        page_form_drop_keyboard(page.page_focus);
-}
+void recovery_page_relayout() { page_form_resize(page.pf); }
 
 void recovery_page_destroy() {
-    page_form_destroy(page.form, page.fields.data(), page.form_win);
-    page.form = nullptr;
-    page.form_win = nullptr;
+    page_form_end(page.pf);
     page.fields.fill(nullptr);
-    page_panel_destroy(page.panel);
 }
 
 int recovery_page_save_state(std::FILE *f) { return std::fprintf(f, "%s\n", url_buffer()); }
