@@ -311,14 +311,15 @@ Shown shown_now() {
 // more, so the script gets what the marker files say at this moment. When
 // the source failed since, or what the page shows changed, nothing starts
 // and the keys typed after this Enter are dropped: they were meant for what
-// the operator saw. `still_valid` tells whether the pressed source passed.
-bool still_as_shown(const char *what, bool (*still_valid)()) {
+// the operator saw. `valid` is the pressed source's flag, which the look
+// sets anew.
+bool still_as_shown(const char *what, const bool &valid) {
     char name[sizeof rom_image_path];
     std::snprintf(name, sizeof name, "%s", what);
     const Shown before = shown_now();
     last_refresh = board::now();
     examine_sources();
-    if (!still_valid()) {
+    if (!valid) {
         console_log("E[RECOVERY_PAGE]: %s failed its check, nothing is started\n", name);
         top_menu_message("Not started: its image failed its check");
     } else if (!(shown_now() == before)) {
@@ -356,30 +357,20 @@ void press_enter(FIELD *current, bool sources_changed) {
     }
     switch (field) {
     case kExtButton:
-        if (ext_recovery_valid &&
-            still_as_shown(ext_recovery_tar, [] { return ext_recovery_valid; })) {
-            ExitAction = EXIT_EXT_RECOVERY;
-            console_log("L[RECOVERY_PAGE]: Set start external recovery flag\n");
+    case kIntButton: {
+        const bool internal = field == kIntButton;
+        const bool &valid = internal ? int_recovery_valid : ext_recovery_valid;
+        if (valid && still_as_shown(internal ? int_recovery_tar : ext_recovery_tar, valid)) {
+            ExitAction = internal ? EXIT_INT_RECOVERY : EXIT_EXT_RECOVERY;
+            console_log("L[RECOVERY_PAGE]: Set start %s recovery flag\n", internal ? "internal" : "external");
         } else {
             console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
         }
         break;
-    case kIntButton:
-        if (int_recovery_valid &&
-            still_as_shown(int_recovery_tar, [] { return int_recovery_valid; })) {
-            ExitAction = EXIT_INT_RECOVERY;
-            console_log("L[RECOVERY_PAGE]: Set start internal recovery flag\n");
-        } else {
-            console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
-        }
-        break;
+    }
     case kRomButton: {
-        static RomSource pressed;
-        pressed = rom_taken;
-        if ((rom_usb_found || rom_web_found) &&
-            still_as_shown(rom_image_path, [] {
-                return pressed == RomSource::usb ? rom_usb_found : rom_web_found;
-            })) {
+        const bool &valid = rom_taken == RomSource::usb ? rom_usb_found : rom_web_found;
+        if ((rom_usb_found || rom_web_found) && still_as_shown(rom_image_path, valid)) {
             ExitAction = EXIT_ROM_UPDATE;
             console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
         } else {
