@@ -104,6 +104,8 @@ bool page_form_show(PagePanel &page, FORM *form, WINDOW **form_win, const FormSp
         int lines = 0;
         page_form_need(form, row, &cols, &lines);
         notice(page.win, cols, lines);
+        // The notice draws the border anew: the page's note goes back on it.
+        page_panel_set_note(page, page.note);
     }
     if (page.win != nullptr) wredrawln(page.win, 0, getmaxy(page.win));
     return placed;

@@ -94,6 +94,11 @@ TEST_F(SaveScreen, UnreadableEepromIsToldAtStartAndByF10) {
     term().key(Key::Right);  // the next key gives the legend back
     ASSERT_TRUE(term().wait_row(23, "Enter: select | Arrows: move"));
     ASSERT_TRUE(term().wait_row(2, "FRU EEPROM not read: these are not the board's values"));
+    // Too narrow for the page: the size notice stands in, under the note.
+    term().resize(24, 46);
+    ASSERT_TRUE(term().wait_for([&] { return term().contains("Screen too small"); }));
+    ASSERT_TRUE(term().wait_row(2, "FRU EEPROM not read"));
+    term().resize(24, 80);
     ASSERT_TRUE(save_and_wait());
     EXPECT_NE(term_output().find("FRU EEPROM could not be read: nothing can be saved\r\n" + std::string(kFailed)),
               std::string::npos) << term_output();
