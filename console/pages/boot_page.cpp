@@ -10,7 +10,6 @@
 #include "console/pages/main_page.h"
 #include "console/top_menu.h"
 #include "fru/board_info.h"
-#include "fru/fru_store.h"
 
 namespace {
 
@@ -95,9 +94,7 @@ void boot_page_create() {
 
     console_log("L[BOOT_PAGE]: Init boot page fields\n");
     page_form_begin(page.pf, page.rows, page.fields);
-    // Values from an EEPROM that could not be read are the records' blanks,
-    // not the board's settings.
-    if (!fru_loaded()) page_panel_set_note(page.pf.panel, "FRU EEPROM not read: these are not the board's values");
+    page_form_note_eeprom(page.pf);
     page_form_open(page.pf);
 
     console_log("L[BOOT_PAGE]: Check port spinner\n");

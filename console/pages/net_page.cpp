@@ -20,7 +20,6 @@
 #include "console/page_form.h"
 #include "console/top_menu.h"
 #include "fru/board_info.h"
-#include "fru/fru_store.h"
 
 namespace {
 
@@ -335,9 +334,7 @@ int net_page_save_mac() {
 
 void net_page_create() {
     page_form_begin(page.pf, kFields, page.fields);
-    // Values from an EEPROM that could not be read are the records' blanks,
-    // not the board's settings.
-    if (!fru_loaded()) page_panel_set_note(page.pf.panel, "FRU EEPROM not read: these are not the board's values");
+    page_form_note_eeprom(page.pf);
     page_form_open(page.pf);
 
     for (int first : kQuadRows)
