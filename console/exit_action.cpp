@@ -49,9 +49,9 @@ struct ExitProgram {
 };
 constexpr ExitProgram kPrograms[] = {
     {EXIT_EXT_RECOVERY, true, kAsh,
-     {"ash", "/var/run/tolvane/ext/recovery.rc", ext_recovery_tar, ext_recovery_dev, nullptr}},
+     {"ash", kExtRecoveryScript, ext_recovery_tar, ext_recovery_dev, nullptr}},
     {EXIT_INT_RECOVERY, true, kAsh,
-     {"ash", "/var/run/tolvane/int/recovery.rc", int_recovery_tar, int_recovery_dev, nullptr}},
+     {"ash", kIntRecoveryScript, int_recovery_tar, int_recovery_dev, nullptr}},
     {EXIT_ROM_UPDATE, false, kAsh, {"ash", "/usr/bin/btflash.sh", rom_image_path, nullptr}},
     {EXIT_ROM_DOWNLOAD, false, kAsh, {"ash", "/usr/bin/getrom.sh", rom_url, nullptr}},
     {EXIT_NET_CONFIG, false, kAsh,

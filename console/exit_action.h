@@ -15,6 +15,11 @@ enum : int {
 
 extern int ExitAction;
 
+// The recovery scripts: the Maintenance page offers a job only while its
+// script is there, and the exit action runs that same script.
+constexpr const char *kExtRecoveryScript = "/var/run/tolvane/ext/recovery.rc";
+constexpr const char *kIntRecoveryScript = "/var/run/tolvane/int/recovery.rc";
+
 extern char ext_recovery_tar[256];
 extern char ext_recovery_dev[256];
 extern char int_recovery_tar[256];

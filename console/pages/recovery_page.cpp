@@ -258,13 +258,13 @@ void check_rom_sources() {
 }
 
 void detect_external() {
-    recovery_page_detect("/var/run/tolvane/ext/recovery-tar-path", "/var/run/tolvane/ext/recovery.rc",
+    recovery_page_detect("/var/run/tolvane/ext/recovery-tar-path", kExtRecoveryScript,
                          "/var/run/tolvane/ext/recovery-mdev", "/var/run/tolvane/ext/line",
                          kExtButton, false);
 }
 
 void detect_internal() {
-    recovery_page_detect("/var/run/tolvane/int/recovery-tar-path", "/var/run/tolvane/int/recovery.rc",
+    recovery_page_detect("/var/run/tolvane/int/recovery-tar-path", kIntRecoveryScript,
                          "/var/run/tolvane/int/recovery-mdev", "/var/run/tolvane/int/line",
                          kIntButton, true);
 }
