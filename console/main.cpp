@@ -142,7 +142,7 @@ int main() {
     top_menu_create(main_page_panel(), boot_page_panel(), net_page_panel(), recovery_page_panel());
     // A bad address line leaves the tab of line 1 selected; show Main and
     // select it too, so the tab on show and the selected tab never differ.
-    int restored = restore_state();
+    int restored = restore_state(recovery_page_load_state);
     if (restored == -4) top_menu_select_tab(0);
     if (restored != 0) top_menu_show_page(main_page_panel());
     if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
@@ -198,7 +198,7 @@ int main() {
         if (ExitAction != 0) break;
     }
 
-    save_state();
+    save_state(recovery_page_save_state);
     curs_set(1);
     recovery_page_destroy();
     net_page_destroy();
