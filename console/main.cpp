@@ -91,19 +91,17 @@ void save_countdown(Refused refused, bool fru_read) {
     sync();
 }
 
-}  // namespace
-
-int main() {
-    board::fill_standard_fds();
-    if (!board::require_root("tolvane")) return 2;
-    std::setlocale(LC_ALL, "");
-
-    // A log that cannot be opened leaves log_file null and logging is skipped.
+// The log first, so every later step can be read back from it. A log that
+// cannot be opened leaves log_file null and logging is skipped.
+void start_log() {
     log_file = board::fopen_board(kLogPath, "w");
     console_log("L[MAIN]: Started log\n");
     const char *tty = ttyname(0);
     console_log("L[MAIN]: ttyname: %s\n", tty != nullptr ? tty : "(null)");
+}
 
+// Whether the EEPROM loaded; one more try a second later.
+bool load_fru() {
     console_log("L[MAIN]: Parse FRU\n");
     fru_log_set_sink(log_file, true);
     bool fru_read = fru_load() == 0;
@@ -111,8 +109,10 @@ int main() {
         sleep(1);
         fru_read = fru_load() == 0;
     }
-    const Settings at_start = settings_now();
+    return fru_read;
+}
 
+void start_curses() {
     terminal_query_size();
     initscr();
     console_log("L[MAIN]: Start color\n");
@@ -134,71 +134,100 @@ int main() {
     terminal_define_keys();
     console_log("L[MAIN]: Init done\n");
     console_log("L[MAIN]: Available screen space: %ix%i\n", COLS, LINES);
+}
 
+void build_pages() {
     main_page_create();
     boot_page_create();
     net_page_create();
     recovery_page_create();
     top_menu_create(main_page_panel(), boot_page_panel(), net_page_panel(), recovery_page_panel());
+}
+
+// The tab of the last session, and the notice of an EEPROM that did not load.
+void restore_pages(bool fru_read) {
     // A bad address line leaves the tab of line 1 selected; show Main and
     // select it too, so the tab on show and the selected tab never differ.
-    int restored = restore_state();
+    int restored = restore_state(recovery_page_load_state);
     if (restored == -4) top_menu_select_tab(0);
     if (restored != 0) top_menu_show_page(main_page_panel());
     if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
-    // Draw the first frame now: the first wgetch would otherwise repaint the
-    // untouched standard screen as a blank one and the bar would only appear
-    // after the first half-second timeout.
+}
+
+// Drawn now: the first wgetch would otherwise repaint the untouched standard
+// screen as a blank one and the bar would only appear after the first
+// half-second timeout.
+void draw_first_frame() {
     untouchwin(stdscr);
     top_menu_handle_key(ERR);
     update_panels();
     doupdate();
-    ExitAction = EXIT_NONE;
-    bool save_on_exit = false;
-    Refused refused{};
+}
 
+// The next key as the pages take it: ERR on the half-second timeout.
+int next_key() {
+    int key = terminal_getch();
+    if (key != ERR) console_log("L[MAIN]: CH: 0x%08x\n", static_cast<unsigned>(key));
+    // Ctrl-L is no key of the pages: a repaint, or a resize when a
+    // sizeless line's terminal now answers with another size.
+    if (key == kKeyRepaint) key = terminal_refresh();
+    // In a page's form Tab and Shift-Tab move as Down and Up do.
+    if (!tab_focus && key == '\t') key = KEY_DOWN;
+    if (!tab_focus && key == KEY_BTAB) key = KEY_UP;
+    return key;
+}
+
+void relayout_pages() {
+    top_menu_relayout();
+    main_page_relayout();
+    boot_page_relayout();
+    net_page_relayout();
+    recovery_page_relayout();
+}
+
+// Every key goes to the tab bar and to each page, in this order; hidden
+// pages return at once.
+void offer_key(int key) {
+    top_menu_handle_key(key);
+    main_page_handle_key(key);
+    net_page_handle_key(key);
+    boot_page_handle_key(key);
+    recovery_page_handle_key(key);
+}
+
+// One turn's changes on the screen; after a resize everything is repainted
+// so nothing stays garbled.
+void draw_turn(bool resized) {
+    if (resized) clearok(curscr, TRUE);
+    update_panels();
+    top_menu_place_cursor();
+    doupdate();
+}
+
+// Keys until F6, F10 or a page's exit action; true when F10 asked for the
+// save, with what it could not apply in refused.
+bool key_loop(const Settings &at_start, Refused *refused) {
+    ExitAction = EXIT_NONE;
     for (;;) {
-        int key = terminal_getch();
-        if (key != ERR) console_log("L[MAIN]: CH: 0x%08x\n", static_cast<unsigned>(key));
-        // Ctrl-L is no key of the pages: a repaint, or a resize when a
-        // sizeless line's terminal now answers with another size.
-        if (key == kKeyRepaint) key = terminal_refresh();
-        // In a page's form Tab and Shift-Tab move as Down and Up do.
-        if (!tab_focus && key == '\t') key = KEY_DOWN;
-        if (!tab_focus && key == KEY_BTAB) key = KEY_UP;
-        if (key == KEY_RESIZE) {
-            top_menu_relayout();
-            main_page_relayout();
-            boot_page_relayout();
-            net_page_relayout();
-            recovery_page_relayout();
-        }
+        int key = next_key();
+        if (key == KEY_RESIZE) relayout_pages();
         if (key == KEY_F(10)) {
-            save_on_exit = true;
             // What was typed and not applied yet is applied as Up or Down
             // would, before the save: a MAC into the records, a clock set.
-            refused.mac = !net_page_apply_pending();
-            refused.clock = !main_page_apply_pending();
+            refused->mac = !net_page_apply_pending();
+            refused->clock = !main_page_apply_pending();
         }
-        top_menu_handle_key(key);
-        main_page_handle_key(key);
-        net_page_handle_key(key);
-        boot_page_handle_key(key);
-        recovery_page_handle_key(key);
+        offer_key(key);
         top_menu_set_unsaved(!(settings_now() == at_start));
-        if (key == KEY_RESIZE) {
-            // The terminal changed size: repaint everything so nothing stays
-            // garbled.
-            clearok(curscr, TRUE);
-        }
-        update_panels();
-        top_menu_place_cursor();
-        doupdate();
-        if (key == KEY_F(6) || key == KEY_F(10)) break;
-        if (ExitAction != 0) break;
+        draw_turn(key == KEY_RESIZE);
+        if (key == KEY_F(6) || key == KEY_F(10) || ExitAction != 0) return key == KEY_F(10);
     }
+}
 
-    save_state();
+// The tab for the next start, the pages gone, the terminal given back with
+// its output unbuffered enough for the countdown and a started program.
+void leave_screen() {
+    save_state(recovery_page_save_state);
     curs_set(1);
     recovery_page_destroy();
     net_page_destroy();
@@ -208,7 +237,27 @@ int main() {
     endwin();
     setvbuf(stdout, nullptr, _IOLBF, 0);
     setvbuf(stderr, nullptr, _IONBF, 0);
+}
 
+}  // namespace
+
+int main() {
+    board::fill_standard_fds();
+    if (!board::require_root("tolvane")) return 2;
+    std::setlocale(LC_ALL, "");
+
+    start_log();
+    const bool fru_read = load_fru();
+    const Settings at_start = settings_now();
+    start_curses();
+    build_pages();
+    restore_pages(fru_read);
+    draw_first_frame();
+
+    Refused refused{};
+    const bool save_on_exit = key_loop(at_start, &refused);
+
+    leave_screen();
     exit_action_run();
     if (save_on_exit) save_countdown(refused, fru_read);
     exit_action_poweroff();

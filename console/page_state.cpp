@@ -6,21 +6,20 @@
 
 #include "board/files.h"
 #include "console/log.h"
-#include "console/pages/recovery_page.h"
 #include "console/top_menu.h"
 
 namespace {
 constexpr const char *kStateFile = "/var/run/tolvane/recovery.state";
 }  // namespace
 
-void save_state() {
+void save_state(StateLineFn save_line2) {
     board::File f = board::open_shared(kStateFile, "w");
     if (!f) return;
     if (top_menu_save_state(f.get()) < 0) return;
-    recovery_page_save_state(f.get());
+    save_line2(f.get());
 }
 
-int restore_state() {
+int restore_state(StateLineFn load_line2) {
     struct stat st {};
     int r = board::stat_regular(kStateFile, &st);
     if (r == -2) {
@@ -34,6 +33,6 @@ int restore_state() {
     board::File f = board::open_shared(kStateFile, "r");
     if (!f) return -2;
     if (top_menu_load_state(f.get()) != 0) return -3;
-    if (recovery_page_load_state(f.get()) != 0) return -4;
+    if (load_line2(f.get()) != 0) return -4;
     return 0;
 }

@@ -297,7 +297,7 @@ void build_page() {
 
 // main's start: restore, and the Main page when that fails.
 void restore_like_main() {
-    int r = restore_state();
+    int r = restore_state(recovery_page_load_state);
     if (r < -4 || r > 0) fail("restore_state answered no code of its own");
     // A folder in its place counts as missing, as no file.
     if ((r == -1) != (markers[kState].kind != Kind::file)) fail("-1 and the file disagree");
@@ -383,9 +383,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // The state written when leaving reads back, with the same tab.
     if (markers[kState].kind == Kind::file || markers[kState].kind == Kind::absent) {
         int tab = selected_tab();
-        save_state();
+        save_state(recovery_page_save_state);
         kinds[kState] = Kind::file;
-        if (restore_state() != 0) fail("a saved state does not read back");
+        if (restore_state(recovery_page_load_state) != 0) fail("a saved state does not read back");
         if (selected_tab() != tab) fail("the saved tab does not read back");
     }
     recovery_page_destroy();

@@ -329,97 +329,116 @@ int restore(const char *file) {
     return QUELLET_OK;
 }
 
-int run(int argc, char **argv) {
-    bool help = false, long_help = false, show = false, clash = false;
-    const char *get_id = nullptr, *set_id = nullptr, *data = nullptr, *file = nullptr;
-    int action = 0;
+// What the command line asked for.
+struct Options {
+    bool help, long_help, show, clash;
+    const char *get_id, *set_id, *data;
+    // An action on the whole image (OPT_BACKUP..OPT_JSON) or 0, and its file.
+    int action;
+    const char *file;
+};
+
+// A bad option, told as getopt would have told it.
+void print_bad_option(int c, char **argv) {
+    if (optopt == 0 || optopt >= OPT_BACKUP) {
+        // A long option: named as it was written.
+        std::fprintf(stderr, c == ':' ? "Option %s requires an argument.\n" : "Unknown option `%s'.\n",
+                     argv[optind - 1]);
+    } else if (c == ':')
+        std::fprintf(stderr, "Option -%c requires an argument.\n", optopt);
+    else if (std::isprint(static_cast<unsigned char>(optopt)))
+        std::fprintf(stderr, "Unknown option `-%c'.\n", optopt);
+    else  // the byte itself: optopt holds a sign-extended char
+        std::fprintf(stderr, "Unknown option character `\\x%x'.\n",
+                     static_cast<unsigned>(static_cast<unsigned char>(optopt)));
+}
+
+// False after a bad option was told. -q takes effect at once.
+bool parse_options(int argc, char **argv, Options *o) {
     opterr = 0;
     int c;
     // The leading colon tells a missing argument (':') from an unknown option.
     while ((c = getopt_long(argc, argv, ":rqhg:s:d:", kLongOptions, nullptr)) != -1) {
         switch (c) {
-        case 'r': show = true; break;
+        case 'r': o->show = true; break;
         case 'q': quiet = true; break;
-        case 'h': help = true; break;
-        case 'g': get_id = optarg; break;
-        case 's': set_id = optarg; break;
-        case 'd': data = optarg; break;
-        case OPT_HELP: long_help = true; break;
+        case 'h': o->help = true; break;
+        case 'g': o->get_id = optarg; break;
+        case 's': o->set_id = optarg; break;
+        case 'd': o->data = optarg; break;
+        case OPT_HELP: o->long_help = true; break;
         case OPT_BACKUP:
         case OPT_CHECK:
         case OPT_CHECK_IMAGE:
         case OPT_RESTORE:
         case OPT_JSON:
-            clash = clash || (action != 0 && action != c);
-            action = c;
-            file = optarg;
+            o->clash = o->clash || (o->action != 0 && o->action != c);
+            o->action = c;
+            o->file = optarg;
             break;
-        default:
-            if (optopt == 0 || optopt >= OPT_BACKUP) {
-                // A long option: named as it was written.
-                std::fprintf(stderr, c == ':' ? "Option %s requires an argument.\n"
-                                              : "Unknown option `%s'.\n",
-                             argv[optind - 1]);
-            } else if (c == ':')
-                std::fprintf(stderr, "Option -%c requires an argument.\n", optopt);
-            else if (std::isprint(static_cast<unsigned char>(optopt)))
-                std::fprintf(stderr, "Unknown option `-%c'.\n", optopt);
-            else  // the byte itself: optopt holds a sign-extended char
-                std::fprintf(stderr, "Unknown option character `\\x%x'.\n",
-                             static_cast<unsigned>(static_cast<unsigned char>(optopt)));
-            return QUELLET_OPTION;
+        default: print_bad_option(c, argv); return false;
         }
     }
-    if (help || long_help) {
-        print_help();
-        if (long_help) print_long_help();
-        return QUELLET_OK;
-    }
-    if (clash || (action != 0 && (show || set_id != nullptr || get_id != nullptr))) {
-        std::fputs("Give one of --backup, --check, --check-image, --restore, --json, -r, -s, -g.\n",
-                   stderr);
-        return QUELLET_OPTION;
-    }
-    if (action == OPT_JSON || (action == OPT_BACKUP && backup_to_stdout(file))) log_out = stderr;
-    lines_only = action == OPT_BACKUP || action == OPT_RESTORE ||
-                 (action == 0 && !show && set_id != nullptr);
+    return true;
+}
+
+// Where the lines go and what decides the status, then the first lines.
+void start_output(const Options &o) {
+    if (o.action == OPT_JSON || (o.action == OPT_BACKUP && backup_to_stdout(o.file))) log_out = stderr;
+    lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE ||
+                 (o.action == 0 && !o.show && o.set_id != nullptr);
     fru_log_set_sink(quiet ? nullptr : log_out, false);
     say("L[QUELLET]: Started\n");
     if (!quiet) std::fprintf(log_out, "L[QUELLET]: quellet %s\n", kVersion);
+}
 
-    switch (action) {
-    case OPT_BACKUP: return backup(file);
+// The one action asked for; the record actions on the loaded EEPROM.
+int act(const Options &o) {
+    switch (o.action) {
+    case OPT_BACKUP: return backup(o.file);
     case OPT_CHECK: return check(nullptr);
-    case OPT_CHECK_IMAGE: return check(file);
-    case OPT_RESTORE: return restore(file);
+    case OPT_CHECK_IMAGE: return check(o.file);
+    case OPT_RESTORE: return restore(o.file);
     default: break;
     }
     if (fru_load() != 0) {
         say("E[QUELLET]: Failed to load data from EEPROM\n");
         return QUELLET_LOAD;
     }
-    if (action == OPT_JSON) {
+    if (o.action == OPT_JSON) {
         quellet_json();
         return QUELLET_OK;
     }
-    if (show) {
+    if (o.show) {
         quellet_display();
         return QUELLET_OK;
     }
-    if (set_id != nullptr) return set(set_id, data);
-    if (get_id != nullptr) return get(get_id);
+    if (o.set_id != nullptr) return set(o.set_id, o.data);
+    if (o.get_id != nullptr) return get(o.get_id);
     return QUELLET_OK;
 }
 
-}  // namespace
+int run(int argc, char **argv) {
+    Options o{};
+    if (!parse_options(argc, argv, &o)) return QUELLET_OPTION;
+    if (o.help || o.long_help) {
+        print_help();
+        if (o.long_help) print_long_help();
+        return QUELLET_OK;
+    }
+    if (o.clash || (o.action != 0 && (o.show || o.set_id != nullptr || o.get_id != nullptr))) {
+        std::fputs("Give one of --backup, --check, --check-image, --restore, --json, -r, -s, -g.\n",
+                   stderr);
+        return QUELLET_OPTION;
+    }
+    start_output(o);
+    return act(o);
+}
 
-int main(int argc, char **argv) {
-    board::fill_standard_fds();
-    if (!board::require_root("quellet")) return 2;
-    int r = run(argc, argv);
-    // A script reads what was printed: output that never arrived is a
-    // failure, unless the output was only the lines of an action that did
-    // what it was asked.
+// A script reads what was printed: output that never arrived is a failure,
+// unless the output was only the lines of an action that did what it was
+// asked.
+int leave(int r) {
     bool failed = std::fflush(stdout) != 0;
     failed = std::ferror(stdout) != 0 || failed;
     failed = std::fclose(stdout) != 0 || failed;
@@ -428,4 +447,12 @@ int main(int argc, char **argv) {
         if (!lines_only) return QUELLET_OUTPUT;
     }
     return r;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    board::fill_standard_fds();
+    if (!board::require_root("quellet")) return 2;
+    return leave(run(argc, argv));
 }
