@@ -85,9 +85,11 @@ void write_resolv(const std::string &text) {
     f << text;
 }
 
-class NetSources : public testing::Test {
+class NetSources : public boot_test::PageTest<net_page_create, net_page_destroy, net_page_handle_key,
+                                              net_page_panel> {
 protected:
     void SetUp() override {
+        PageTest::SetUp();
         if (!ns_failure.empty()) {
             if (under_ci()) FAIL() << "cannot make a network namespace: " << ns_failure;
             GTEST_SKIP() << "no network namespace (needs root): " << ns_failure;
@@ -102,29 +104,13 @@ protected:
         write_resolv("nameserver 198.51.100.53\nnameserver 203.0.113.53\n");
         board_info = BoardInfo{};
         board_info.mac_list[0] = board_info.mac;
-        tab_focus = true;
-        ExitAction = 0;
         std::memset(net_args, 0, sizeof net_args);
     }
-    void TearDown() override {
-        if (created_) net_page_destroy();
-    }
-    void create() {
-        net_page_create();
-        created_ = true;
-    }
-    WINDOW *win() { return net_page_panel()->win; }
     // The four octets of a form row, as shown.
     std::string quad(int row) {
         return form_text(win(), row, 23, 3) + " " + form_text(win(), row, 27, 3) + " " +
                form_text(win(), row, 31, 3) + " " + form_text(win(), row, 35, 3);
     }
-    void keys(std::initializer_list<int> ks) {
-        for (int k : ks) EXPECT_EQ(net_page_handle_key(k), 0);
-    }
-
-    boot_test::LogCapture log;
-    bool created_ = false;
 };
 
 TEST_F(NetSources, Eth0UpShowsItsSettingsZeroPadded) {
