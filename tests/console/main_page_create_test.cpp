@@ -74,6 +74,13 @@ protected:
     static int pair_at(int row, int col) {
         return static_cast<int>(PAIR_NUMBER(mvwinch(win(), row + 2, col + 2) & A_COLOR));
     }
+    // A value of the left column and its colour pair.
+    static testing::AssertionResult value_is(int row, const std::string &text, int pair) {
+        const std::string got = cell(row, 23, 22);
+        const int got_pair = pair_at(row, 23);
+        if (got == text && got_pair == pair) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "row " << row << ": \"" << got << "\" in pair " << got_pair;
+    }
 
     test_support::TempDir tmp_{"/tmp/main-page-test-XXXXXX", test_support::Root::board};
     const std::string &root_ = tmp_.path();
@@ -84,19 +91,15 @@ TEST_F(MainPage, DefaultBoardShowsEveryValue) {
     build();
     create();
     EXPECT_EQ(cell(0, 0, 23), "Boot status");
-    EXPECT_EQ(cell(0, 23, 22), "NORMAL");
-    EXPECT_EQ(pair_at(0, 23), 5);
+    EXPECT_TRUE(value_is(0, "NORMAL", 5));
     EXPECT_EQ(pair_at(0, 0), 2);
-    EXPECT_EQ(cell(2, 23, 22), "PASSED");
-    EXPECT_EQ(pair_at(2, 23), 5);
-    EXPECT_EQ(cell(4, 23, 22), "OK");
-    EXPECT_EQ(pair_at(4, 23), 5);
+    EXPECT_TRUE(value_is(2, "PASSED", 5));
+    EXPECT_TRUE(value_is(4, "OK", 5));
     EXPECT_EQ(cell(10, 23, 22), "45.123 Deg.C");
     EXPECT_EQ(cell(12, 23, 22), "1.012 V");
     EXPECT_EQ(cell(14, 23, 22), "0");
     EXPECT_EQ(cell(16, 23, 22), "2.0.2");
-    EXPECT_EQ(cell(18, 23, 22), "SM-2.4.1");
-    EXPECT_EQ(pair_at(18, 23), 2);
+    EXPECT_TRUE(value_is(18, "SM-2.4.1", 2));
     EXPECT_EQ(cell(20, 23, 22), "5.10.120-nv7400");
     EXPECT_EQ(cell(0, 72, 25), "2016-03-01");
     EXPECT_EQ(cell(2, 72, 25), "Norvane Systems");
@@ -137,8 +140,7 @@ TEST_F(MainPage, BootStatusFollowsTheBmc) {
         o.bmc_bootreason = c.reason;
         build(o);
         create();
-        EXPECT_EQ(cell(0, 23, 22), c.text);
-        EXPECT_EQ(pair_at(0, 23), c.pair);
+        EXPECT_TRUE(value_is(0, c.text, c.pair));
         EXPECT_TRUE(log.has(c.line)) << log.text();
         destroy();
     }
@@ -151,8 +153,7 @@ TEST_F(MainPage, OldOrMissingBmcLeavesTheBootStatusUnknown) {
     t.remove(std::string(kDriver) + "/bootreason");
     create();
     EXPECT_EQ(cell(16, 23, 22), "1.9.9");
-    EXPECT_EQ(cell(0, 23, 22), "UNKNOWN");
-    EXPECT_EQ(pair_at(0, 23), 6);
+    EXPECT_TRUE(value_is(0, "UNKNOWN", 6));
     // Below version 2 the boot reason is not even looked for.
     EXPECT_FALSE(log.has("bootreason")) << log.text();
     EXPECT_FALSE(log.has("Bootreason")) << log.text();
@@ -203,20 +204,16 @@ TEST_F(MainPage, TestStatusRtcAndVersionFallbacks) {
     t.set_clock_offset(-(static_cast<std::int64_t>(std::time(nullptr)) - 864000));
     board_info.test_ok = 2;
     create();
-    EXPECT_EQ(cell(2, 23, 22), "FAILED");
-    EXPECT_EQ(pair_at(2, 23), 6);
-    EXPECT_EQ(cell(4, 23, 22), "FAIL");
-    EXPECT_EQ(pair_at(4, 23), 6);
+    EXPECT_TRUE(value_is(2, "FAILED", 6));
+    EXPECT_TRUE(value_is(4, "FAIL", 6));
     EXPECT_EQ(cell(8, 23, 4), "1970");
     EXPECT_EQ(cell(8, 31, 2), "11");
-    EXPECT_EQ(cell(18, 23, 22), "UNKNOWN");
-    EXPECT_EQ(pair_at(18, 23), 6);
+    EXPECT_TRUE(value_is(18, "UNKNOWN", 6));
     destroy();
 
     board_info.test_ok = 7;
     create();
-    EXPECT_EQ(cell(2, 23, 22), "UNKNOWN");
-    EXPECT_EQ(pair_at(2, 23), 2);
+    EXPECT_TRUE(value_is(2, "UNKNOWN", 2));
     EXPECT_TRUE(log.has("L[MAIN_PAGE]: Test ok: 7\n"));
 }
 

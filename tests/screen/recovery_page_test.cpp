@@ -22,12 +22,7 @@ using screen::Key;
 using namespace test_support;
 
 // Screen rows of the fields: page window at row 2, form at its row 2.
-constexpr int kExtRow = 4;
-constexpr int kIntRow = 6;
-constexpr int kRomRow = 8;
-constexpr int kUrlRow = 10;
-constexpr int kDownloadRow = 12;
-constexpr int kButtonCol = 25;
+constexpr int kExtRow = 4, kIntRow = 6, kRomRow = 8, kUrlRow = 10, kDownloadRow = 12, kButtonCol = 25;
 
 constexpr const char *kNotFound = "        Not found";
 
