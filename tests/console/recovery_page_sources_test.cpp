@@ -91,7 +91,7 @@ TEST_F(RecoverySources, ArchivePathIsTakenAsStoredAndFailsWithLineEnd) {
     create();
     refresh();
     EXPECT_NE(log.text().find("Recovery tar is reported at: /media/usb0/recovery.tar\n, checking\n"
-                         "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"),
+                              "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"),
               std::string::npos)
         << log.text();
     EXPECT_EQ(field_text(0), kNotFoundCell);
@@ -262,7 +262,7 @@ TEST_F(RecoverySources, UsbWinsTheSameRefreshAndWebTakesOverWhenUsbGoes) {
     log.clear();
     refresh();
     EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/update-rom-path: -1, errno: "
-                         "No such file or directory\n"),
+                              "No such file or directory\n"),
               std::string::npos);
     EXPECT_EQ(field_text(4), "     Start from WEB     ");
     EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
