@@ -1,47 +1,23 @@
 // sarvik's command line: output, exit status and nothing on stderr.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "sim/rom_image.h"
+#include "tests/cli/sarvik_run.h"
 #include "tests/rominfo/rom_expected.h"
-#include "tests/support/child.h"
 #include "tests/support/temp_dir.h"
-
-extern char **environ;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-// Result sarvik with these arguments; BOARD_ROOT is removed from its environment
-// (and extra "NAME=value" entries added).
-Result sarvik(std::vector<std::string> args, std::vector<std::string> env_extra = {}) {
-    std::vector<std::string> argv;
-#ifdef SARVIK_EMULATOR
-    argv.push_back(SARVIK_EMULATOR);
-#endif
-    argv.push_back(SARVIK_PATH);
-    argv.insert(argv.end(), args.begin(), args.end());
-    Result r;
-    test_support::Child child(std::move(argv), test_support::environment_without_root(env_extra));
-    int st = child.wait(&r.out, &r.err);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
-    return r;
-}
+using sarvik_test::expect;
+using sarvik_test::sarvik;
 
 class Sarvik : public ::testing::Test {
 protected:
@@ -76,12 +52,6 @@ std::string program() {
 #else
     return "env -u BOARD_ROOT " SARVIK_PATH;
 #endif
-}
-
-void expect(const Result &r, int status, const std::string &out) {
-    EXPECT_EQ(r.status, status);
-    EXPECT_EQ(r.out, out);
-    EXPECT_EQ(r.err, "");
 }
 
 std::string line(const std::string &report, const std::string &label) {

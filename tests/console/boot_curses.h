@@ -1,22 +1,24 @@
-// Shared by the Boot and Network page unit tests: a curses screen on
-// /dev/null (the form library keeps field buffers only once a screen
-// exists), the console's colour pairs, a captured log, and readers of what a
-// page window holds.
+// Shared by the page unit tests: a curses screen on /dev/null (the form
+// library keeps field buffers only once a screen exists), the console's
+// colour pairs, a captured log, a page built and destroyed per case, and
+// readers of what a page window holds.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include <curses.h>
 #include <gtest/gtest.h>
 
+#include "console/exit_action.h"
 #include "console/log.h"
+#include "console/page_panel.h"
+#include "console/top_menu.h"
 #include "tests/console/null_screen.h"
-
-// The panel library keeps one panel of its own for stdscr, allocated by the
-// first new_panel and never freed before the process ends.
-extern "C" const char *__lsan_default_suppressions() { return "leak:new_panel\n"; }
 
 namespace boot_test {
 
@@ -58,6 +60,12 @@ public:
         std::fseek(f_, at, SEEK_SET);
         return s;
     }
+    // Forget what was logged so far.
+    void clear() {
+        std::fflush(f_);
+        EXPECT_EQ(ftruncate(fileno(f_), 0), 0);
+        std::rewind(f_);
+    }
     bool has(const std::string &line) const { return text().find(line) != std::string::npos; }
     std::size_t count(const std::string &line) const {
         std::string t = text();
@@ -68,6 +76,37 @@ public:
 
 private:
     std::FILE *f_;
+};
+
+// A page's four operations: each case starts with the tab bar holding the
+// keyboard and no exit chosen, builds the page when it is ready, and the page
+// is destroyed at its end; the log is captured meanwhile.
+template <void (*Create)(), void (*Destroy)(), int (*HandleKey)(int), PagePanel *(*Panel)()>
+class PageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        tab_focus = true;
+        ExitAction = 0;
+    }
+    void TearDown() override {
+        if (created_) Destroy();
+    }
+    void create() {
+        Create();
+        created_ = true;
+    }
+    void destroy() {
+        Destroy();
+        created_ = false;
+    }
+    static WINDOW *win() { return Panel()->win; }
+    // Keys the page takes, each handled with nothing to report.
+    void keys(std::initializer_list<int> ks) {
+        for (int k : ks) EXPECT_EQ(HandleKey(k), 0);
+    }
+
+    LogCapture log;
+    bool created_ = false;
 };
 
 // Form coordinates are window coordinates less the form's (2, 2) offset.

@@ -19,35 +19,22 @@ using boot_test::form_text;
 
 testing::Environment *const curses_env = testing::AddGlobalTestEnvironment(new boot_test::Curses);
 
-class BootPage : public testing::Test {
+class BootPage : public boot_test::PageTest<boot_page_create, boot_page_destroy,
+                                             boot_page_handle_key, boot_page_panel> {
 protected:
     void SetUp() override {
+        PageTest::SetUp();
         board_info = BoardInfo{};
         bmc_info = BmcInfo{};
         bmc_info.major = 2;
         bmc_info.patch = 2;
-        tab_focus = true;
     }
-    void TearDown() override {
-        if (created_) boot_page_destroy();
-    }
-    void create() {
-        boot_page_create();
-        created_ = true;
-    }
-    WINDOW *win() { return boot_page_panel()->win; }
     std::string port() { return form_text(win(), 2, 23, 7); }
     std::string policy() { return form_text(win(), 4, 23, 10); }
-    void keys(std::initializer_list<int> ks) {
-        for (int k : ks) EXPECT_EQ(boot_page_handle_key(k), 0);
-    }
     void set_bootdev(const char *s) {
         std::memset(board_info.bootdevice, 0, sizeof board_info.bootdevice);
         std::memcpy(board_info.bootdevice, s, std::strlen(s));
     }
-
-    boot_test::LogCapture log;
-    bool created_ = false;
 };
 
 TEST(BootPageTable, RowsAreWellFormed) {
@@ -74,8 +61,7 @@ TEST_F(BootPage, StoredDeviceChoosesThePortAtStart) {
         create();
         EXPECT_EQ(port(), c.shown);
         EXPECT_TRUE(log.has(std::string("L[BOOT_PAGE]: fru.bootdevice: ") + c.stored + "\n"));
-        boot_page_destroy();
-        created_ = false;
+        destroy();
     }
 }
 
@@ -135,8 +121,7 @@ TEST_F(BootPage, PolicyCodesShownAtStart) {
         EXPECT_EQ(board_info.power_policy, code > 3 ? 0 : code);
         EXPECT_EQ(board_info.mrec_count, 0u);
         EXPECT_EQ(board_info.power_state, 0);
-        boot_page_destroy();
-        created_ = false;
+        destroy();
     }
 }
 
@@ -173,8 +158,7 @@ TEST_F(BootPage, VersionsAreComparedPartByPart) {
         create();
         EXPECT_EQ(policy() == "always off", c.supported);
         EXPECT_EQ(form_text(win(), 4, 23, 3) == "N/A", !c.supported);
-        boot_page_destroy();
-        created_ = false;
+        destroy();
     }
 }
 

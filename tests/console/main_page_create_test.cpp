@@ -16,13 +16,8 @@
 #include "console/top_menu.h"
 #include "fru/board_info.h"
 #include "sim/board_tree.h"
-#include "tests/console/null_screen.h"
+#include "tests/console/boot_curses.h"
 #include "tests/support/temp_dir.h"
-
-// The panel library keeps one record for stdscr from the first new_panel to
-// the end of the process; that one is not ours. The page's own panel is
-// checked for release in every test's TearDown instead.
-extern "C" const char *__lsan_default_suppressions() { return "leak:new_panel\n"; }
 
 namespace {
 
@@ -35,7 +30,8 @@ void set_fru(FruString &s, const char *text) {
     std::strncpy(s.text, text, sizeof s.text - 1);
 }
 
-class MainPage : public ::testing::Test {
+class MainPage : public boot_test::PageTest<main_page_create, main_page_destroy, main_page_handle_key,
+                                            main_page_panel> {
 protected:
     static void SetUpTestSuite() {
         setenv("LINES", "30", 1);
@@ -48,6 +44,7 @@ protected:
         screen.close();
     }
     void SetUp() override {
+        PageTest::SetUp();
         board_info = {};
         board_info.test_ok = 1;
         board_info.b_mfg_date[0] = 0x20;
@@ -56,23 +53,16 @@ protected:
         set_fru(board_info.b_mfg_name, "Norvane Systems");
         set_fru(board_info.b_serial_number, "NV74-000123");
         set_fru(board_info.p_product_version, "rev B");
-        tab_focus = true;
-        log_file = std::tmpfile();
     }
+    // The panel library's own record for stdscr is let go (see null_screen.h);
+    // the page's panel must be released.
     void TearDown() override {
-        if (created_) main_page_destroy();
+        PageTest::TearDown();
         EXPECT_EQ(panel_above(nullptr), nullptr) << "a page panel was not released";
-        std::fclose(log_file);
-        log_file = nullptr;
     }
     sim::BoardTree build(const sim::TreeOptions &opt = {}) {
         return sim::build_board_tree(root_, opt);
     }
-    void create() {
-        main_page_create();
-        created_ = true;
-    }
-    static WINDOW *win() { return main_page_panel()->win; }
     // A cell's text, by its form row and column (the form sits at row 2,
     // column 2 of the page window).
     static std::string cell(int row, int col, int width) {
@@ -84,23 +74,16 @@ protected:
     static int pair_at(int row, int col) {
         return static_cast<int>(PAIR_NUMBER(mvwinch(win(), row + 2, col + 2) & A_COLOR));
     }
-    std::string log() const {
-        std::string s;
-        std::rewind(log_file);
-        for (int c; (c = std::fgetc(log_file)) != EOF;) s += static_cast<char>(c);
-        return s;
+    // A value of the left column and its colour pair.
+    static testing::AssertionResult value_is(int row, const std::string &text, int pair) {
+        const std::string got = cell(row, 23, 22);
+        const int got_pair = pair_at(row, 23);
+        if (got == text && got_pair == pair) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "row " << row << ": \"" << got << "\" in pair " << got_pair;
     }
-    static std::size_t count(const std::string &hay, const std::string &needle) {
-        std::size_t n = 0;
-        for (std::size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1))
-            ++n;
-        return n;
-    }
-    bool has(const std::string &line) const { return log().find(line) != std::string::npos; }
 
     test_support::TempDir tmp_{"/tmp/main-page-test-XXXXXX", test_support::Root::board};
     const std::string &root_ = tmp_.path();
-    bool created_ = false;
     static inline test_screen::NullScreen screen;
 };
 
@@ -108,19 +91,15 @@ TEST_F(MainPage, DefaultBoardShowsEveryValue) {
     build();
     create();
     EXPECT_EQ(cell(0, 0, 23), "Boot status");
-    EXPECT_EQ(cell(0, 23, 22), "NORMAL");
-    EXPECT_EQ(pair_at(0, 23), 5);
+    EXPECT_TRUE(value_is(0, "NORMAL", 5));
     EXPECT_EQ(pair_at(0, 0), 2);
-    EXPECT_EQ(cell(2, 23, 22), "PASSED");
-    EXPECT_EQ(pair_at(2, 23), 5);
-    EXPECT_EQ(cell(4, 23, 22), "OK");
-    EXPECT_EQ(pair_at(4, 23), 5);
+    EXPECT_TRUE(value_is(2, "PASSED", 5));
+    EXPECT_TRUE(value_is(4, "OK", 5));
     EXPECT_EQ(cell(10, 23, 22), "45.123 Deg.C");
     EXPECT_EQ(cell(12, 23, 22), "1.012 V");
     EXPECT_EQ(cell(14, 23, 22), "0");
     EXPECT_EQ(cell(16, 23, 22), "2.0.2");
-    EXPECT_EQ(cell(18, 23, 22), "SM-2.4.1");
-    EXPECT_EQ(pair_at(18, 23), 2);
+    EXPECT_TRUE(value_is(18, "SM-2.4.1", 2));
     EXPECT_EQ(cell(20, 23, 22), "5.10.120-nv7400");
     EXPECT_EQ(cell(0, 72, 25), "2016-03-01");
     EXPECT_EQ(cell(2, 72, 25), "Norvane Systems");
@@ -134,9 +113,9 @@ TEST_F(MainPage, DefaultBoardShowsEveryValue) {
     EXPECT_EQ(pair_at(6, 23), 3);
     EXPECT_EQ(pair_at(6, 25), 3);
     EXPECT_EQ(pair_at(8, 31), 3);
-    EXPECT_TRUE(has("L[MAIN_PAGE]: BMC version read returned 3, value: 2.0.2\n"));
-    EXPECT_TRUE(has("L[MAIN_PAGE]: offset: 0x00a1d420\n"));
-    EXPECT_TRUE(has("L[MAIN_PAGE]: Test ok: 1\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: BMC version read returned 3, value: 2.0.2\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: offset: 0x00a1d420\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: Test ok: 1\n"));
     EXPECT_EQ(bmc_info.major, 2);
     EXPECT_EQ(bmc_info.patch, 2);
     EXPECT_EQ(bmc_info.boot_reason, 1);
@@ -161,11 +140,9 @@ TEST_F(MainPage, BootStatusFollowsTheBmc) {
         o.bmc_bootreason = c.reason;
         build(o);
         create();
-        EXPECT_EQ(cell(0, 23, 22), c.text);
-        EXPECT_EQ(pair_at(0, 23), c.pair);
-        EXPECT_TRUE(has(c.line)) << log();
-        main_page_destroy();
-        created_ = false;
+        EXPECT_TRUE(value_is(0, c.text, c.pair));
+        EXPECT_TRUE(log.has(c.line)) << log.text();
+        destroy();
     }
 }
 
@@ -176,17 +153,15 @@ TEST_F(MainPage, OldOrMissingBmcLeavesTheBootStatusUnknown) {
     t.remove(std::string(kDriver) + "/bootreason");
     create();
     EXPECT_EQ(cell(16, 23, 22), "1.9.9");
-    EXPECT_EQ(cell(0, 23, 22), "UNKNOWN");
-    EXPECT_EQ(pair_at(0, 23), 6);
+    EXPECT_TRUE(value_is(0, "UNKNOWN", 6));
     // Below version 2 the boot reason is not even looked for.
-    EXPECT_FALSE(has("bootreason")) << log();
-    EXPECT_FALSE(has("Bootreason")) << log();
-    main_page_destroy();
-    created_ = false;
+    EXPECT_FALSE(log.has("bootreason")) << log.text();
+    EXPECT_FALSE(log.has("Bootreason")) << log.text();
+    destroy();
 
     t.remove(kDriver);
     create();
-    EXPECT_TRUE(has("E[MAIN_PAGE]: Failed to glob /sys/bus/i2c/drivers/*-bmc/version\n"));
+    EXPECT_TRUE(log.has("E[MAIN_PAGE]: Failed to glob /sys/bus/i2c/drivers/*-bmc/version\n"));
     EXPECT_EQ(cell(16, 23, 22), "0.0.0");
     EXPECT_EQ(cell(0, 23, 22), "UNKNOWN");
     EXPECT_EQ(bmc_info.major, 0);
@@ -200,16 +175,16 @@ TEST_F(MainPage, ShredAndSensors) {
     t.remove(kTemp);
     create();
     EXPECT_EQ(cell(14, 23, 22), "5");
-    EXPECT_TRUE(has("L[MAIN_PAGE]: shred: 0x00000005\n"));
-    EXPECT_TRUE(has("L[MAIN_PAGE]: Exporting pin 504[len: 3]\n"));
-    EXPECT_TRUE(has("L[MAIN_PAGE]: gpio[506] read returned 1, value: 1\n"));
-    EXPECT_TRUE(has("L[MAIN_PAGE]: Opening /sys/class/gpio/gpio511/value\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: shred: 0x00000005\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: Exporting pin 504[len: 3]\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: gpio[506] read returned 1, value: 1\n"));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: Opening /sys/class/gpio/gpio511/value\n"));
     // A missing temperature: 0.000 without unit, the voltage never read.
     EXPECT_EQ(cell(10, 23, 22), "0.000");
     EXPECT_EQ(cell(12, 23, 22), "");
-    EXPECT_TRUE(has("E[MAIN_PAGE]: Failed to open " + std::string(kTemp) + "\n"));
+    EXPECT_TRUE(log.has("E[MAIN_PAGE]: Failed to open " + std::string(kTemp) + "\n"));
     // Board paths in the log, never the root.
-    EXPECT_FALSE(has(root_)) << log();
+    EXPECT_FALSE(log.has(root_)) << log.text();
 }
 
 TEST_F(MainPage, ShredStopsAtTheFirstPinThatCannotBeRead) {
@@ -219,7 +194,7 @@ TEST_F(MainPage, ShredStopsAtTheFirstPinThatCannotBeRead) {
     t.remove("/sys/class/gpio/gpio507");
     create();
     EXPECT_EQ(cell(14, 23, 22), "7");
-    EXPECT_TRUE(has("E[MAIN_PAGE]: Failed to open /sys/class/gpio/gpio507/value\n"));
+    EXPECT_TRUE(log.has("E[MAIN_PAGE]: Failed to open /sys/class/gpio/gpio507/value\n"));
 }
 
 TEST_F(MainPage, TestStatusRtcAndVersionFallbacks) {
@@ -229,22 +204,17 @@ TEST_F(MainPage, TestStatusRtcAndVersionFallbacks) {
     t.set_clock_offset(-(static_cast<std::int64_t>(std::time(nullptr)) - 864000));
     board_info.test_ok = 2;
     create();
-    EXPECT_EQ(cell(2, 23, 22), "FAILED");
-    EXPECT_EQ(pair_at(2, 23), 6);
-    EXPECT_EQ(cell(4, 23, 22), "FAIL");
-    EXPECT_EQ(pair_at(4, 23), 6);
+    EXPECT_TRUE(value_is(2, "FAILED", 6));
+    EXPECT_TRUE(value_is(4, "FAIL", 6));
     EXPECT_EQ(cell(8, 23, 4), "1970");
     EXPECT_EQ(cell(8, 31, 2), "11");
-    EXPECT_EQ(cell(18, 23, 22), "UNKNOWN");
-    EXPECT_EQ(pair_at(18, 23), 6);
-    main_page_destroy();
-    created_ = false;
+    EXPECT_TRUE(value_is(18, "UNKNOWN", 6));
+    destroy();
 
     board_info.test_ok = 7;
     create();
-    EXPECT_EQ(cell(2, 23, 22), "UNKNOWN");
-    EXPECT_EQ(pair_at(2, 23), 2);
-    EXPECT_TRUE(has("L[MAIN_PAGE]: Test ok: 7\n"));
+    EXPECT_TRUE(value_is(2, "UNKNOWN", 2));
+    EXPECT_TRUE(log.has("L[MAIN_PAGE]: Test ok: 7\n"));
 }
 
 TEST_F(MainPage, SensorsAreReadAtMostEveryTwoSecondsAndAtOnceAfterTheClockWentBack) {
@@ -252,20 +222,20 @@ TEST_F(MainPage, SensorsAreReadAtMostEveryTwoSecondsAndAtOnceAfterTheClockWentBa
     t.remove(kTemp);
     create();
     const std::string miss = "Failed to open " + std::string(kTemp);
-    EXPECT_EQ(count(log(), miss), 1u);
+    EXPECT_EQ(log.count(miss), 1u);
     main_page_handle_key(ERR);  // the first refresh always reads
-    EXPECT_EQ(count(log(), miss), 2u);
+    EXPECT_EQ(log.count(miss), 2u);
     for (int i = 0; i < 20; ++i) main_page_handle_key(ERR);
-    EXPECT_LE(count(log(), miss), 3u);  // a second boundary may pass meanwhile
-    std::size_t before = count(log(), miss);
+    EXPECT_LE(log.count(miss), 3u);  // a second boundary may pass meanwhile
+    std::size_t before = log.count(miss);
     t.set_clock_offset(5);
     main_page_handle_key(ERR);
-    EXPECT_EQ(count(log(), miss), before + 1);
+    EXPECT_EQ(log.count(miss), before + 1);
     main_page_handle_key(ERR);
-    EXPECT_EQ(count(log(), miss), before + 1);
+    EXPECT_EQ(log.count(miss), before + 1);
     t.set_clock_offset(-100);
     main_page_handle_key(ERR);
-    EXPECT_EQ(count(log(), miss), before + 2);
+    EXPECT_EQ(log.count(miss), before + 2);
     // The sensors come back: the cells follow.
     t.write(kTemp, "51000\n");
     t.set_clock_offset(10);
@@ -282,12 +252,11 @@ TEST_F(MainPage, TooSmallTerminalShowsTheSizeAndKeepsTheKeyboardOnTheTabs) {
     mvwinnstr(win(), 2, 2, line, 70);
     EXPECT_STREQ(std::string(line).substr(0, 54).c_str(),
                  "Screen too small for this page: needs 73x24, has 60x20");
-    EXPECT_EQ(count(log(), "W[MAIN_PAGE]: Screen too small"), 1u);
+    EXPECT_EQ(log.count("W[MAIN_PAGE]: Screen too small"), 1u);
     for (int key : {KEY_DOWN, int{'1'}, KEY_UP, ERR, KEY_RESIZE}) main_page_handle_key(key);
     EXPECT_TRUE(tab_focus);
-    EXPECT_EQ(count(log(), "W[MAIN_PAGE]: Screen too small"), 1u);
-    main_page_destroy();
-    created_ = false;
+    EXPECT_EQ(log.count("W[MAIN_PAGE]: Screen too small"), 1u);
+    destroy();
     resizeterm(30, 120);
 }
 

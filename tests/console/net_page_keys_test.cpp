@@ -22,9 +22,11 @@ testing::Environment *const curses_env = testing::AddGlobalTestEnvironment(new b
 
 constexpr int kIp = 3, kNetmask = 11, kGateway = 19, kDns = 27;
 
-class NetKeys : public testing::Test {
+class NetKeys : public boot_test::PageTest<net_page_create, net_page_destroy, net_page_handle_key,
+                                           net_page_panel> {
 protected:
     void SetUp() override {
+        PageTest::SetUp();
         board_info = BoardInfo{};
         const std::uint8_t mac[6] = {0x02, 0x00, 0x5e, 0x10, 0x20, 0x30};
         std::memcpy(board_info.mac, mac, 6);
@@ -32,34 +34,18 @@ protected:
         // One MAC record, as a load leaves it, so the setter has one to update.
         board_info.mrecs[0] = {MREC_MAC, 2, 1, 6, board_info.mac};
         board_info.mrec_count = 1;
-        tab_focus = true;
-        ExitAction = 0;
         std::memset(net_args, 0, sizeof net_args);
     }
-    void TearDown() override {
-        if (created_) net_page_destroy();
-    }
-    void create() {
-        net_page_create();
-        created_ = true;
-    }
-    WINDOW *win() { return net_page_panel()->win; }
     std::string mac_shown() {
         std::string s;
         for (int i = 0; i < 6; ++i) s += form_text(win(), 12, 23 + 3 * i, 2) + (i < 5 ? ":" : "");
         return s;
-    }
-    void keys(std::initializer_list<int> ks) {
-        for (int k : ks) EXPECT_EQ(net_page_handle_key(k), 0);
     }
     void type(const char *s) {
         for (; *s != '\0'; ++s) EXPECT_EQ(net_page_handle_key(*s), 0);
     }
     // From the spinner in Automatic mode: Start, then the six MAC fields.
     void to_first_mac() { keys({KEY_DOWN, KEY_DOWN}); }
-
-    boot_test::LogCapture log;
-    bool created_ = false;
 };
 
 TEST(NetPageTable, RowsAreWellFormed) {

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <curses.h>
 #include <gtest/gtest.h>
@@ -85,13 +86,23 @@ void write_resolv(const std::string &text) {
     f << text;
 }
 
-class NetSources : public testing::Test {
+class NetSources : public boot_test::PageTest<net_page_create, net_page_destroy, net_page_handle_key,
+                                              net_page_panel> {
 protected:
     void SetUp() override {
+        PageTest::SetUp();
         if (!ns_failure.empty()) {
             if (under_ci()) FAIL() << "cannot make a network namespace: " << ns_failure;
             GTEST_SKIP() << "no network namespace (needs root): " << ns_failure;
         }
+        fresh_eth0();
+        board_info = BoardInfo{};
+        board_info.mac_list[0] = board_info.mac;
+        std::memset(net_args, 0, sizeof net_args);
+    }
+    // eth0 up with its address and the default route, two name servers, and
+    // nothing else.
+    static void fresh_eth0() {
         std::system("ip link del eth0 >/dev/null 2>&1; ip link del eth9 >/dev/null 2>&1;"
                     " ip link del zz0 >/dev/null 2>&1");
         sh("ip link add eth0 type veth peer name peer0");
@@ -100,31 +111,12 @@ protected:
         sh("ip link set eth0 up");
         sh("ip route add default via 192.0.2.1 dev eth0");
         write_resolv("nameserver 198.51.100.53\nnameserver 203.0.113.53\n");
-        board_info = BoardInfo{};
-        board_info.mac_list[0] = board_info.mac;
-        tab_focus = true;
-        ExitAction = 0;
-        std::memset(net_args, 0, sizeof net_args);
     }
-    void TearDown() override {
-        if (created_) net_page_destroy();
-    }
-    void create() {
-        net_page_create();
-        created_ = true;
-    }
-    WINDOW *win() { return net_page_panel()->win; }
     // The four octets of a form row, as shown.
     std::string quad(int row) {
         return form_text(win(), row, 23, 3) + " " + form_text(win(), row, 27, 3) + " " +
                form_text(win(), row, 31, 3) + " " + form_text(win(), row, 35, 3);
     }
-    void keys(std::initializer_list<int> ks) {
-        for (int k : ks) EXPECT_EQ(net_page_handle_key(k), 0);
-    }
-
-    boot_test::LogCapture log;
-    bool created_ = false;
 };
 
 TEST_F(NetSources, Eth0UpShowsItsSettingsZeroPadded) {
@@ -158,27 +150,6 @@ TEST_F(NetSources, AddressAndGatewayTextsAsRead) {
     EXPECT_EQ(gw[0], '\0');
 }
 
-TEST_F(NetSources, ShortNetmaskIsShownAsItsOctets) {
-    sh("ip addr flush dev eth0");
-    sh("ip addr add 203.0.113.77/20 dev eth0");
-    create();
-    EXPECT_EQ(quad(2), "203 000 113 077");
-    EXPECT_EQ(quad(4), "255 255 240 000");
-    // The default route went with the old address.
-    EXPECT_EQ(quad(6), "000 000 000 000");
-    EXPECT_FALSE(log.has("GATEWAY"));
-}
-
-TEST_F(NetSources, AnotherInterfaceAfterEth0DoesNotCount) {
-    sh("ip link add zz0 type veth peer name zz1");
-    sh("ip addr add 203.0.113.5/24 dev zz0");
-    sh("ip link set zz0 up");
-    create();
-    EXPECT_EQ(quad(2), "192 000 002 010");
-    EXPECT_EQ(quad(4), "255 255 255 000");
-    EXPECT_FALSE(log.has("203.0.113.5"));
-}
-
 TEST_F(NetSources, Eth0WithTwoAddressesKeepsTheLast) {
     sh("ip addr add 198.51.100.20/16 dev eth0");
     create();
@@ -187,35 +158,47 @@ TEST_F(NetSources, Eth0WithTwoAddressesKeepsTheLast) {
     EXPECT_EQ(quad(4), "255 255 000 000");
 }
 
-TEST_F(NetSources, Eth0DownShowsZerosButTheNameServer) {
-    sh("ip link set eth0 down");
-    create();
-    EXPECT_TRUE(log.has("L[NET_PAGE]: Interface seems to be down\n"));
-    EXPECT_FALSE(log.has("Interface : <eth0>"));
-    EXPECT_FALSE(log.has("L[NET_PAGE]: IP"));
-    EXPECT_EQ(quad(2), "000 000 000 000");
-    EXPECT_EQ(quad(4), "000 000 000 000");
-    EXPECT_EQ(quad(6), "000 000 000 000");
-    EXPECT_EQ(quad(8), "198 051 100 053");
-}
-
-TEST_F(NetSources, NoEth0ShowsZerosQuietly) {
-    sh("ip link set eth0 down");
-    sh("ip link set eth0 name eth9");
-    sh("ip link set eth9 up");
-    create();
-    EXPECT_EQ(quad(2), "000 000 000 000");
-    EXPECT_EQ(quad(4), "000 000 000 000");
-    EXPECT_EQ(quad(6), "000 000 000 000");
-    EXPECT_FALSE(log.has("ifa_flags"));
-    EXPECT_FALSE(log.has("E[NET_PAGE]"));
-}
-
-TEST_F(NetSources, FirstNameServerIPv6ShowsZeros) {
-    write_resolv("nameserver 2001:db8::53\nnameserver 198.51.100.53\n");
-    create();
-    EXPECT_EQ(quad(8), "000 000 000 000");
-    EXPECT_FALSE(log.has("dns1"));
+// The address rows follow the host's interfaces and resolver (nullptr: a
+// row not looked at), and the log says what was read.
+TEST_F(NetSources, RowsFollowTheInterfaceAndTheResolver) {
+    const char *zeros = "000 000 000 000";
+    const struct {
+        const char *what;
+        std::vector<std::string> commands;
+        const char *resolv;  // nullptr: as fresh_eth0 writes it
+        const char *ip, *mask, *gateway, *dns;
+        std::vector<std::string> logged, not_logged;
+    } cases[] = {
+        // The default route goes with the old address.
+        {"a short netmask", {"ip addr flush dev eth0", "ip addr add 203.0.113.77/20 dev eth0"}, nullptr,
+         "203 000 113 077", "255 255 240 000", zeros, nullptr, {}, {"GATEWAY"}},
+        {"another interface after eth0",
+         {"ip link add zz0 type veth peer name zz1", "ip addr add 203.0.113.5/24 dev zz0", "ip link set zz0 up"},
+         nullptr, "192 000 002 010", "255 255 255 000", nullptr, nullptr, {}, {"203.0.113.5"}},
+        {"eth0 down: the name server still shows", {"ip link set eth0 down"}, nullptr, zeros, zeros, zeros,
+         "198 051 100 053", {"L[NET_PAGE]: Interface seems to be down\n"},
+         {"Interface : <eth0>", "L[NET_PAGE]: IP"}},
+        {"no eth0, quietly", {"ip link set eth0 down", "ip link set eth0 name eth9", "ip link set eth9 up"},
+         nullptr, zeros, zeros, zeros, nullptr, {}, {"ifa_flags", "E[NET_PAGE]"}},
+        {"an IPv6 first name server", {}, "nameserver 2001:db8::53\nnameserver 198.51.100.53\n", nullptr,
+         nullptr, nullptr, zeros, {}, {"dns1"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh_eth0();
+        for (const std::string &cmd : c.commands) sh(cmd);
+        if (c.resolv != nullptr) write_resolv(c.resolv);
+        log.clear();
+        create();
+        const char *rows[] = {c.ip, c.mask, c.gateway, c.dns};
+        for (int i = 0; i < 4; ++i) {
+            if (rows[i] == nullptr) continue;
+            EXPECT_EQ(quad(2 + 2 * i), rows[i]) << "row " << 2 + 2 * i;
+        }
+        for (const std::string &l : c.logged) EXPECT_TRUE(log.has(l)) << l << "\n" << log.text();
+        for (const std::string &l : c.not_logged) EXPECT_FALSE(log.has(l)) << l << "\n" << log.text();
+        destroy();
+    }
 }
 
 TEST_F(NetSources, ManualStartHandsTheShownSettingsOver) {

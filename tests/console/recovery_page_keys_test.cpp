@@ -3,24 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <curses.h>
-#include <filesystem>
-#include <optional>
 #include <string>
 
 #include "console/exit_action.h"
-#include "console/log.h"
 #include "console/pages/recovery_page.h"
 #include "console/top_menu.h"
-#include "sim/board_tree.h"
-#include "tests/console/null_screen.h"
-#include "tests/support/temp_dir.h"
-
-// The panel library keeps one record for stdscr from the first new_panel to
-// the end of the program; no call releases it, so it is not ours to free.
-extern "C" const char *__lsan_default_suppressions() { return "leak:new_panel\n"; }
+#include "tests/console/recovery_fixture.h"
 
 namespace {
 
@@ -65,39 +55,18 @@ TEST(RecoveryPageTable, RowsAreWellFormedAndFitTheScreen) {
     EXPECT_EQ(inputs, 1);
 }
 
-class RecoveryKeys : public testing::Test {
+class RecoveryKeys : public boot_test::RecoveryPageTest {
 protected:
     void SetUp() override {
-        sim::TreeOptions o;
-        o.sample_markers = false;
-        tree_.emplace(sim::build_board_tree(root_, o));
-        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
-        screen_.open("xterm");
-        ExitAction = 0;
+        RecoveryPageTest::SetUp();
         std::memset(rom_url, 'x', sizeof rom_url);
-        tab_focus = true;
-        recovery_page_create();
+        create();
     }
-    void TearDown() override {
-        recovery_page_destroy();
-        screen_.close();
-        std::fclose(log_file);
-        log_file = nullptr;
-    }
-    sim::BoardTree &tree() { return *tree_; }
     void clock(long offset) { tree().set_clock_offset(offset); }
-    void press(int key) { recovery_page_handle_key(key); }
     void type(const std::string &s) {
         for (char c : s) press(static_cast<unsigned char>(c));
     }
-    int refreshes() {
-        std::fflush(log_file);
-        std::string l = tree().read("/var/log/tolvane.log");
-        int n = 0;
-        const std::string mark = "update-rom-path: -1";
-        for (std::size_t p = l.find(mark); p != std::string::npos; p = l.find(mark, p + 1)) ++n;
-        return n;
-    }
+    int refreshes() { return static_cast<int>(log.count("update-rom-path: -1")); }
     // Colour pair of the address field's first cell.
     int address_pair() {
         chtype c = mvwinch(recovery_page_panel()->win, 2 + 6, 2 + 23);
@@ -124,11 +93,6 @@ protected:
     void to_address() {
         for (int i = 0; i < 4; ++i) press(KEY_DOWN);
     }
-
-    test_support::TempDir tmp_{"/tmp/recovery_keys_XXXXXX", test_support::Root::board};
-    const std::string &root_ = tmp_.path();
-    std::optional<sim::BoardTree> tree_;
-    test_screen::NullScreen screen_;
 };
 
 TEST_F(RecoveryKeys, SourcesAreExaminedEveryThreeSecondsOnlyWhileShown) {

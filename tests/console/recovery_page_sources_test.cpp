@@ -8,56 +8,30 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <curses.h>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "console/exit_action.h"
-#include "console/log.h"
 #include "console/pages/recovery_page.h"
-#include "sim/board_tree.h"
-#include "tests/console/null_screen.h"
-#include "tests/support/temp_dir.h"
-
-// The panel library keeps one record for stdscr from the first new_panel to
-// the end of the program; no call releases it, so it is not ours to free.
-extern "C" const char *__lsan_default_suppressions() { return "leak:new_panel\n"; }
+#include "tests/console/recovery_fixture.h"
 
 namespace {
 
-constexpr const char *kRun = "/var/run/tolvane";
+using namespace test_support;
+
 // "        Not found" as the 24-column button shows it.
 const std::string kNotFoundCell = "        Not found       ";
 
-class RecoverySources : public testing::Test {
+class RecoverySources : public boot_test::RecoveryPageTest {
 protected:
     void SetUp() override {
-        sim::TreeOptions o;
-        o.sample_markers = false;
-        tree_.emplace(sim::build_board_tree(root_, o));
-        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
-        screen_.open("xterm");
-        ExitAction = 0;
+        RecoveryPageTest::SetUp();
         std::memset(ext_recovery_tar, 'x', sizeof ext_recovery_tar);
         std::memset(ext_recovery_dev, 'x', sizeof ext_recovery_dev);
         std::memset(rom_image_path, 0, sizeof rom_image_path);
-    }
-    void TearDown() override {
-        if (created_) recovery_page_destroy();
-        screen_.close();
-        std::fclose(log_file);
-        log_file = nullptr;
-    }
-
-    sim::BoardTree &tree() { return *tree_; }
-    void create() {
-        recovery_page_create();
-        created_ = true;
     }
     // One refresh: the board clock moves on by 3 seconds first.
     void refresh() {
@@ -68,39 +42,15 @@ protected:
     // What the operator sees in a field: window row/column of form row/column.
     std::string field_text(int row, int col = 23, int width = 24) {
         char buf[128] = {};
-        mvwinnstr(recovery_page_panel()->win, 2 + row, 2 + col, buf, width);
+        mvwinnstr(win(), 2 + row, 2 + col, buf, width);
         return buf;
     }
-    std::string log() { return tree().read("/var/log/tolvane.log"); }
-    void clear_log() {
-        std::fflush(log_file);
-        std::fclose(log_file);
-        log_file = std::fopen(tree().host("/var/log/tolvane.log").c_str(), "w");
-    }
-    void write_ext(const std::string &tar_path, const std::string &line = "  Start from USB stick") {
-        tree().write("/var/run/tolvane/ext/recovery-tar-path", tar_path);
-        tree().write("/var/run/tolvane/ext/recovery.rc", "#!/bin/ash\n");
-        tree().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sda1");
-        tree().write("/var/run/tolvane/ext/line", line);
-    }
-    void write_int(const std::string &tar_path) {
-        tree().write("/var/run/tolvane/int/recovery-tar-path", tar_path);
-        tree().write("/var/run/tolvane/int/recovery.rc", "#!/bin/ash\n");
-        tree().write("/var/run/tolvane/int/recovery-mdev", "/dev/mmcblk0p3");
-        tree().write("/var/run/tolvane/int/line", "backup");
-    }
-    void press(int key) { recovery_page_handle_key(key); }
     // Focus on the form, then Down n times.
     void focus_field(int downs) {
         press(KEY_DOWN);
         for (int i = 0; i < downs; ++i) press(KEY_DOWN);
     }
 
-    test_support::TempDir tmp_{"/tmp/recovery_src_XXXXXX", test_support::Root::board};
-    const std::string &root_ = tmp_.path();
-    std::optional<sim::BoardTree> tree_;
-    test_screen::NullScreen screen_;
-    bool created_ = false;
     long offset_ = 0;
 };
 
@@ -111,12 +61,11 @@ std::size_t pos_of(const std::string &hay, const std::string &needle) {
 }
 
 TEST_F(RecoverySources, ExternalSourceValidShowsLineAndStartsActionOne) {
-    tree().write("/media/usb0/recovery.tar", "archive");
-    write_ext("/media/usb0/recovery.tar");
+    write_ext_source(tree());
     create();
     EXPECT_EQ(field_text(0), kNotFoundCell) << "only the internal source at start";
     refresh();
-    std::string l = log();
+    std::string l = log.text();
     std::size_t a = pos_of(l, "Recovery is found\n");
     std::size_t b = pos_of(l, "Recovery tar is reported at: /media/usb0/recovery.tar, checking\n");
     std::size_t c = pos_of(l, "External recovery seems to be present\n");
@@ -132,31 +81,29 @@ TEST_F(RecoverySources, ExternalSourceValidShowsLineAndStartsActionOne) {
     press(10);
     EXPECT_EQ(ExitAction, 1);
     EXPECT_STREQ(ext_recovery_dev, "/dev/sdb1");
-    l = log();
+    l = log.text();
     EXPECT_LT(pos_of(l, "L[RECOVERY_PAGE]: enter pressed\n"),
               pos_of(l, "L[RECOVERY_PAGE]: Set start external recovery flag\n"));
 }
 
 TEST_F(RecoverySources, ArchivePathIsTakenAsStoredAndFailsWithLineEnd) {
-    tree().write("/media/usb0/recovery.tar", "archive");
-    write_ext("/media/usb0/recovery.tar\n");
+    write_ext_source(tree(), std::string(kExtTar) + "\n");
     create();
     refresh();
-    EXPECT_NE(log().find("Recovery tar is reported at: /media/usb0/recovery.tar\n, checking\n"
-                         "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"),
+    EXPECT_NE(log.text().find("Recovery tar is reported at: /media/usb0/recovery.tar\n, checking\n"
+                              "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"),
               std::string::npos)
-        << log();
+        << log.text();
     EXPECT_EQ(field_text(0), kNotFoundCell);
-    EXPECT_EQ(log().find("External recovery seems to be present"), std::string::npos);
+    EXPECT_EQ(log.text().find("External recovery seems to be present"), std::string::npos);
     press(KEY_DOWN);
     press(10);
     EXPECT_EQ(ExitAction, 0);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Recovery is not considered valid\n"), std::string::npos);
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Recovery is not considered valid\n"), std::string::npos);
 }
 
 TEST_F(RecoverySources, MissingMarkerStopsAtFirstFailedStatAndKeepsButtonText) {
-    tree().write("/media/usb0/recovery.tar", "archive");
-    write_ext("/media/usb0/recovery.tar", "usb stick ready");
+    write_ext_source(tree(), kExtTar, "usb stick ready");
     create();
     refresh();
     ASSERT_EQ(field_text(0, 23, 15), "usb stick ready");
@@ -164,9 +111,9 @@ TEST_F(RecoverySources, MissingMarkerStopsAtFirstFailedStatAndKeepsButtonText) {
     // Script and device gone: only the script, the first in order, is named.
     tree().remove("/var/run/tolvane/ext/recovery.rc");
     tree().remove("/var/run/tolvane/ext/recovery-mdev");
-    clear_log();
+    log.clear();
     refresh();
-    std::string l = log();
+    std::string l = log.text();
     EXPECT_NE(l.find("Failed to stat /var/run/tolvane/ext/recovery.rc: -1, errno: No such file or directory\n"),
               std::string::npos)
         << l;
@@ -181,29 +128,28 @@ TEST_F(RecoverySources, MissingMarkerStopsAtFirstFailedStatAndKeepsButtonText) {
 }
 
 TEST_F(RecoverySources, InternalSourceNeedsItsLineFileAndIsCheckedAtCreation) {
-    tree().write("/mnt/backup/recovery.tar", "archive");
-    write_int("/mnt/backup/recovery.tar");
+    write_int_source(tree());
     create();
     // Before any refresh.
     EXPECT_EQ(field_text(2), "          Start         ");
     EXPECT_STREQ(int_recovery_tar, "/mnt/backup/recovery.tar");
     EXPECT_STREQ(int_recovery_dev, "/dev/mmcblk0p3");
-    EXPECT_NE(log().find("Internal recovery seems to be present\n"), std::string::npos);
+    EXPECT_NE(log.text().find("Internal recovery seems to be present\n"), std::string::npos);
 
     tree().remove("/var/run/tolvane/int/line");
     refresh();
-    EXPECT_NE(log().find("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"),
+    EXPECT_NE(log.text().find("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"),
               std::string::npos);
     focus_field(1);  // field 3, "Restore backup"
     press(10);
     EXPECT_EQ(ExitAction, 0);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Recovery is not considered valid\n"), std::string::npos);
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Recovery is not considered valid\n"), std::string::npos);
 
-    write_int("/mnt/backup/recovery.tar");
+    write_int_source(tree());
     refresh();
     press(10);
     EXPECT_EQ(ExitAction, 2);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Set start internal recovery flag\n"), std::string::npos);
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Set start internal recovery flag\n"), std::string::npos);
 }
 
 // Marker texts of 256 bytes or more must still leave terminated buffers.
@@ -211,21 +157,21 @@ TEST_F(RecoverySources, LongMarkerTextsKeepAtMost255Bytes) {
     for (std::size_t size : {std::size_t{255}, std::size_t{256}, std::size_t{64 * 1024}}) {
         SCOPED_TRACE(size);
         std::string text(size, 'a');
-        write_ext(text, std::string(size, 'L'));
+        write_ext_source(tree(), text, std::string(size, 'L'));
         tree().write("/var/run/tolvane/ext/recovery-mdev", std::string(size, 'd'));
         if (!created_) create();
-        clear_log();
+        log.clear();
         refresh();
         EXPECT_EQ(std::strlen(ext_recovery_tar), 255u);
         EXPECT_EQ(std::strlen(ext_recovery_dev), 255u);
         EXPECT_EQ(ext_recovery_tar[255], '\0');
         EXPECT_EQ(std::string(ext_recovery_dev), std::string(255, 'd'));
-        EXPECT_NE(log().find("Recovery tar is reported at: " + std::string(255, 'a') + ", checking\n"),
+        EXPECT_NE(log.text().find("Recovery tar is reported at: " + std::string(255, 'a') + ", checking\n"),
                   std::string::npos);
     }
     // A long line text that passes shows what fits on the button.
     tree().write("/media/x.tar", "archive");
-    write_ext("/media/x.tar", std::string(64 * 1024, 'L'));
+    write_ext_source(tree(), "/media/x.tar", std::string(64 * 1024, 'L'));
     refresh();
     EXPECT_EQ(field_text(0), std::string(24, 'L'));
 }
@@ -249,18 +195,17 @@ TEST_F(RecoverySources, MarkerThatIsNoRegularFileCountsAsMissing) {
         [](const std::string &host) { ASSERT_EQ(mkfifo(host.c_str(), 0600), 0); },
         [](const std::string &host) { std::filesystem::create_directories(host); },
     };
-    tree().write("/media/usb0/recovery.tar", "archive");
-    write_ext("/media/usb0/recovery.tar");
+    write_ext_source(tree());
     create();
     for (const auto &make : kinds) {
         tree().remove(dev_marker);
         std::filesystem::remove_all(tree().host(dev_marker));
         refresh();  // missing in between: the next kind is logged anew
         make(tree().host(dev_marker));
-        clear_log();
+        log.clear();
         refresh();
         refresh();
-        std::string l = log();
+        std::string l = log.text();
         EXPECT_EQ(l.find("Recovery is found\n"), std::string::npos) << l;
         EXPECT_NE(l.find(line), std::string::npos) << l;
         EXPECT_EQ(l.find(line), l.rfind(line)) << "logged once: " << l;
@@ -276,25 +221,22 @@ TEST_F(RecoverySources, MarkerThatIsNoRegularFileCountsAsMissing) {
     EXPECT_EQ(field_text(0, 23, 22), "  Start from USB stick");
     std::filesystem::remove(tree().host(dev_marker));
     ASSERT_EQ(mkfifo(tree().host(dev_marker).c_str(), 0600), 0);
-    clear_log();
+    log.clear();
     refresh();
-    EXPECT_NE(log().find(line), std::string::npos);
+    EXPECT_NE(log.text().find(line), std::string::npos);
 }
 
 // ROM images.
 
-constexpr const char *kUsbFile = "/var/run/tolvane/update-rom-path";
-constexpr const char *kWebFile = "/var/run/tolvane/web-update-rom-path";
-constexpr std::int64_t kRom = 16777216;
 
 TEST_F(RecoverySources, RomOfWrongSizeIsRejected) {
-    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
+    tree().write(kUsbRomMarker, "/media/usb0/rom.bin\n");
     create();
-    for (std::int64_t size : {kRom - 1, kRom + 1}) {
+    for (std::int64_t size : {kRomSize - 1, kRomSize + 1}) {
         tree().write_sparse("/media/usb0/rom.bin", size);
-        clear_log();
+        log.clear();
         refresh();
-        std::string l = log();
+        std::string l = log.text();
         EXPECT_NE(l.find("L[RECOVERY_PAGE]: ROM update found, checking size\n"
                          "E[RECOVERY_PAGE]: ROM size is wrong: " +
                          std::to_string(size) + " instead of 16777216\n"),
@@ -305,30 +247,28 @@ TEST_F(RecoverySources, RomOfWrongSizeIsRejected) {
     focus_field(2);
     press(10);
     EXPECT_EQ(ExitAction, 0);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: ROM is not considered valid\n"), std::string::npos);
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: ROM is not considered valid\n"), std::string::npos);
 }
 
 TEST_F(RecoverySources, UsbWinsTheSameRefreshAndWebTakesOverWhenUsbGoes) {
-    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
-    tree().write_sparse("/media/usb0/rom.bin", kRom);
-    tree().write(kWebFile, "/tmp/web-rom.bin");
-    tree().write_sparse("/tmp/web-rom.bin", kRom);
+    write_usb_rom(tree());
+    write_rom(tree(), kWebRomMarker, kWebRom, kRomSize, "");  // a line without its end
     create();
     refresh();
     EXPECT_EQ(field_text(4), "     Start from USB     ");
     EXPECT_STREQ(rom_image_path, "/media/usb0/rom.bin");
 
-    tree().remove(kUsbFile);
-    clear_log();
+    tree().remove(kUsbRomMarker);
+    log.clear();
     refresh();
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/update-rom-path: -1, errno: "
-                         "No such file or directory\n"),
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/update-rom-path: -1, errno: "
+                              "No such file or directory\n"),
               std::string::npos);
     EXPECT_EQ(field_text(4), "     Start from WEB     ");
     EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
 
     // Back again: the image taken first stays.
-    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
+    tree().write(kUsbRomMarker, "/media/usb0/rom.bin\n");
     refresh();
     EXPECT_EQ(field_text(4), "     Start from WEB     ");
     EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
@@ -336,20 +276,19 @@ TEST_F(RecoverySources, UsbWinsTheSameRefreshAndWebTakesOverWhenUsbGoes) {
     focus_field(2);
     press(10);
     EXPECT_EQ(ExitAction, 3);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Set start rom update flag\n"), std::string::npos);
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Set start rom update flag\n"), std::string::npos);
 }
 
 TEST_F(RecoverySources, BothRomSourcesGoneLeavesNotFoundAndNoAction) {
-    tree().write(kUsbFile, "/media/usb0/rom.bin");
-    tree().write_sparse("/media/usb0/rom.bin", kRom);
+    write_rom(tree(), kUsbRomMarker, kUsbRom, kRomSize, "");
     create();
     refresh();
     ASSERT_EQ(field_text(4), "     Start from USB     ");
     tree().remove("/media/usb0/rom.bin");
-    tree().write(kWebFile, "");  // empty: no word, no stat line for it
-    clear_log();
+    tree().write(kWebRomMarker, "");  // empty: no word, no stat line for it
+    log.clear();
     refresh();
-    std::string l = log();
+    std::string l = log.text();
     EXPECT_NE(l.find("L[RECOVERY_PAGE]: Failed to stat /media/usb0/rom.bin: -1, errno: No such file or directory\n"),
               std::string::npos);
     EXPECT_EQ(l.find("web-update-rom-path"), std::string::npos);
@@ -358,7 +297,7 @@ TEST_F(RecoverySources, BothRomSourcesGoneLeavesNotFoundAndNoAction) {
     focus_field(2);
     press(10);
     EXPECT_EQ(ExitAction, 0);
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: ROM is not considered valid\n"),
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: ROM is not considered valid\n"),
               std::string::npos);
 }
 
@@ -374,10 +313,8 @@ std::string long_board_path(std::size_t n) {
 // An Enter that comes in the same turn as a refresh that changed what the
 // page shows was meant for what it showed before: nothing starts.
 TEST_F(RecoverySources, EnterInTheTurnOfAChangingRefreshStartsNothing) {
-    tree().write_sparse("/media/usb0/rom.bin", kRom);
-    tree().write_sparse("/tmp/web-rom.bin", kRom);
-    tree().write(kUsbFile, "/media/usb0/rom.bin\n");
-    tree().write(kWebFile, "/tmp/web-rom.bin\n");
+    write_usb_rom(tree());
+    write_web_rom(tree());
     create();
     refresh();
     focus_field(2);
@@ -388,7 +325,7 @@ TEST_F(RecoverySources, EnterInTheTurnOfAChangingRefreshStartsNothing) {
     press(10);
     EXPECT_EQ(ExitAction, 0);
     EXPECT_EQ(field_text(4), "     Start from WEB     ");
-    EXPECT_NE(log().find("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n"),
+    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n"),
               std::string::npos);
     press(10);  // pressed again on what is on show now
     EXPECT_EQ(ExitAction, 3);
@@ -400,17 +337,17 @@ TEST_F(RecoverySources, RomPathLengthLimit) {
     std::string too_long = long_board_path(1024);
     ASSERT_EQ(ok.size(), 1023u);
     ASSERT_EQ(too_long.size(), 1024u);
-    tree().write_sparse(ok, kRom);
-    tree().write_sparse(too_long, kRom);
+    tree().write_sparse(ok, kRomSize);
+    tree().write_sparse(too_long, kRomSize);
 
-    tree().write(kUsbFile, too_long);
+    tree().write(kUsbRomMarker, too_long);
     create();
     refresh();
-    EXPECT_NE(log().find("E[RECOVERY_PAGE]: Path is too large\n"), std::string::npos);
+    EXPECT_NE(log.text().find("E[RECOVERY_PAGE]: Path is too large\n"), std::string::npos);
     EXPECT_EQ(field_text(4), kNotFoundCell);
     EXPECT_EQ(rom_image_path[0], '\0');
 
-    tree().write(kUsbFile, ok + "\n");
+    tree().write(kUsbRomMarker, ok + "\n");
     refresh();
     EXPECT_EQ(field_text(4), "     Start from USB     ");
     EXPECT_EQ(std::string(rom_image_path), ok);

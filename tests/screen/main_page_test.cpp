@@ -79,9 +79,14 @@ protected:
                                          std::to_string(col));
     }
     // Down from the tab bar: the hour cell gets the keyboard.
-    void focus_form() {
+    testing::AssertionResult down_to_clock() {
         term().key(Key::Down);
-        ASSERT_TRUE(cursor_at(kTimeRow, kHour));
+        return cursor_at(kTimeRow, kHour);
+    }
+    // Started at 100x30, the hour cell holding the keyboard.
+    testing::AssertionResult start_in_clock() {
+        testing::AssertionResult started = start(30, 100);
+        return started ? down_to_clock() : started;
     }
     int clock_settings() const {
         int n = 0;
@@ -192,7 +197,7 @@ TEST_F(MainScreen, UnknownTestResultIsBlue) {
 TEST_F(MainScreen, DownAndUpHandTheKeyboardOver) {
     ASSERT_TRUE(start(30, 100));
     EXPECT_FALSE(term().cursor_visible());
-    focus_form();
+    ASSERT_TRUE(down_to_clock());
     expect_colours(kTimeRow, kHour, kWhite, kBlue);
     // Down walks the cells and stops at the day.
     for (int col : {kMinute, kSecond}) {
@@ -216,8 +221,7 @@ TEST_F(MainScreen, DownAndUpHandTheKeyboardOver) {
 }
 
 TEST_F(MainScreen, HourTwentyFiveIsRejectedInWhiteOnRed) {
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     term().text("25");
     ASSERT_TRUE(cursor_at(kTimeRow, kMinute));  // auto-skip
     // The edited cells stand out: the current one white on black.
@@ -234,8 +238,7 @@ TEST_F(MainScreen, HourTwentyFiveIsRejectedInWhiteOnRed) {
 }
 
 TEST_F(MainScreen, SecondSixtyAndThirtyFirstOfFebruaryAreNormalised) {
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     term().text("102060202302");
     ASSERT_TRUE(cursor_at(kDateRow, kDay));
     term().text("31");
@@ -253,8 +256,7 @@ TEST_F(MainScreen, SecondSixtyAndThirtyFirstOfFebruaryAreNormalised) {
 }
 
 TEST_F(MainScreen, OnlyTheFirstBadCellIsReported) {
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     term().text("1065002020");
     ASSERT_TRUE(cursor_at(kDateRow, kMonth));
     term().text("13");
@@ -271,8 +273,7 @@ TEST_F(MainScreen, OnlyTheFirstBadCellIsReported) {
 TEST_F(MainScreen, UpInTheHourAppliesBeforeGivingTheKeyboardBack) {
     const long long now = static_cast<long long>(std::time(nullptr));
     board().set_clock_offset(utc(2030, 1, 2, 13, 20, 0) - now);
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     // "01" (a lone "1" reads "1 ", which fails the hour's pattern), on to
     // the minute; Up applies and comes back to the hour. The cells not typed
     // into take the time of that moment: the minutes are not set back.
@@ -298,15 +299,13 @@ TEST_F(MainScreen, UpInTheHourAppliesBeforeGivingTheKeyboardBack) {
 
 // Leaving while editing: F6 leaves the clock alone, F10 sets it first.
 TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAloneOnlyWithF6) {
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     term().text("05");
     ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
     ASSERT_TRUE(leave());
     EXPECT_EQ(clock_settings(), 0);
     EXPECT_NE(effects().find("exec /sbin/poweroff"), std::string::npos);
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     term().text("05");
     term().fkey(10);
     ASSERT_TRUE(term().wait_for([&] { return clock_settings() == 1; }));
@@ -314,8 +313,7 @@ TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAloneOnlyWithF6) {
 }
 
 TEST_F(MainScreen, ResizeIsNoEditingKey) {
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     term().resize(32, 110);
     ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x0000019a"));  // KEY_RESIZE
     // The cells still follow the clock: move the board's clock a day on.
@@ -342,8 +340,7 @@ TEST_F(MainScreen, ResizeIsNoEditingKey) {
 // following the clock (the cursor where Right put it) and Up or Down
 // afterwards sets nothing.
 TEST_F(MainScreen, RefusedKeysAreNoEdits) {
-    ASSERT_TRUE(start(30, 100));
-    focus_form();
+    ASSERT_TRUE(start_in_clock());
     for (int f : {1, 2, 3, 4, 5, 7, 8, 9}) term().fkey(f);
     for (Key k : {Key::Home, Key::End, Key::PageUp, Key::PageDown, Key::Insert, Key::Right,
                   Key::Left, Key::Right})
@@ -372,7 +369,7 @@ TEST_F(MainScreen, CellFailingItsPatternIsRejected) {
     board().set_clock_offset(utc(2030, 1, 2, 13, 0, 0) - static_cast<long long>(std::time(nullptr)));
     ASSERT_TRUE(start(30, 100));
     ASSERT_TRUE(shows(6, 23, 2, "13"));
-    focus_form();
+    ASSERT_TRUE(down_to_clock());
     term().text("x");
     term().key(Key::Down);
     ASSERT_TRUE(wait_log("W[MAIN_PAGE]: Bad hour value: \"x"));

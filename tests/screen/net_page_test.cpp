@@ -76,8 +76,8 @@ private:
 
 class NetScreen : public screen::ConsoleTest {
 protected:
-    // Start the console in a fresh namespace; false with the test skipped
-    // (or failed under CI) when none can be made.
+    // Start the console in a fresh namespace on the Network tab; false with
+    // the test skipped (or failed under CI) when no namespace can be made.
     bool start_in_ns(bool eth0_up = true) {
         std::string failed = geteuid() == 0 ? ns_.make(eth0_up) : "not root";
         if (!failed.empty()) {
@@ -85,6 +85,9 @@ protected:
             return false;
         }
         auto r = start(24, 80, ns_.prefix());
+        EXPECT_TRUE(r);
+        if (!r) return false;
+        r = to_net_tab();
         EXPECT_TRUE(r);
         return static_cast<bool>(r);
     }
@@ -98,6 +101,12 @@ protected:
         term().key(Key::Right);
         return wait_log("L[TOP_MENU]: Show panel 2\n");
     }
+    // From the tab bar: Enter on the spinner switches to Manual.
+    testing::AssertionResult to_manual() {
+        term().key(Key::Down);
+        term().key(Key::Enter);
+        return term().wait_row(4, "Manual");
+    }
     testing::AssertionResult cursor_at(int row, int col) {
         return term().wait_for([&] { return term().cursor().row == row && term().cursor().col == col; },
                                screen::kDefaultTimeout, "cursor");
@@ -105,7 +114,7 @@ protected:
     NetNs ns_;
 };
 
-#define START_IN_NS(...)                                                          \
+#define START_ON_NET_TAB(...)                                                     \
     do {                                                                          \
         if (!start_in_ns(__VA_ARGS__)) {                                          \
             if (!HasFailure()) GTEST_SKIP() << "no network namespace (needs root)"; \
@@ -114,8 +123,7 @@ protected:
     } while (0)
 
 TEST_F(NetScreen, Eth0SettingsShownZeroPaddedBeforeAnotherInterface) {
-    START_IN_NS();
-    ASSERT_TRUE(to_net_tab());
+    START_ON_NET_TAB();
     ASSERT_TRUE(term().wait_row(kIpRow, "192.000.002.010"));
     EXPECT_EQ(cells(kIpRow, kValueCol, 15), "192.000.002.010");
     EXPECT_EQ(cells(kNetmaskRow, kValueCol, 15), "255.255.255.000");
@@ -134,8 +142,7 @@ TEST_F(NetScreen, Eth0SettingsShownZeroPaddedBeforeAnotherInterface) {
 }
 
 TEST_F(NetScreen, Eth0DownShowsZerosButTheNameServer) {
-    START_IN_NS(false);
-    ASSERT_TRUE(to_net_tab());
+    START_ON_NET_TAB(false);
     ASSERT_TRUE(term().wait_row(kDnsRow, "198.051.100.053"));
     EXPECT_EQ(cells(kIpRow, kValueCol, 15), "000.000.000.000");
     EXPECT_EQ(cells(kNetmaskRow, kValueCol, 15), "000.000.000.000");
@@ -145,11 +152,8 @@ TEST_F(NetScreen, Eth0DownShowsZerosButTheNameServer) {
 }
 
 TEST_F(NetScreen, ManualStartHandsTheAddressesToTheScript) {
-    START_IN_NS();
-    ASSERT_TRUE(to_net_tab());
-    term().key(Key::Down);
-    term().key(Key::Enter);
-    ASSERT_TRUE(term().wait_row(4, "Manual"));
+    START_ON_NET_TAB();
+    ASSERT_TRUE(to_manual());
     EXPECT_EQ(term().cell(kIpRow, kValueCol).bg, 4);  // white on blue now
     term().key(Key::Down);
     ASSERT_TRUE(cursor_at(kIpRow, kValueCol));
@@ -165,8 +169,7 @@ TEST_F(NetScreen, ManualStartHandsTheAddressesToTheScript) {
 }
 
 TEST_F(NetScreen, AutomaticStartRunsTheDhcpClient) {
-    START_IN_NS();
-    ASSERT_TRUE(to_net_tab());
+    START_ON_NET_TAB();
     term().key(Key::Down);
     term().key(Key::Down);
     ASSERT_TRUE(cursor_at(kStartRow, kValueCol));
@@ -177,11 +180,8 @@ TEST_F(NetScreen, AutomaticStartRunsTheDhcpClient) {
 }
 
 TEST_F(NetScreen, TwoEntersBringBackAutomatic) {
-    START_IN_NS();
-    ASSERT_TRUE(to_net_tab());
-    term().key(Key::Down);
-    term().key(Key::Enter);
-    ASSERT_TRUE(term().wait_row(4, "Manual"));
+    START_ON_NET_TAB();
+    ASSERT_TRUE(to_manual());
     term().key(Key::Enter);
     ASSERT_TRUE(term().wait_row(4, "Automatic"));
     ASSERT_TRUE(term().wait_for([&] { return term().cell(kIpRow, kValueCol).bg == 7; }));

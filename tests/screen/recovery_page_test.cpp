@@ -5,25 +5,24 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include <sys/stat.h>
 
 #include "tests/screen/harness.h"
+#include "tests/support/recovery_markers.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using screen::ConsoleTest;
 using screen::Key;
+using namespace test_support;
 
 // Screen rows of the fields: page window at row 2, form at its row 2.
-constexpr int kExtRow = 4;
-constexpr int kIntRow = 6;
-constexpr int kRomRow = 8;
-constexpr int kUrlRow = 10;
-constexpr int kDownloadRow = 12;
-constexpr int kButtonCol = 25;
+constexpr int kExtRow = 4, kIntRow = 6, kRomRow = 8, kUrlRow = 10, kDownloadRow = 12, kButtonCol = 25;
 
 constexpr const char *kNotFound = "        Not found";
 
@@ -38,25 +37,9 @@ protected:
         write_state("3\n" + address_line);
         return start(24, 80);
     }
-    void write_ext(const std::string &tar_path, const std::string &line = "  Start from USB stick") {
-        board().write("/media/usb0/recovery.tar", "archive");
-        board().write("/var/run/tolvane/ext/recovery-tar-path", tar_path);
-        board().write("/var/run/tolvane/ext/recovery.rc", "#!/bin/ash\n");
-        board().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sda1");
-        board().write("/var/run/tolvane/ext/line", line);
-    }
-    void write_int() {
-        board().write("/mnt/backup/recovery.tar", "archive");
-        board().write("/var/run/tolvane/int/recovery-tar-path", "/mnt/backup/recovery.tar");
-        board().write("/var/run/tolvane/int/recovery.rc", "#!/bin/ash\n");
-        board().write("/var/run/tolvane/int/recovery-mdev", "/dev/mmcblk0p3");
-        board().write("/var/run/tolvane/int/line", "backup");
-    }
     void write_roms() {
-        board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
-        board().write_sparse("/media/usb0/rom.bin", 16777216);
-        board().write("/var/run/tolvane/web-update-rom-path", "/tmp/web-rom.bin\n");
-        board().write_sparse("/tmp/web-rom.bin", 16777216);
+        write_usb_rom(board());
+        write_web_rom(board());
     }
     // Cells, not bytes: the border in front is multi-byte UTF-8.
     std::string cells(int row, int col, int n) {
@@ -69,13 +52,24 @@ protected:
         return term().wait_for([&] { return button(row, static_cast<int>(text.size())) == text; },
                                screen::kDefaultTimeout, "button text \"" + text + "\"");
     }
-    // From the tab bar down through the buttons (fields 1, 3, 5, 7, 9).
+    // From the tab bar down through the buttons (fields 1, 3, 5, 7, 9), and
+    // Enter on the one reached.
     void down(int n) {
         for (int i = 0; i < n; ++i) term().key(Key::Down);
+    }
+    void enter_on(int button) {
+        down(button);
+        term().key(Key::Enter);
     }
     // Move the board clock on, so the next tick refreshes at once.
     void jump_clock(long seconds) { board().set_clock_offset(seconds); }
     bool has_effect(const std::string &line) { return effects().find(line + "\n") != std::string::npos; }
+    // A script the console left for, as the effects log has it.
+    static std::string ash(std::initializer_list<std::string_view> args) {
+        std::string l = "exec /bin/ash \"ash\"";
+        for (std::string_view a : args) l += " \"" + std::string(a) + "\"";
+        return l;
+    }
     // Wait for a refresh that has just run (its log line count grows), so a
     // change made now lands well inside the next 3 seconds.
     testing::AssertionResult just_refreshed(const std::string &line) {
@@ -85,7 +79,7 @@ protected:
 };
 
 TEST_F(RecoveryScreen, ExternalRecoveryShowsItsLineAndStartsWithBothBuffers) {
-    write_ext("/media/usb0/recovery.tar");
+    write_ext_source(board());
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
     std::string l = log();
@@ -107,19 +101,16 @@ TEST_F(RecoveryScreen, ExternalRecoveryShowsItsLineAndStartsWithBothBuffers) {
     EXPECT_EQ(term().cell(kDownloadRow, kButtonCol + 10).text, "S");
     EXPECT_EQ(term().cell(kDownloadRow, kButtonCol + 10).bg, 4);
 
-    down(1);
-    term().key(Key::Enter);
+    enter_on(1);
     ASSERT_TRUE(wait_exit());
     EXPECT_EQ(log_count("L[RECOVERY_PAGE]: Set start external recovery flag"), 1);
-    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/var/run/tolvane/ext/recovery.rc\" "
-                           "\"/media/usb0/recovery.tar\" \"/dev/sda1\""))
-        << effects();
+    EXPECT_TRUE(has_effect(ash({"/var/run/tolvane/ext/recovery.rc", kExtTar, "/dev/sda1"}))) << effects();
     EXPECT_EQ(board().read("/var/run/tolvane/recovery.stat"), "0\n");
     EXPECT_EQ(effects().find("poweroff"), std::string::npos);
 }
 
 TEST_F(RecoveryScreen, LineEndAfterTheArchivePathMeansNotFound) {
-    write_ext("/media/usb0/recovery.tar\n", "should not show");
+    write_ext_source(board(), std::string(kExtTar) + "\n", "should not show");
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_log("Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"));
     ASSERT_TRUE(term().wait_quiet());
@@ -129,12 +120,11 @@ TEST_F(RecoveryScreen, LineEndAfterTheArchivePathMeansNotFound) {
 }
 
 TEST_F(RecoveryScreen, InternalSourceWithoutItsLineFileCannotStart) {
-    write_int();
+    write_int_source(board());
     board().remove("/var/run/tolvane/int/line");
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_log("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"));
-    down(2);
-    term().key(Key::Enter);
+    enter_on(2);
     ASSERT_TRUE(wait_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n"));
     EXPECT_TRUE(term().running());
     EXPECT_EQ(button(kIntRow, 17), kNotFound);
@@ -143,7 +133,7 @@ TEST_F(RecoveryScreen, InternalSourceWithoutItsLineFileCannotStart) {
 }
 
 TEST_F(RecoveryScreen, InternalSourceIsCheckedWhenThePageIsBuilt) {
-    write_int();
+    write_int_source(board());
     ASSERT_TRUE(start_on_page());
     // The page is built before the tab bar shows any panel.
     std::string l = log();
@@ -151,18 +141,14 @@ TEST_F(RecoveryScreen, InternalSourceIsCheckedWhenThePageIsBuilt) {
     ASSERT_NE(found, std::string::npos);
     EXPECT_LT(found, l.find("L[TOP_MENU]: Show panel 3\n"));
     ASSERT_TRUE(wait_button(kIntRow, "          Start"));
-    down(2);
-    term().key(Key::Enter);
+    enter_on(2);
     ASSERT_TRUE(wait_exit());
-    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/var/run/tolvane/int/recovery.rc\" "
-                           "\"/mnt/backup/recovery.tar\" \"/dev/mmcblk0p3\""))
-        << effects();
+    EXPECT_TRUE(has_effect(ash({"/var/run/tolvane/int/recovery.rc", kIntTar, "/dev/mmcblk0p3"}))) << effects();
     EXPECT_EQ(board().read("/var/run/tolvane/recovery.stat"), "0\n");
 }
 
 TEST_F(RecoveryScreen, RomOneByteShortIsNotFound) {
-    board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
-    board().write_sparse("/media/usb0/rom.bin", 16777215);
+    write_usb_rom(board(), kRomSize - 1);
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: ROM size is wrong: 16777215 instead of 16777216\n"));
     ASSERT_TRUE(term().wait_quiet());
@@ -175,29 +161,26 @@ TEST_F(RecoveryScreen, UsbImageWinsAndWebTakesOverWithinThreeSecondsOfUsbGoing) 
     write_roms();
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
-    board().remove("/var/run/tolvane/update-rom-path");
+    board().remove(kUsbRomMarker);
     auto gone = std::chrono::steady_clock::now();
     ASSERT_TRUE(term().wait_for(
         [&] { return button(kRomRow, 19) == "     Start from WEB"; }, 4500ms,
         "the WEB image"));
     EXPECT_LT(std::chrono::steady_clock::now() - gone, 3600ms);
-    down(3);
-    term().key(Key::Enter);
+    enter_on(3);
     ASSERT_TRUE(wait_exit());
-    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/usr/bin/btflash.sh\" \"/tmp/web-rom.bin\""))
-        << effects();
+    EXPECT_TRUE(has_effect(ash({"/usr/bin/btflash.sh", kWebRom}))) << effects();
 }
 
 TEST_F(RecoveryScreen, UpdateRomAfterBothImagesVanishedStaysOnThePage) {
     write_roms();
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
-    board().remove("/var/run/tolvane/update-rom-path");
-    board().remove("/var/run/tolvane/web-update-rom-path");
+    board().remove(kUsbRomMarker);
+    board().remove(kWebRomMarker);
     jump_clock(10);
     ASSERT_TRUE(wait_button(kRomRow, kNotFound));
-    down(3);
-    term().key(Key::Enter);
+    enter_on(3);
     ASSERT_TRUE(wait_log("L[RECOVERY_PAGE]: ROM is not considered valid\n"));
     ASSERT_TRUE(term().wait_quiet());
     EXPECT_TRUE(term().running());
@@ -211,38 +194,35 @@ TEST_F(RecoveryScreen, UpdateRomAfterBothImagesVanishedStaysOnThePage) {
 class RomHandOver : public RecoveryScreen {
 protected:
     void web_taken_then(const std::function<void()> &fail_web, const std::string &failure) {
-        board().write("/var/run/tolvane/web-update-rom-path", "/tmp/web-rom.bin\n");
-        board().write_sparse("/tmp/web-rom.bin", 16777216);
+        write_web_rom(board());
         ASSERT_TRUE(start_on_page());
         ASSERT_TRUE(wait_button(kRomRow, "     Start from WEB"));
         down(3);
         ASSERT_TRUE(term().wait_quiet());
-        board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
-        board().write_sparse("/media/usb0/rom.bin", 16777216);
+        write_usb_rom(board());
         fail_web();
         ASSERT_TRUE(just_refreshed(failure));
         ASSERT_TRUE(term().wait_quiet(50ms));
         EXPECT_EQ(button(kRomRow, 19), "     Start from USB");
         term().key(Key::Enter);
         ASSERT_TRUE(wait_exit());
-        EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/usr/bin/btflash.sh\" \"/media/usb0/rom.bin\""))
-            << effects();
+        EXPECT_TRUE(has_effect(ash({"/usr/bin/btflash.sh", kUsbRom}))) << effects();
         EXPECT_EQ(effects().find("web-rom.bin"), std::string::npos) << effects();
     }
 };
 
 TEST_F(RomHandOver, WebImageGone) {
-    web_taken_then([&] { board().remove("/tmp/web-rom.bin"); },
+    web_taken_then([&] { board().remove(kWebRom); },
                    "L[RECOVERY_PAGE]: Failed to stat /tmp/web-rom.bin: -1, errno: No such file or directory");
 }
 
 TEST_F(RomHandOver, WebImageOfTheWrongSize) {
-    web_taken_then([&] { board().write_sparse("/tmp/web-rom.bin", 16777215); },
+    web_taken_then([&] { board().write_sparse(kWebRom, kRomSize - 1); },
                    "E[RECOVERY_PAGE]: ROM size is wrong: 16777215 instead of 16777216");
 }
 
 TEST_F(RomHandOver, WebPathFileGone) {
-    web_taken_then([&] { board().remove("/var/run/tolvane/web-update-rom-path"); },
+    web_taken_then([&] { board().remove(kWebRomMarker); },
                    "L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/web-update-rom-path: -1, "
                    "errno: No such file or directory");
 }
@@ -262,15 +242,14 @@ TEST_F(EnterRecheck, RomImageFailedSinceTheRefreshStartsNoFlash) {
     } cases[] = {{false, "\r", kNotFound}, {true, "\r\r", "     Start from WEB"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.keys);
-        if (c.web) write_roms();
-        board().write("/var/run/tolvane/update-rom-path", "/media/usb0/rom.bin\n");
-        board().write_sparse("/media/usb0/rom.bin", 16777216);
+        if (c.web) write_web_rom(board());
+        write_usb_rom(board());
         ASSERT_TRUE(start_on_page());
         ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
         down(3);
         ASSERT_TRUE(just_refreshed("L[RECOVERY_PAGE]: ROM update found, checking size"));
-        if (c.web) board().remove("/media/usb0/rom.bin");
-        else board().write_sparse("/media/usb0/rom.bin", 4096);
+        if (c.web) board().remove(kUsbRom);
+        else board().write_sparse(kUsbRom, 4096);
         term().send_raw(c.keys);
         ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: /media/usb0/rom.bin failed its check, nothing is started\n"));
         ASSERT_TRUE(term().wait_row(23, "Not started: its image failed its check"));
@@ -286,8 +265,8 @@ TEST_F(EnterRecheck, RomImageFailedSinceTheRefreshStartsNoFlash) {
 }
 
 TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
-    write_ext("/media/usb0/recovery.tar");
-    write_int();
+    write_ext_source(board());
+    write_int_source(board());
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
     ASSERT_TRUE(wait_button(kIntRow, "          Start"));
@@ -300,8 +279,8 @@ TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
         ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: " + archive + " failed its check, nothing is started\n"));
         ASSERT_TRUE(wait_button(row, kNotFound));
     };
-    archive_gone("External recovery seems to be present", "/media/usb0/recovery.tar", kExtRow);
-    archive_gone("Internal recovery seems to be present", "/mnt/backup/recovery.tar", kIntRow);
+    archive_gone("External recovery seems to be present", kExtTar, kExtRow);
+    archive_gone("Internal recovery seems to be present", kIntTar, kIntRow);
     if (HasFatalFailure()) return;
     EXPECT_TRUE(term().running());
     ASSERT_TRUE(leave());
@@ -312,9 +291,9 @@ TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
 // Marker and state files that are FIFOs (an open would block) count as
 // missing: the console starts, the page shows what is left, F6 leaves.
 TEST_F(RecoveryScreen, FifosInPlaceOfMarkerAndStateFilesCountAsMissing) {
-    write_ext("/media/usb0/recovery.tar");
+    write_ext_source(board());
     write_roms();
-    for (const char *f : {"/var/run/tolvane/ext/line", "/var/run/tolvane/update-rom-path",
+    for (const char *f : {"/var/run/tolvane/ext/line", kUsbRomMarker,
                           "/var/run/tolvane/recovery.state"}) {
         board().remove(f);
         ASSERT_EQ(mkfifo(board().host(f).c_str(), 0600), 0) << f;
@@ -348,12 +327,10 @@ TEST_F(RecoveryScreen, HomeEndTabAndShiftTabInTheAddress) {
 
 TEST_F(RecoveryScreen, DownloadWithAnEmptyAddressSendsBlanks) {
     ASSERT_TRUE(start_on_page());
-    down(5);
-    term().key(Key::Enter);
+    enter_on(5);
     ASSERT_TRUE(wait_exit());
     EXPECT_EQ(log_count("L[RECOVERY_PAGE]: Set start rom download flag"), 1);
-    EXPECT_TRUE(has_effect("exec /bin/ash \"ash\" \"/usr/bin/getrom.sh\" \"" + std::string(24, ' ') + "\""))
-        << effects();
+    EXPECT_TRUE(has_effect(ash({"/usr/bin/getrom.sh", std::string(24, ' ')}))) << effects();
 }
 
 TEST_F(RecoveryScreen, TypedAddressSurvivesF6AndANewStart) {
@@ -370,8 +347,7 @@ TEST_F(RecoveryScreen, TypedAddressSurvivesF6AndANewStart) {
 
     ASSERT_TRUE(start(24, 80));
     ASSERT_TRUE(term().wait_text("http://10.1.2.3/images/r"));
-    down(5);
-    term().key(Key::Enter);
+    enter_on(5);
     ASSERT_TRUE(wait_exit());
     EXPECT_NE(effects().find("\"/usr/bin/getrom.sh\" \"" + url), std::string::npos) << effects();
 }
@@ -390,7 +366,7 @@ TEST_F(RecoveryScreen, OverlongStoredAddressIsNotRestoredAndMainIsShown) {
 TEST_F(RecoveryScreen, KeysWhileTheTabBarHasTheKeyboardStillRefresh) {
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_log("Failed to stat /var/run/tolvane/ext/recovery-tar-path"));
-    write_ext("/media/usb0/recovery.tar", "keys refreshed");
+    write_ext_source(board(), kExtTar, "keys refreshed");
     jump_clock(10);
     // Keys faster than the half-second tick, so only keys reach the page.
     bool shown = false;
@@ -409,12 +385,11 @@ TEST_F(RecoveryScreen, KeysWhileTheTabBarHasTheKeyboardStillRefresh) {
 }
 
 TEST_F(RecoveryScreen, UnwritableRecoveryStatPowersOffInstead) {
-    write_ext("/media/usb0/recovery.tar");
+    write_ext_source(board());
     board().mkdir("/var/run/tolvane/recovery.stat");  // root writes anywhere; a folder stops it
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
-    down(1);
-    term().key(Key::Enter);
+    enter_on(1);
     ASSERT_TRUE(wait_exit());
     EXPECT_EQ(log_count("L[MAIN]: Failed to open /var/run/tolvane/recovery.stat for writing"), 1);
     EXPECT_TRUE(has_effect("exec /sbin/poweroff \"poweroff\"")) << effects();
