@@ -5,7 +5,6 @@
 
 #include "console/field_utils.h"
 #include "console/top_menu.h"
-#include "fru/fru_store.h"
 
 namespace {
 
@@ -153,8 +152,8 @@ void page_form_begin(PageForm &p, std::span<const FieldDesc> table, std::span<FI
     fields[table.size()] = nullptr;
 }
 
-void page_form_note_eeprom(PageForm &p) {
-    if (!fru_loaded()) page_panel_set_note(p.panel, "FRU EEPROM not read: these are not the board's values");
+void page_form_note_eeprom(PageForm &p, bool loaded) {
+    if (!loaded) page_panel_set_note(p.panel, "FRU EEPROM not read: these are not the board's values");
 }
 
 void page_form_open(PageForm &p) {

@@ -79,9 +79,9 @@ struct PageForm {
 // more than the table has rows, for the null); no form yet. The record
 // keeps both spans, so they must outlive the page.
 void page_form_begin(PageForm &p, std::span<const FieldDesc> table, std::span<FIELD *> fields);
-// A page showing EEPROM settings: when the EEPROM could not be read, its
+// A page showing EEPROM settings: when the EEPROM was not `loaded`, its
 // border says the values are the records' blanks, not the board's.
-void page_form_note_eeprom(PageForm &p);
+void page_form_note_eeprom(PageForm &p, bool loaded);
 // The form over the fields, placed at row 2 (the page layout of every page);
 // where the window cannot hold it the size notice stands in the window.
 void page_form_open(PageForm &p);

@@ -10,6 +10,7 @@
 #include "console/pages/main_page.h"
 #include "console/top_menu.h"
 #include "fru/board_info.h"
+#include "fru/fru_store.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ void boot_page_create() {
 
     console_log("L[BOOT_PAGE]: Init boot page fields\n");
     page_form_begin(page.pf, page.rows, page.fields);
-    page_form_note_eeprom(page.pf);
+    page_form_note_eeprom(page.pf, fru_loaded());
     page_form_open(page.pf);
 
     console_log("L[BOOT_PAGE]: Check port spinner\n");

@@ -20,6 +20,7 @@
 #include "console/page_form.h"
 #include "console/top_menu.h"
 #include "fru/board_info.h"
+#include "fru/fru_store.h"
 
 namespace {
 
@@ -334,7 +335,7 @@ int net_page_save_mac() {
 
 void net_page_create() {
     page_form_begin(page.pf, kFields, page.fields);
-    page_form_note_eeprom(page.pf);
+    page_form_note_eeprom(page.pf, fru_loaded());
     page_form_open(page.pf);
 
     for (int first : kQuadRows)
