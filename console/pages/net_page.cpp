@@ -38,43 +38,55 @@ constexpr FieldDesc mac_byte(int col) {
     return field_cell(12, col, 2, "00", "[0-9a-fA-F][0-9a-fA-F]", true, kPair3);
 }
 
-// A label, then four octets with dots between them, from table index `at`.
-constexpr void quad_row(std::array<FieldDesc, 43> &t, std::size_t at, int row, const char *name) {
-    t[at] = field_label(row, 0, 23, name);
+// The table in form order: the mode spinner's line, the four address lines
+// (a label, four octets, the three dots between them), Start, the MAC line.
+constexpr int kSpinner = 1;
+constexpr int kQuadFields = 8;
+constexpr int quad_label(int line) { return kSpinner + 1 + kQuadFields * line; }
+// Each address line is named by its first octet.
+constexpr int kIpRow = quad_label(0) + 1;
+constexpr int kNetmaskRow = quad_label(1) + 1;
+constexpr int kGatewayRow = quad_label(2) + 1;
+constexpr int kDnsRow = quad_label(3) + 1;
+constexpr std::array<int, 4> kQuadRows = {kIpRow, kNetmaskRow, kGatewayRow, kDnsRow};
+constexpr int kStart = quad_label(4) + 1;
+constexpr int kMacFirst = kStart + 2;
+constexpr int kMacCount = 6;
+constexpr std::size_t kNetRows = kMacFirst + kMacCount;
+static_assert(kIpRow == 3 && kNetmaskRow == 11 && kGatewayRow == 19 && kDnsRow == 27,
+              "the header names these indices");
+
+using NetTable = std::array<FieldDesc, kNetRows>;
+
+// An address line at screen row `row`: a label, then four octets with dots
+// between them.
+constexpr void quad_line(NetTable &t, int first, int row, const char *name) {
+    const auto at = static_cast<std::size_t>(first);
+    t[at - 1] = field_label(row, 0, 23, name);
     for (std::size_t i = 0; i < 4; ++i) {
         const int col = 23 + 4 * static_cast<int>(i);
-        t[at + 1 + 2 * i] = octet(row, col);
-        if (i < 3) t[at + 2 + 2 * i] = field_label(row, col + 3, 1, ".");
+        t[at + 2 * i] = octet(row, col);
+        if (i < 3) t[at + 1 + 2 * i] = field_label(row, col + 3, 1, ".");
     }
 }
 
-constexpr std::array<FieldDesc, 43> make_fields() {
-    std::array<FieldDesc, 43> t{};
-    t[0] = field_label(0, 0, 23, "IP settings");
-    t[1] = field_row(FIELD_SPINNER, 0, 23, 17, "Automatic\0Manual\0;", kPair3);
-    quad_row(t, 2, 2, "  IP address");
-    quad_row(t, 10, 4, "  Netmask");
-    quad_row(t, 18, 6, "  Gateway");
-    quad_row(t, 26, 8, "  DNS");
-    t[34] = field_label(10, 0, 23, "Configure network");
-    t[35] = field_row(FIELD_VALUE, 10, 23, 17, "      Start", kPair3);
-    t[36] = field_label(12, 0, 23, "MAC address");
-    for (std::size_t i = 0; i < 6; ++i) t[37 + i] = mac_byte(23 + 3 * static_cast<int>(i));
+constexpr NetTable make_fields() {
+    NetTable t{};
+    t[kSpinner - 1] = field_label(0, 0, 23, "IP settings");
+    t[kSpinner] = field_row(FIELD_SPINNER, 0, 23, 17, "Automatic\0Manual\0;", kPair3);
+    quad_line(t, kIpRow, 2, "  IP address");
+    quad_line(t, kNetmaskRow, 4, "  Netmask");
+    quad_line(t, kGatewayRow, 6, "  Gateway");
+    quad_line(t, kDnsRow, 8, "  DNS");
+    t[kStart - 1] = field_label(10, 0, 23, "Configure network");
+    t[kStart] = field_row(FIELD_VALUE, 10, 23, 17, "      Start", kPair3);
+    t[kMacFirst - 1] = field_label(12, 0, 23, "MAC address");
+    for (int i = 0; i < kMacCount; ++i) t[static_cast<std::size_t>(kMacFirst + i)] = mac_byte(23 + 3 * i);
     return t;
 }
 
-constexpr std::array<FieldDesc, 43> kFields = make_fields();
-
-// Field indices.
-constexpr int kSpinner = 1;
-constexpr int kIpRow = 3;
-constexpr int kNetmaskRow = 11;
-constexpr int kGatewayRow = 19;
-constexpr int kDnsRow = 27;
-constexpr int kStart = 35;
-constexpr int kMacFirst = 37;
-constexpr int kMacCount = 6;
-constexpr std::array<int, 4> kQuadRows = {kIpRow, kNetmaskRow, kGatewayRow, kDnsRow};
+constexpr NetTable kFields = make_fields();
+static_assert(kNetRows == 43);
 
 constexpr std::size_t kTextSize = 1026;
 constexpr std::size_t kHostMax = 1025;  // getnameinfo's host buffer

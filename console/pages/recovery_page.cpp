@@ -24,12 +24,15 @@ constexpr const char *kStart = "          Start";
 constexpr const char *kFromUsb = "     Start from USB";
 constexpr const char *kFromWeb = "     Start from WEB";
 
-// Field indices the key handler acts on.
-constexpr int kExtButton = 1;
-constexpr int kIntButton = 3;
-constexpr int kRomButton = 5;
-constexpr int kUrlField = 7;
-constexpr int kDownloadButton = 9;
+// The page's lines, each a label and the button or address field beside it;
+// line l is fields 2l and 2l + 1, on screen row 2l.
+enum : int { kExtLine, kIntLine, kRomLine, kUrlLine, kDownloadLine, kLineCount };
+constexpr int field_of(int line) { return 2 * line + 1; }
+constexpr int kExtButton = field_of(kExtLine);
+constexpr int kIntButton = field_of(kIntLine);
+constexpr int kRomButton = field_of(kRomLine);
+constexpr int kUrlField = field_of(kUrlLine);
+constexpr int kDownloadButton = field_of(kDownloadLine);
 
 constexpr int kUrlMax = 1023;
 constexpr std::int64_t kRomSize = 16777216;
@@ -40,7 +43,6 @@ constexpr std::uint64_t kRefreshSeconds = 3;
 constexpr std::size_t kTextBuf = 256;
 
 // Labels in column 0, buttons and the address field beside them.
-constexpr FieldDesc label(int row, const char *text) { return field_label(row, 0, 23, text); }
 constexpr FieldDesc button(int row, const char *text) {
     return field_row(FIELD_VALUE, row, 23, 24, text, 3);
 }
@@ -53,13 +55,20 @@ constexpr FieldDesc address(int row) {
     return d;
 }
 
-constexpr FieldDesc kFields[] = {
-    label(0, "Update OS"),      button(0, kNotFound),
-    label(2, "Restore backup"), button(2, kNotFound),
-    label(4, "Update ROM"),     button(4, kNotFound),
-    label(6, "ROM URL"),        address(6),
-    label(8, "Download ROM"),   button(8, kStart),
-};
+constexpr const char *kLabels[kLineCount] = {"Update OS", "Restore backup", "Update ROM", "ROM URL",
+                                             "Download ROM"};
+
+constexpr std::array<FieldDesc, 2 * kLineCount> make_fields() {
+    std::array<FieldDesc, 2 * kLineCount> t{};
+    for (int line = 0; line < kLineCount; ++line) {
+        const int row = 2 * line;
+        const auto at = static_cast<std::size_t>(field_of(line));
+        t[at - 1] = field_label(row, 0, 23, kLabels[line]);
+        t[at] = line == kUrlLine ? address(row) : button(row, line == kDownloadLine ? kStart : kNotFound);
+    }
+    return t;
+}
+constexpr std::array<FieldDesc, 2 * kLineCount> kFields = make_fields();
 constexpr std::size_t kRows = std::size(kFields);
 
 struct RecoveryPage {
