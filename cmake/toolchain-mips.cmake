@@ -43,16 +43,21 @@ set(ENV{PKG_CONFIG_SYSROOT_DIR} ${NORVANE_CROSS_ROOT})
 # Lean board binaries: unused functions dropped, no unwind tables (no
 # exceptions on the board), no symbols exported from the programs, and
 # position-dependent code with PLT calls, which on MIPS saves the $gp
-# set-up of every call (about a tenth of the code).
+# set-up of every call (about a tenth of the code). Link-time optimisation
+# lets the compiler inline and drop across the files of a program: about
+# 1 KiB of quellet's code, 5 KiB of tolvane's.
 set(_norvane_lean "-ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables -fno-unwind-tables -fvisibility=hidden -fno-pie -mplt")
 set(CMAKE_C_FLAGS_INIT "${_norvane_lean}")
 set(CMAKE_CXX_FLAGS_INIT "${_norvane_lean}")
 set(CMAKE_POSITION_INDEPENDENT_CODE OFF)
+set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
 
 # ncursesw needs libtinfo resolved at link time; the folder is not the
-# compiler's own sysroot.
+# compiler's own sysroot. No -O1 for the linker: it sizes the symbol hash
+# table for faster lookups, 272 bytes more in quellet, whose 56 names the
+# dynamic linker searches only while the program starts.
 set(CMAKE_EXE_LINKER_FLAGS_INIT
-  "-no-pie -Wl,--gc-sections -Wl,-O1 -Wl,--as-needed -L${_norvane_libdir} -Wl,-rpath-link,${_norvane_libdir}")
+  "-no-pie -Wl,--gc-sections -Wl,--as-needed -L${_norvane_libdir} -Wl,-rpath-link,${_norvane_libdir}")
 foreach(kind SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "-L${_norvane_libdir} -Wl,-rpath-link,${_norvane_libdir}")
 endforeach()

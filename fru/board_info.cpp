@@ -36,34 +36,42 @@ void log_mac(const char *which, const std::uint8_t *m) {
              m[4], m[5]);
 }
 
-struct SetterLines {
-    const char *checking;
-    const char *found;
-    const char *create;
-};
+// Which lines a setter logs: the check alone (the power state), the
+// check, found and create lines, or those with the value (the power policy).
+enum SetterLog { LOG_CHECK, LOG_LINES, LOG_VALUE };
 
 // Points every entry of the id at the value (what is read back is the
-// last of them, so all must carry it), or appends one.
+// last of them, so all must carry it), or appends one. name is what the
+// lines call the record, in lower case: the lines that start with it
+// capitalise its first letter.
 int find_update_or_create(BoardInfo *info, std::uint8_t id, const std::uint8_t *value,
-                          std::int32_t n, const SetterLines &lines, bool log_found) {
-    if (lines.checking[0] != '\0') fru_log("%s", lines.checking);
+                          std::int32_t n, const char *name, SetterLog log) {
+    const int initial = name[0] - 'a' + 'A';
+    fru_log("L[FRU]: Checking if %s mrec already exists\n", name);
+    if (log == LOG_VALUE) fru_log("L[FRU]: %c%s value: %i\n", initial, name + 1, value[0]);
     std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
     bool found = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         MultiRecord &e = info->mrecs[i];
         if (e.type != id) continue;
-        if (log_found && !found) fru_log("%s", lines.found);
         found = true;
         e.data = value;
         e.length = n;
     }
     note_result(id, found || count < FRU_MREC_MAX);
-    if (found) return 0;
+    if (found) {
+        if (log != LOG_CHECK) fru_log("L[FRU]: Found %s mrec, updating\n", name);
+        if (log == LOG_VALUE) fru_log("L[FRU]: Updating data: %02x\n", value[0]);
+        return 0;
+    }
     if (count >= FRU_MREC_MAX) {
         fru_log("W[FRU]: FRU: multirecord table is full\n");
         return -2;
     }
-    if (log_found) fru_log(lines.create, static_cast<int>(count));
+    if (log != LOG_CHECK)
+        fru_log("L[FRU]: %c%s mrec not found, creating mrec %i\n", initial, name + 1,
+                static_cast<int>(count));
+    if (log == LOG_VALUE) fru_log("L[FRU]: Setting data: %02x\n", value[0]);
     MultiRecord &e = info->mrecs[count];
     e.type = id;
     e.format = 2;
@@ -142,51 +150,29 @@ std::uint8_t fru_unstored_settings() { return unstored; }
 
 int fru_set_bootdev(BoardInfo *info, const char *text) {
     std::int32_t n = store_text(info->bootdevice, sizeof info->bootdevice, text);
-    static constexpr SetterLines lines = {"L[FRU]: Checking if bootdev mrec already exists\n",
-                                          "L[FRU]: Found bootdev mrec, updating\n",
-                                          "L[FRU]: Bootdev mrec not found, creating mrec %i\n"};
-    return find_update_or_create(info, MREC_BOOTDEV, bytes(info->bootdevice), n, lines, true);
+    return find_update_or_create(info, MREC_BOOTDEV, bytes(info->bootdevice), n, "bootdev",
+                                 LOG_LINES);
 }
 
 int fru_set_passwd_line(BoardInfo *info, const char *text) {
     std::int32_t n = store_text(info->passwd_line, sizeof info->passwd_line, text);
-    static constexpr SetterLines lines = {
-        "L[FRU]: Checking if passwd line mrec already exists\n",
-        "L[FRU]: Found passwd line mrec, updating\n",
-        "L[FRU]: Passwd line mrec not found, creating mrec %i\n"};
-    return find_update_or_create(info, MREC_PASSWD_LINE, bytes(info->passwd_line), n, lines,
-                                 true);
+    return find_update_or_create(info, MREC_PASSWD_LINE, bytes(info->passwd_line), n, "passwd line",
+                                 LOG_LINES);
 }
 
 int fru_set_test_ok(BoardInfo *info, std::uint8_t value) {
     info->test_ok = value;
-    static constexpr SetterLines lines = {"L[FRU]: Checking if test ok mrec already exists\n",
-                                          "L[FRU]: Found test ok mrec, updating\n",
-                                          "L[FRU]: Test ok mrec not found, creating mrec %i\n"};
-    return find_update_or_create(info, MREC_TEST_OK, &info->test_ok, 1, lines, true);
+    return find_update_or_create(info, MREC_TEST_OK, &info->test_ok, 1, "test ok", LOG_LINES);
 }
 
 int fru_set_power_policy(BoardInfo *info, std::uint8_t value) {
     info->power_policy = value;
-    fru_log("L[FRU]: Checking if power policy mrec already exists\n");
-    fru_log("L[FRU]: Power policy value: %i\n", value);
-    static constexpr SetterLines lines = {"", "", ""};
-    std::uint32_t before = info->mrec_count;
-    // The power policy lines carry the value; written here around the shared step.
-    int r = find_update_or_create(info, MREC_POWER_POLICY, &info->power_policy, 1, lines, false);
-    if (r == 0) {
-        fru_log("L[FRU]: Found power policy mrec, updating\n");
-        fru_log("L[FRU]: Updating data: %02x\n", value);
-    } else if (r == -1) {
-        fru_log("L[FRU]: Power policy mrec not found, creating mrec %i\n", static_cast<int>(before));
-        fru_log("L[FRU]: Setting data: %02x\n", value);
-    }
-    return r;
+    return find_update_or_create(info, MREC_POWER_POLICY, &info->power_policy, 1, "power policy",
+                                 LOG_VALUE);
 }
 
 int fru_set_power_state(BoardInfo *info) {
     info->power_state = 1;
-    static constexpr SetterLines lines = {"L[FRU]: Checking if power state mrec already exists\n",
-                                          "", ""};
-    return find_update_or_create(info, MREC_POWER_STATE, &info->power_state, 1, lines, false);
+    return find_update_or_create(info, MREC_POWER_STATE, &info->power_state, 1, "power state",
+                                 LOG_CHECK);
 }

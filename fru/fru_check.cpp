@@ -64,9 +64,8 @@ int fru_check_image(const std::uint8_t *image, std::size_t size, std::FILE *out)
         why_not = row.text;
     }
     char records[64], save[80];
-    const char *found[kPartCount] = {"ok", "ok", "ok", records, save};
+    const char *found[kPartCount] = {"ok", "ok", "ok", records, "allowed"};
     std::snprintf(records, sizeof records, "%u, ok", static_cast<unsigned>(info.mrec_count));
-    std::snprintf(save, sizeof save, "allowed");
     for (int i = failed + 1; i < kPartCount; ++i) found[i] = "not checked";
     int result = FRU_CHECK_NO_LOAD;
     if (failed == kHeader) {
@@ -92,7 +91,10 @@ int fru_check_image(const std::uint8_t *image, std::size_t size, std::FILE *out)
                           : refusal != FRU_SAVE_OK ? fru_save_refusal_text(refusal)
                           : fru_build_image(&info, image, scratch) != 0 ? "records do not fit"
                                                                         : nullptr;
-        if (why != nullptr) std::snprintf(save, sizeof save, "refused: %s", why);
+        if (why != nullptr) {
+            std::snprintf(save, sizeof save, "refused: %s", why);
+            found[kSave] = save;
+        }
         result = why != nullptr ? FRU_CHECK_NO_SAVE : FRU_CHECK_OK;
     }
     for (int i = 0; out != nullptr && i < kPartCount; ++i)

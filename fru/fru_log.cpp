@@ -1,7 +1,6 @@
 #include "fru/fru_log.h"
 
 #include <cstdarg>
-#include <cstring>
 
 namespace {
 
@@ -15,7 +14,8 @@ void write(const char *fmt, std::va_list ap) {
     if (n < 0) return;
     std::fputs(buf, sink);
     std::fflush(sink);
-    std::size_t len = std::strlen(buf);
+    auto len = static_cast<std::size_t>(n);
+    if (len >= sizeof buf) len = sizeof buf - 1;  // vsnprintf counts what did not fit too
     if (len > 0) line_open = buf[len - 1] != '\n';
 }
 

@@ -1,7 +1,6 @@
 // quellet: prints the board's FRU identity and records, or sets one record
 // and writes the EEPROM back; backs up, checks and restores the whole image.
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -56,8 +55,8 @@ constexpr option kLongOptions[] = {
 
 bool quiet = false;
 // Where the tool's own lines go: standard output, but standard error while
-// standard output carries JSON or a backup.
-std::FILE *log_out = stdout;
+// standard output carries JSON or a backup. Chosen before the first line.
+std::FILE *log_out;
 // Set for -s, --backup and --restore: their status is the action's, and
 // lines that cannot be written do not change it.
 bool lines_only = false;
@@ -96,72 +95,76 @@ void print_long_help() {
                stdout);
 }
 
-void print_mac(const std::uint8_t *m) {
-    char text[18];
-    quellet_mac_text(m, text);
-    std::printf("%s\n", text);
+// The row of the record id_text names, or null after saying it is unknown.
+const FruRecord *known_record(const char *id_text) {
+    unsigned long id = quellet_parse_id(id_text);
+    if (quellet_id_known(id)) return fru_record(id);
+    if (!quiet) std::printf("E[QUELLET]: Unknown multirecord id %i\n", static_cast<int>(id));
+    return nullptr;
 }
 
 int get(const char *id_text) {
-    unsigned long id = quellet_parse_id(id_text);
-    if (!quellet_id_known(id)) {
-        if (!quiet) std::printf("E[QUELLET]: Unknown multirecord id %i\n", static_cast<int>(id));
-        return QUELLET_GET_ID;
+    const FruRecord *r = known_record(id_text);
+    if (r == nullptr) return QUELLET_GET_ID;
+    const std::uint8_t *v = fru_record_value(&board_info, *r);
+    if (r->kind != FRU_VALUE_MAC && r->kind != FRU_VALUE_TEXT) {
+        std::printf("%i\n", v[0]);
+        return QUELLET_OK;
     }
-    const FruRecord &r = *fru_record(id);
-    const std::uint8_t *v = fru_record_value(&board_info, r);
-    if (r.kind == FRU_VALUE_MAC) print_mac(v);
-    else if (r.kind == FRU_VALUE_TEXT)
-        std::printf("%.*s\n", static_cast<int>(r.size), reinterpret_cast<const char *>(v));
-    else std::printf("%i\n", v[0]);
+    // A text to its first NUL within the field; a MAC as its 17 characters.
+    const char *text = reinterpret_cast<const char *>(v);
+    int width = r->size;
+    char mac[18];
+    if (r->kind == FRU_VALUE_MAC) {
+        quellet_mac_text(v, mac);
+        text = mac;
+        width = 17;
+    }
+    std::printf("%.*s\n", width, text);
     return QUELLET_OK;
 }
 
-// The setter's result for the record: 0 updated, -1 created (or, for a MAC,
-// no record to carry it), -2 table full; a bad value ends the run.
-int call_setter(const FruRecord &r, const char *data, int *result) {
+// The record set from data: QUELLET_OK when the table carries the value.
+int call_setter(const FruRecord &r, const char *data) {
     BoardInfo *b = &board_info;
     std::uint8_t mac[6];
     std::uint8_t v = 0;
     char line[80];
+    int result;
     switch (r.kind) {
     case FRU_VALUE_MAC:
         if (!quellet_parse_mac(data, mac)) {
             say("E[QUELLET]: MAC format is not recognized; Example: 01:02:03:04:05:06\n");
             return QUELLET_BAD_MAC;
         }
-        *result = fru_set_mac(b, mac, r.mac_index);
-        if (*result != 0) {
+        // No record of the id to carry it: a MAC record is never created.
+        if (fru_set_mac(b, mac, r.mac_index) != 0) {
             say("E[QUELLET]: No multirecord to update\n");
             return QUELLET_NOT_STORED;
         }
         return QUELLET_OK;
-    case FRU_VALUE_TEXT: *result = r.set_text(b, data); break;
+    case FRU_VALUE_TEXT: result = r.set_text(b, data); break;
     default:
         if (!quellet_parse_number(data, &v)) {
             std::snprintf(line, sizeof line, "E[QUELLET]: %s format not recognized\n", r.number);
             say(line);
             return QUELLET_BAD_NUMBER;
         }
-        *result = r.set_number(b, v);
+        result = r.set_number(b, v);
         break;
     }
-    // A full table: the setter said so; nothing is written.
-    return *result == -2 ? QUELLET_NOT_STORED : QUELLET_OK;
+    // A full table (-2): the setter said so; nothing is written.
+    return result == -2 ? QUELLET_NOT_STORED : QUELLET_OK;
 }
 
 int set(const char *id_text, const char *data) {
-    unsigned long id = quellet_parse_id(id_text);
     if (data == nullptr) {
         say("E[QUELLET]: -d is not set, please bother yourself with reading some help\n");
         return QUELLET_NO_DATA;
     }
-    if (!quellet_id_known(id)) {
-        if (!quiet) std::printf("E[QUELLET]: Unknown multirecord id %i\n", static_cast<int>(id));
-        return QUELLET_SET_ID;
-    }
-    int result = 0;
-    int r = call_setter(*fru_record(id), data, &result);
+    const FruRecord *row = known_record(id_text);
+    if (row == nullptr) return QUELLET_SET_ID;
+    int r = call_setter(*row, data);
     if (r != QUELLET_OK) return r;
     say("L[QUELLET]: Updating multirecord\n");
     if (fru_save() != 0) {
@@ -180,12 +183,15 @@ int set(const char *id_text, const char *data) {
     return QUELLET_OK;
 }
 
+// "-" names standard input or output.
+bool is_dash(const char *file) { return file[0] == '-' && file[1] == '\0'; }
+
 // The EEPROM whole (file null), or FILE ("-": standard input) read to its
 // end with read(), so a pipe gives its bytes too: the size, or -1. Bytes
 // beyond image are counted up to one, enough to see a longer file.
 long read_image(const char *file) {
     if (file == nullptr) return fru_read_image(image);
-    bool in = std::strcmp(file, "-") == 0;
+    bool in = is_dash(file);
     board::Fd own(in ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
     int fd = in ? STDIN_FILENO : own.get();
     std::size_t got = 0;
@@ -219,11 +225,12 @@ bool write_all(int fd) {
 // The name a chain of symbolic links from file ends at (file itself when
 // it is no link): that file is replaced and the links stay.
 bool link_target(const char *file, char (&out)[PATH_MAX]) {
-    if (std::strlen(file) >= sizeof out) {
+    std::size_t len = strnlen(file, sizeof out);
+    if (len == sizeof out) {
         errno = ENAMETOOLONG;
         return false;
     }
-    std::strcpy(out, file);
+    std::memcpy(out, file, len + 1);
     for (int hops = 0;; ++hops) {
         struct ::stat st {};
         if (::lstat(out, &st) != 0 || !S_ISLNK(st.st_mode)) return true;
@@ -257,8 +264,9 @@ bool replace_file(const char *file) {
     errno = e;
     if (!ok) return false;
     const char *slash = std::strrchr(tmp, '/');
-    if (slash == nullptr) std::strcpy(tmp, ".");
-    else tmp[slash == tmp ? 1 : slash - tmp] = '\0';
+    std::size_t end = slash == nullptr || slash == tmp ? 1 : static_cast<std::size_t>(slash - tmp);
+    if (slash == nullptr) tmp[0] = '.';
+    tmp[end] = '\0';
     board::Fd dir(::open(tmp, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return dir && (::fsync(dir.get()) == 0 || errno == EINVAL);
 }
@@ -267,7 +275,7 @@ bool replace_file(const char *file) {
 // whole (through its links); anything else (a device, a FIFO, a terminal,
 // /dev/stdout on a pipe) takes the bytes in place.
 bool write_backup(const char *file) {
-    if (std::strcmp(file, "-") == 0) return write_all(STDOUT_FILENO);
+    if (is_dash(file)) return write_all(STDOUT_FILENO);
     struct ::stat st {};
     bool exists = ::stat(file, &st) == 0;
     if (!exists && errno != ENOENT) return false;
@@ -288,7 +296,7 @@ bool write_backup(const char *file) {
 // pipe, file or terminal): then the tool's lines go to standard error.
 bool backup_to_stdout(const char *file) {
     struct ::stat a {}, b {};
-    if (std::strcmp(file, "-") == 0) return true;
+    if (is_dash(file)) return true;
     return ::stat(file, &a) == 0 && ::fstat(STDOUT_FILENO, &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino && (!S_ISCHR(a.st_mode) || isatty(STDOUT_FILENO));
 }
@@ -338,6 +346,12 @@ struct Options {
     const char *file;
 };
 
+// What isprint says in the C locale, which the tool never leaves.
+bool printable(int c) {
+    auto b = static_cast<unsigned char>(c);
+    return b >= 0x20 && b < 0x7f;
+}
+
 // A bad option, told as getopt would have told it.
 void print_bad_option(int c, char **argv) {
     if (optopt == 0 || optopt >= OPT_BACKUP) {
@@ -346,7 +360,7 @@ void print_bad_option(int c, char **argv) {
                      argv[optind - 1]);
     } else if (c == ':')
         std::fprintf(stderr, "Option -%c requires an argument.\n", optopt);
-    else if (std::isprint(static_cast<unsigned char>(optopt)))
+    else if (printable(optopt))
         std::fprintf(stderr, "Unknown option `-%c'.\n", optopt);
     else  // the byte itself: optopt holds a sign-extended char
         std::fprintf(stderr, "Unknown option character `\\x%x'.\n",
@@ -384,7 +398,8 @@ bool parse_options(int argc, char **argv, Options *o) {
 
 // Where the lines go and what decides the status, then the first lines.
 void start_output(const Options &o) {
-    if (o.action == OPT_JSON || (o.action == OPT_BACKUP && backup_to_stdout(o.file))) log_out = stderr;
+    bool out_taken = o.action == OPT_JSON || (o.action == OPT_BACKUP && backup_to_stdout(o.file));
+    log_out = out_taken ? stderr : stdout;
     lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE ||
                  (o.action == 0 && !o.show && o.set_id != nullptr);
     fru_log_set_sink(quiet ? nullptr : log_out, false);

@@ -94,5 +94,5 @@ void quellet_json() {
             std::printf("%i", v[0]);
         }
     }
-    std::printf("}\n");
+    std::fputs("}\n", stdout);
 }
