@@ -14,9 +14,11 @@ constexpr const char *kStateFile = "/var/run/tolvane/recovery.state";
 
 void save_state(StateLineFn save_line2) {
     board::File f = board::open_shared(kStateFile, "w");
-    if (!f) return;
-    if (top_menu_save_state(f.get()) < 0) return;
-    save_line2(f.get());
+    // Only the tab and the address are lost, but the log says so: the next
+    // start on the Main tab is then no mystery.
+    bool wrote = f && top_menu_save_state(f.get()) >= 0 && save_line2(f.get()) >= 0;
+    if (f && f.close() != 0) wrote = false;
+    if (!wrote) console_log("L[MAIN]: Failed to write %s\n", kStateFile);
 }
 
 int restore_state(StateLineFn load_line2) {

@@ -10,7 +10,8 @@
 // when it restored the line.
 using StateLineFn = int (*)(std::FILE *f);
 
-// Line 1, then save_line2 unless line 1 could not be written.
+// Line 1, then save_line2 unless line 1 could not be written; a file that
+// cannot be opened or written is logged.
 void save_state(StateLineFn save_line2);
 // 0, or -1 (no file), -2 (open failed), -3 (bad tab), -4 (load_line2 did
 // not answer 0).

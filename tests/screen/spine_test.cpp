@@ -156,6 +156,7 @@ TEST_F(Spine, StateFileThatCannotBeReadFallsBackToMainAndIsLeftAlone) {
     EXPECT_EQ(selected_tab(), 0);
     ASSERT_TRUE(leave());
     EXPECT_TRUE(board().exists("/var/run/tolvane/recovery.state/"));
+    EXPECT_EQ(log_count("L[MAIN]: Failed to write /var/run/tolvane/recovery.state"), 1) << log();
     EXPECT_EQ(effects(), std::string(kPoweroff) + "\n");
 }
 
