@@ -86,7 +86,7 @@ constexpr const char *kFromWeb = "     Start from WEB";
 std::string root;
 Kind kinds[kFileCount];
 long long clock_offset;
-char log_buf[1 << 16];
+char log_buf[1 << 20];
 PagePanel other_pages[3];
 
 [[noreturn]] void fail(const char *what) {
@@ -245,6 +245,13 @@ void check_buffers() {
 // Right after a look at the sources the buttons show what the files name.
 // A run that took 3 seconds of real time may have had a look of its own in
 // between; the ROM button is not judged then.
+// The ROM source a look settles on: the one taken before while it stays
+// valid, else USB, else WEB.
+void settle_rom(const std::string &usb, const std::string &web) {
+    bool keep = (rom_taken == Rom::usb && !usb.empty()) || (rom_taken == Rom::web && !web.empty());
+    if (!keep) rom_taken = !usb.empty() ? Rom::usb : !web.empty() ? Rom::web : Rom::none;
+}
+
 void check_buttons() {
     std::string want_int = recovery_valid(kIntTar) ? kStart : kNotFound;
     if (button(2) != want_int) fail("the Restore backup button disagrees with the files");
@@ -252,8 +259,7 @@ void check_buttons() {
         fail("the Update OS button shows a source that is not there");
     std::string usb = rom_source(markers[kUsbRom]);
     std::string web = rom_source(markers[kWebRom]);
-    bool keep = (rom_taken == Rom::usb && !usb.empty()) || (rom_taken == Rom::web && !web.empty());
-    if (!keep) rom_taken = !usb.empty() ? Rom::usb : !web.empty() ? Rom::web : Rom::none;
+    settle_rom(usb, web);
     if (std::time(nullptr) - run_start >= 2) return;
     const char *want = rom_taken == Rom::usb ? kFromUsb : rom_taken == Rom::web ? kFromWeb : kNotFound;
     if (button(4) != want) fail("the Update ROM button disagrees with the files");
@@ -272,6 +278,26 @@ void toggle(int i) {
         m.kind = Kind::absent;
     }
     set_kind(i, m.kind, reinterpret_cast<const std::uint8_t *>(m.bytes.data()), m.bytes.size());
+}
+
+std::size_t count_in(std::string_view text, std::string_view what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Enter on a source's button looks at the sources once more before it
+// starts anything; when it then starts nothing, the log says why. That look
+// settles the ROM source as any other does.
+void follow_enter_look(long log_from) {
+    std::fflush(log_file);
+    const long end = std::ftell(log_file);
+    if (log_from < 0 || end <= log_from) return;
+    const std::string_view text(log_buf + log_from, static_cast<std::size_t>(end - log_from));
+    // ("Sources changed as Enter came" is a refusal without a look.)
+    const std::size_t refused = count_in(text, " failed its check, nothing is started\n") +
+                                count_in(text, " changed, nothing is started\n");
+    if (refused > 0) settle_rom(rom_source(markers[kUsbRom]), rom_source(markers[kWebRom]));
 }
 
 // What Enter set must be there now.
@@ -374,7 +400,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             advance_clock();
             key = ERR;
         }
+        const long log_from = std::ftell(log_file);
         recovery_page_handle_key(key);
+        if (key == 10) follow_enter_look(log_from);
         check_buffers();
         if (look) check_buttons();
     }
