@@ -47,11 +47,9 @@ TEST_F(Monochrome, AttributesCarryTheColoursMeaning) {
     term().key(Key::Right);
     ASSERT_TRUE(term().wait_row(23, "Enter: select | Arrows: move | F6: exit | F10: save and exit"));
     ASSERT_TRUE(leave());
-}
 
-// The octets Automatic mode shows cannot be reached: plain, unlike the MAC
-// cells and the mode spinner.
-TEST_F(Monochrome, UnreachableOctetsArePlain) {
+    // The octets Automatic mode shows cannot be reached: plain, unlike the
+    // MAC cells and the mode spinner.
     write_state("2\n");
     ASSERT_TRUE(start(24, 80, {}, {"TERM=vt100"}));
     ASSERT_TRUE(term().wait_text("Automatic"));
