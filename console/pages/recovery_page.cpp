@@ -436,8 +436,8 @@ PagePanel *recovery_page_panel() { return &page.pf.panel; }
 std::span<const FieldDesc> recovery_page_fields() { return kFields; }
 
 int recovery_page_handle_key(int key) {
-    std::int64_t now = board::now();
     if (page.pf.panel.hidden) return 0;
+    const std::int64_t now = board::now();
     // An Enter in the same turn as a refresh that changed a source was
     // pressed on what the page showed before it.
     bool sources_changed = false;
