@@ -323,3 +323,28 @@ int fru_build_image(const BoardInfo *info, const std::uint8_t *image, std::uint8
     fru_diag("Put multirecord area at %i\n", info->mrec_offset);
     return fru_pack_mrec_area(info, out + off, FRU_IMAGE_SIZE - off);
 }
+
+int fru_pack_info_area(std::uint8_t *dest, std::size_t space, std::span<const std::uint8_t> head,
+                       std::span<const std::string_view> fields) {
+    std::size_t n = 2 + head.size() + 1;  // version, length, head, end of fields
+    for (std::string_view f : fields) {
+        if (f.size() > 63) return -1;
+        n += 1 + f.size();
+    }
+    n = (n + 1 + 7) / 8 * 8;  // and the checksum, in whole units
+    if (n > space || n / 8 > 255) return -1;
+    std::memset(dest, 0, n);
+    dest[0] = 1;
+    dest[1] = static_cast<std::uint8_t>(n / 8);
+    std::size_t at = 2;
+    for (std::uint8_t b : head) dest[at++] = b;
+    for (std::string_view f : fields) {
+        // The board takes the whole type/length byte as the length.
+        dest[at++] = static_cast<std::uint8_t>(f.size());
+        std::memcpy(dest + at, f.data(), f.size());
+        at += f.size();
+    }
+    dest[at] = 0xC1;  // IPMI readers expect it; the board reads no further than its fields
+    dest[n - 1] = static_cast<std::uint8_t>(0x100 - fru_checksum(dest, n - 1));
+    return static_cast<int>(n);
+}

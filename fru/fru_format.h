@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 #include "fru/board_info.h"
 
@@ -86,3 +88,11 @@ const char *fru_save_refusal_text(int code);
 // The image a save writes: image's bytes in front of the multirecord area,
 // info's table packed there, zeros behind. 0, or -1 when the table does not fit.
 int fru_build_image(const BoardInfo *info, const std::uint8_t *image, std::uint8_t *out);
+
+// Packs a board or product info area: version 1, its length, head (the
+// language, and a board's date), each field with its length as the
+// type/length byte, the end-of-fields byte 0xC1, zeros up to whole 8-byte
+// units and the zero checksum last. Its size, or -1 when a field is longer
+// than 63 bytes or the area does not fit space.
+int fru_pack_info_area(std::uint8_t *dest, std::size_t space, std::span<const std::uint8_t> head,
+                       std::span<const std::string_view> fields);

@@ -134,3 +134,10 @@ int fru_save() {
     std::memcpy(known, output, sizeof known);
     return 0;
 }
+
+bool fru_save_would_change() {
+    // What the EEPROM holds already is not written again: its endurance is
+    // spent on boards reconfigured at every deployment.
+    return !load_ok || fru_build_image(&board_info, loaded, output) != 0 ||
+           std::memcmp(output, known, sizeof output) != 0;
+}

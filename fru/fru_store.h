@@ -17,6 +17,9 @@ bool fru_loaded();
 // changed since this run loaded (or last wrote) it. A write that fails
 // after it began is undone as fru_write_image says.
 [[nodiscard]] int fru_save();
+// Whether fru_save would write bytes other than those the EEPROM is known
+// to hold (true as well when it would refuse).
+bool fru_save_would_change();
 
 // Writes a 4096-byte image to the EEPROM under an exclusive lock and reads
 // it back. With expected set, the EEPROM must hold those bytes first (else
