@@ -1,6 +1,10 @@
 // How quellet reads ids, MAC addresses and numbers.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "tools/frutool/quellet_document.h"
+#include "tools/frutool/quellet_json.h"
 #include "tools/frutool/quellet_values.h"
 
 namespace {
@@ -45,6 +49,76 @@ TEST(QuelletValues, NumbersTakeAnyIntegerBaseAndKeepTheLow8BitsOfAnInt) {
     EXPECT_TRUE(quellet_parse_number("2147483647", &v) && quellet_parse_number("-2147483648", &v));
     for (const char *big : {"4294967298", "2147483648", "-2147483649", "99999999999999999999"})
         EXPECT_FALSE(quellet_parse_number(big, &v)) << big;
+}
+
+// What the reader refuses, and where it says the fault is.
+TEST(QuelletJson, StrictReaderRefusesWithLineAndColumn) {
+    struct Row {
+        const char *text;
+        int line, column;  // 0: accepted
+    };
+    const Row rows[] = {
+        {"{}", 0, 0},
+        {" {\"a\": \"x\\u00e9\\n\\/\", \"b\": -12, \"c\": null,\n \"r\": [{\"id\": \"0xc0\", \"n\": 1}, {}]}\n", 0, 0},
+        {"{\"a\": 1,}", 1, 9},
+        {"{\"a\": 01}", 1, 7},
+        {"{\"a\": 1.5}", 1, 8},
+        {"{\"a\": 1e3}", 1, 8},
+        {"{\"a\": 1234567890123456789}", 1, 25},
+        {"{\n\"a\": \"\\u0100\"}", 2, 13},
+        {"{\"a\": \"\t\"}", 1, 8},
+        {"{\"a\": \"\\x41\"}", 1, 9},
+        {"{\"a\": 1, \"a\": 2}", 1, 15},
+        {"{\"a\": 1} {}", 1, 10},
+        {"{\"a\": \"open", 1, 12},
+        {"{\"a\": {\"b\": 1}}", 1, 7},
+        {"{\"r\": [{\"b\": [1]}]}", 1, 14},
+        {"{\"r\": [1]}", 1, 8},
+        {"{\"a\": nul}", 1, 7},
+        {"{\"a\": true}", 1, 7},
+        {"[]", 1, 1},
+        {"", 1, 1},
+    };
+    JsonMember members[4];
+    char pool[64];
+    for (const Row &r : rows) {
+        JsonError err{};
+        int n = json_read_object(r.text, members, pool, &err);
+        EXPECT_EQ(n < 0, r.line != 0) << r.text;
+        if (n < 0) {
+            EXPECT_EQ(std::to_string(err.line) + ":" + std::to_string(err.column),
+                      std::to_string(r.line) + ":" + std::to_string(r.column)) << r.text << " " << err.what;
+        }
+    }
+    JsonError err{};
+    ASSERT_EQ(json_read_object(rows[1].text, members, pool, &err), 4);
+    EXPECT_EQ(members[0].text, "x\xe9\n/");
+    EXPECT_EQ(members[1].number, -12);
+    EXPECT_EQ(members[2].kind, JSON_NULL);
+    EXPECT_EQ(members[3].kind, JSON_ARRAY);
+    EXPECT_EQ(members[3].line, 2);
+    // More members than room, strings beyond the pool: refused, never overrun.
+    EXPECT_LT(json_read_object("{\"a\":1,\"b\":2,\"c\":3,\"d\":4,\"e\":5}", members, pool, &err), 0);
+    EXPECT_LT(json_read_object("{\"a\": \"" + std::string(70, 'x') + "\"}", members, pool, &err), 0);
+}
+
+TEST(QuelletJson, DatesAreMinutesSince1996WithinThreeBytes) {
+    const std::pair<const char *, std::uint32_t> rows[] = {
+        {"1996-01-01 00:01", 1},          {"2016-03-01 00:00", 10605600},
+        {"2027-11-24 20:15", 0xFFFFFF},   {"2027-11-24 20:16", 0},
+        {"1996-01-01 00:00", 0},          {"1995-12-31 23:59", 0},
+        {"2016-02-30 00:00", 0},          {"2016-02-29 24:00", 0},
+        {"2016-3-01 00:00", 0},           {"2016-03-01T00:00", 0},
+        {"2016-03-01 00:00 ", 0},         {"2015-02-29 00:00", 0},
+    };
+    for (const auto &[text, minutes] : rows) {
+        EXPECT_EQ(quellet_date_minutes(text), minutes) << text;
+        char back[17];
+        quellet_date_text(minutes, back);
+        if (minutes != 0) {
+            EXPECT_STREQ(back, text);
+        }
+    }
 }
 
 }  // namespace
