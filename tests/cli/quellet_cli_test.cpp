@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
@@ -772,6 +773,7 @@ std::vector<std::pair<std::string, std::string>> json_view(const std::string &pa
     std::string cmd = "/usr/bin/python3 -c 'import json, sys\n"
                       "d = json.loads(open(sys.argv[1], \"rb\").read().decode(\"ascii\"))\n"
                       "for k, v in d.items():\n"
+                      "    if isinstance(v, list): v = \";\".join(\"%s/%d/%s\" % (r[\"id\"], r[\"length\"], r.get(\"data\", \"-\")) for r in v)\n"
                       "    print(k, v.encode(\"latin-1\").hex() if isinstance(v, str) else \"n%d\" % v)\n"
                       "' '" + path + "' > '" + out + "' 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(out);
@@ -851,6 +853,11 @@ TEST_F(Quellet, JsonCarriesEveryByteAndAgreesWithDisplayAndGet) {
     want.emplace_back("bootdevice", hex(got("c1")));
     want.emplace_back("test_ok", "n" + got("c3"));
     want.emplace_back("power_policy", "n" + got("c4"));
+    // Every record in order; the passwd line's data stays out.
+    want.emplace_back("records", hex(std::string("0xc0/6/02005e102030;0xc1/7/73617461303a31;0xc2/8/-;"
+                                                 "0xc6/6/02005e102031;0xc7/6/02005e102032;"
+                                                 "0xc1/4/71225ce9;0xc3/1/02;0xc4/1/fe")));
+    want.insert(want.begin(), {"format", "n1"});
     EXPECT_EQ(v, want);
     EXPECT_EQ(got("c1"), "q\"\\\xe9");
     EXPECT_EQ(got("c4"), "254");
@@ -858,17 +865,26 @@ TEST_F(Quellet, JsonCarriesEveryByteAndAgreesWithDisplayAndGet) {
     EXPECT_EQ(j.out.find("root:x"), std::string::npos);  // the 0xC2 line is not inventory
 }
 
-TEST_F(Quellet, JsonOfAnEepromThatDoesNotLoadIsNothing) {
-    put(Bytes(4096, 0xFF));
-    Outcome r = run({"--json"});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, std::string(kBanner) + "W[FRU]: FRU: Empty EEPROM detected\n"
-                                            "E[QUELLET]: Failed to load data from EEPROM\n");
-    r = run({"-q", "--json"});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+// A fleet's inventory has a line for every board, and the load's status.
+TEST_F(Quellet, JsonOfAnEepromThatDoesNotLoadIsAnErrorLine) {
+    const Bytes good = eeprom();
+    const std::pair<Bytes, std::string> cases[] = {
+        {Bytes(4096, 0xFF), "eeprom is empty (erased)"},
+        {damaged(good), "board area is not valid"},
+        {Bytes{}, "eeprom could not be read"},
+    };
+    for (const auto &[img, why] : cases) {
+        if (img.empty())
+            std::filesystem::remove(root_ + kEeprom);
+        else
+            put(img);
+        Outcome r = run({"--json"});
+        expect(r, 255, "{\"format\": 1, \"error\": \"" + why + "\"}\n");
+        EXPECT_NE(r.err.find("E[QUELLET]: Failed to load data from EEPROM\n"), std::string::npos);
+        r = run({"-q", "--json"});
+        expect(r, 255, "{\"format\": 1, \"error\": \"" + why + "\"}\n");
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 TEST_F(Quellet, LongOptionsHelpErrorsAndOneActionAtATime) {
@@ -877,7 +893,7 @@ TEST_F(Quellet, LongOptionsHelpErrorsAndOneActionAtATime) {
     EXPECT_EQ(r.status, 0);
     ASSERT_EQ(r.out.rfind(six, 0), 0u);
     for (const char *opt : {"--backup FILE", "--check ", "--check-image FILE", "--restore FILE",
-                            "--json ", "--help "})
+                            "--json ", "--build FILE", "--apply FILE", "--force ", "--help "})
         EXPECT_NE(r.out.find(std::string("\n  ") + opt), std::string::npos) << opt;
     EXPECT_EQ(run({"-h", "--json"}).out, six);
     EXPECT_EQ(run({"--help", "--bogus-id", "-g", "zz"}).status, 1);  // an option error comes first
@@ -889,7 +905,8 @@ TEST_F(Quellet, LongOptionsHelpErrorsAndOneActionAtATime) {
         std::vector<std::string> args;
         std::string err;
     };
-    const std::string one = "Give one of --backup, --check, --check-image, --restore, --json, -r, -s, -g.\n";
+    const std::string one = "Give one of --backup, --check, --check-image, --restore, --json, --build, "
+                            "--apply, -r, -s, -g.\n";
     const Case cases[] = {
         {{"--bogus"}, "Unknown option `--bogus'.\n"},
         {{"-q", "--json=1"}, "Unknown option `--json=1'.\n"},
@@ -899,6 +916,10 @@ TEST_F(Quellet, LongOptionsHelpErrorsAndOneActionAtATime) {
         {{"--check", "--json"}, one},
         {{"--restore", f, "-s", "c1", "-d", "sata0:1"}, one},
         {{"--backup", f, "--restore", f}, one},
+        {{"--build"}, "Option --build requires an argument.\n"},
+        {{"--apply"}, "Option --apply requires an argument.\n"},
+        {{"--build", f, "--apply", f}, one},
+        {{"--apply", f, "-s", "c1", "-d", "sata0:1"}, one},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -911,6 +932,272 @@ TEST_F(Quellet, LongOptionsHelpErrorsAndOneActionAtATime) {
     // A repeated option is the same action; long names may be shortened.
     EXPECT_EQ(run({"-q", "--check", "--check"}).status, 0);
     EXPECT_EQ(run({"-q", "--check-i", f}).status, 0);
+}
+
+// Documents for --build and --apply: what is written, and the --json line
+// the board gives back once it holds the image.
+struct Document {
+    std::vector<std::pair<std::string, std::string>> in;  // key, value as written
+    std::string json;
+};
+
+std::string json_escaped(const std::string &t) {
+    std::string o;
+    for (char c : t) o += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    return o;
+}
+
+Document random_document(std::mt19937 &rng) {
+    auto pick = [&](unsigned n) { return static_cast<int>(rng() % n); };
+    auto printable = [&](unsigned max) {
+        std::string t(static_cast<std::size_t>(pick(max + 1)), ' ');
+        for (char &c : t) c = static_cast<char>(0x20 + pick(95));
+        return t;
+    };
+    // Escapes any writer may use: \uXXXX in either case, \/ for '/'.
+    auto loose = [&](const std::string &t) {
+        std::string o = "\"";
+        for (char c : t) {
+            char u[8];
+            std::snprintf(u, sizeof u, pick(2) ? "\\u%04x" : "\\u%04X", c);
+            o += pick(8) == 0 ? std::string(u) : c == '/' && pick(2) ? "\\/" : json_escaped(std::string(1, c));
+        }
+        return o + "\"";
+    };
+    Document d;
+    d.json = "{\"format\": 1";
+    // Missing, null or a value: 1 in 4, 1 in 4, 1 in 2.
+    auto give = [&](const std::string &key, const std::string &written, const std::string &shown,
+                    const std::string &absent) {
+        int how = pick(4);
+        if (how == 1) d.in.emplace_back(key, "null");
+        if (how >= 2) d.in.emplace_back(key, written);
+        d.json += ", \"" + key + "\": " + (how >= 2 ? shown : absent);
+        return how >= 2;
+    };
+    for (const char *key : {"b_mfg_name", "b_product_name", "b_serial_number", "b_part_number", "b_fru_id",
+                            "p_product_mfg", "p_product_name", "p_part_model_number", "p_product_version",
+                            "p_serial_number", "p_fru_id"}) {
+        std::string t = printable(31);
+        give(key, loose(t), "\"" + json_escaped(t) + "\"", "\"\"");
+    }
+    std::time_t when = 820454400 + 60 * static_cast<std::time_t>(1 + rng() % 0xFFFFFF);
+    char date[32];
+    std::strftime(date, sizeof date, "\"%Y-%m-%d %H:%M\"", std::gmtime(&when));
+    give("b_mfg_date", date, date, "null");
+    std::string records;
+    const std::pair<const char *, const char *> rows[] = {{"mac", "0xc0"},        {"mac2", "0xc6"},
+                                                          {"mac3", "0xc7"},       {"bootdevice", "0xc1"},
+                                                          {"test_ok", "0xc3"},    {"power_policy", "0xc4"}};
+    for (const auto &[key, id] : rows) {
+        std::string value, shown, data;
+        if (key[0] == 'm') {
+            char m[32];
+            for (int i = 0; i < 6; ++i) data += hex(std::string(1, static_cast<char>(rng())));
+            std::snprintf(m, sizeof m, "%s:%s:%s:%s:%s:%s", data.substr(0, 2).c_str(), data.substr(2, 2).c_str(),
+                          data.substr(4, 2).c_str(), data.substr(6, 2).c_str(), data.substr(8, 2).c_str(),
+                          data.substr(10, 2).c_str());
+            shown = "\"" + std::string(m) + "\"";
+            for (char &c : m) c = pick(2) ? static_cast<char>(std::toupper(c)) : c;
+            value = "\"" + std::string(m) + "\"";
+        } else if (key[0] == 'b') {
+            std::string t = printable(32);
+            value = loose(t), shown = "\"" + json_escaped(t) + "\"", data = hex(t);
+        } else {
+            int n = pick(256);
+            value = shown = std::to_string(n), data = hex(std::string(1, static_cast<char>(n)));
+        }
+        if (give(key, value, shown, "null"))
+            records += (records.empty() ? "" : ", ") + std::string("{\"id\": \"") + id + "\", \"length\": " +
+                       std::to_string(data.size() / 2) + ", \"data\": \"" + data + "\"}";
+    }
+    d.json += ", \"records\": [" + records + "]}\n";
+    if (pick(2)) d.in.emplace_back("format", "1");
+    if (pick(2)) d.in.emplace_back("records", "[{\"id\": \"0xd5\", \"length\": 0, \"data\": \"\"}]");
+    std::shuffle(d.in.begin(), d.in.end(), rng);
+    return d;
+}
+
+std::string written(const std::vector<std::pair<std::string, std::string>> &in, std::mt19937 &rng) {
+    const char *blank[] = {"", " ", "\n", "\t ", "\r\n  "};
+    auto b = [&] { return blank[rng() % 5]; };
+    std::string o = std::string(b()) + "{";
+    for (std::size_t i = 0; i < in.size(); ++i)
+        o += std::string(i ? "," : "") + b() + "\"" + in[i].first + "\"" + b() + ":" + b() + in[i].second + b();
+    return o + "}" + b();
+}
+
+// Random valid documents come back from the board value for value; one bad
+// value refuses the whole document, and nothing is written anywhere.
+TEST_F(Quellet, BuildGivesBackEveryValueAndOneBadValueRefusesTheWhole) {
+    std::mt19937 rng(20261209);
+    const std::string f = root_ + "/board.json";
+    Document d;
+    for (int round = 0; round < 30; ++round) {
+        d = random_document(rng);
+        std::ofstream(f) << written(d.in, rng);
+        Outcome r = run({"-q", "--build", f});
+        if (round % 2 == 0)  // "-": standard input
+            r = {sh("$Q -q --build - < " + f + " > " + root_ + "/out.txt 2>" + root_ + "/err.txt"),
+                 slurp(root_ + "/out.txt"), slurp(root_ + "/err.txt")};
+        if (d.json.find("\"records\": []") != std::string::npos) {  // the board loads none such
+            EXPECT_EQ(r.status, 249);
+            EXPECT_EQ(r.out, "");
+            continue;
+        }
+        ASSERT_EQ(r.status, 0) << slurp(f) << r.err;
+        ASSERT_EQ(r.out.size(), 4096u);
+        put(Bytes(r.out.begin(), r.out.end()));
+        EXPECT_EQ(run({"-q", "--json"}).out, d.json) << slurp(f);
+        if (round % 10 == 0) {
+            EXPECT_EQ(run({"-q", "--check"}).status, 0);
+            expect_agreement(eeprom(), true);
+        }
+    }
+    struct Bad {
+        const char *key;
+        std::string value;
+        int build, apply;  // statuses
+    };
+    const Bad bad[] = {
+        {"b_serial_number", "\"" + std::string(32, 'x') + "\"", 250, 249},
+        {"p_fru_id", "\"tab\\there\"", 250, 249},
+        {"b_mfg_name", "\"\\u00e9\"", 250, 249},
+        {"b_part_number", "7", 250, 250},
+        {"mac", "\"01:02:03:04:05\"", 251, 251},
+        {"mac2", "\"01-02-03-04-05-06\"", 251, 251},
+        {"mac3", "\"1:2:3:4:5:6\"", 251, 251},
+        {"mac", "\"01:02:03:04:05:06:07\"", 251, 251},
+        {"mac", "5", 251, 251},
+        {"test_ok", "256", 250, 250},
+        {"power_policy", "-1", 250, 250},
+        {"test_ok", "\"1\"", 250, 250},
+        {"bootdevice", "\"" + std::string(33, 'b') + "\"", 250, 250},
+        {"bootdevice", "\"a\\u0000b\"", 250, 250},
+        {"b_mfg_date", "\"1995-12-31 23:59\"", 250, 250},
+        {"b_mfg_date", "\"2016-02-30 00:00\"", 250, 250},
+        {"b_mfg_date", "\"1996-01-01 00:00\"", 250, 250},
+        {"b_mfg_date", "5", 250, 250},
+        {"serial", "\"x\"", 1, 1},
+        {"format", "2", 1, 1},
+        {"records", "5", 1, 1},
+    };
+    const Bytes before = eeprom();
+    for (const Bad &b : bad) {
+        SCOPED_TRACE(std::string(b.key) + " " + b.value);
+        auto in = d.in;
+        in.erase(std::remove_if(in.begin(), in.end(), [&](const auto &p) { return p.first == b.key; }), in.end());
+        in.insert(in.begin() + static_cast<long>(rng() % (in.size() + 1)), {b.key, b.value});
+        std::ofstream(f) << written(in, rng);
+        Outcome r = run({"--build", f});
+        EXPECT_EQ(r.status, b.build);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(std::string("E[QUELLET]: ") + b.key + ": "), std::string::npos) << r.err;
+        r = run({"--apply", f});
+        EXPECT_EQ(r.status, b.apply);
+        EXPECT_NE(r.out.find(std::string("E[QUELLET]: ") + b.key + ": "), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(eeprom(), before);
+}
+
+std::string replaced(std::string s, const std::string &from, const std::string &to) {
+    auto at = s.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? s : s.replace(at, from.size(), to);
+}
+
+TEST_F(Quellet, ApplySetsManyRecordsInOneWriteAndNothingUnchangedIsWritten) {
+    const std::string f = root_ + "/board.json", dev = root_ + kEeprom;
+    const std::string line = run({"-q", "--json"}).out;
+    auto mtime = [&] {
+        struct stat st {};
+        stat(dev.c_str(), &st);
+        return std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    };
+    const Bytes before = eeprom();
+    const std::string stamp = mtime();
+    // What the EEPROM holds already: no write, no wait.
+    std::ofstream(f) << line;
+    for (auto args : {std::vector<std::string>{"--apply", f}, {"-s", "c4", "-d", "0"}, {"-s", "c1", "-d", "sata0:0"},
+                      {"-s", "c0", "-d", "02:00:5E:10:20:30"}}) {
+        SCOPED_TRACE(args[1]);
+        Outcome r = run(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.substr(r.out.size() - 30), "L[QUELLET]: Nothing to change\n") << r.out;
+        EXPECT_EQ(r.out.find("Saving"), std::string::npos);
+        args.insert(args.begin(), "-q");
+        expect(run(args), 0, "");
+    }
+    EXPECT_EQ(mtime(), stamp);
+    // Refused whole, nothing written: a text of the areas, a MAC with no
+    // record, a syntax error, an EEPROM that does not load.
+    const std::pair<std::string, std::string> refused[] = {
+        {replaced(line, "NV74-000123", "NV74-000124"),
+         "E[QUELLET]: b_serial_number: differs from the EEPROM's; use --build and --restore\n"},
+        {replaced(line, "\"b_mfg_date\": \"2016-03-01 00:00\"", "\"b_mfg_date\": \"2016-03-01 00:01\""),
+         "E[QUELLET]: b_mfg_date: differs"},
+        {replaced(replaced(line, "\"mac2\": null", "\"mac2\": \"02:00:5e:10:20:31\""), "\"power_policy\": 0",
+                  "\"power_policy\": 2"),
+         "E[QUELLET]: mac2: no multirecord to update\n"},
+        {"{\"test_ok\": 2,\n \"power_policy\": 2,\n}", "E[QUELLET]: JSON error at line 3, column 1: expected a string\n"},
+    };
+    for (const auto &[doc, message] : refused) {
+        std::ofstream(f) << doc;
+        Outcome r = run({"--apply", f});
+        EXPECT_EQ(r.status, message.find("JSON") != std::string::npos ? 1 : 249);
+        EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+    }
+    put(Bytes(4096, 0xFF));
+    EXPECT_EQ(run({"-q", "--apply", f}).status, 1);
+    std::ofstream(f) << "{\"test_ok\": 2}";
+    EXPECT_EQ(run({"-q", "--apply", f}).status, 255);
+    put(before);
+    EXPECT_EQ(eeprom(), before);
+
+    // An edited inventory line: three records, one load, one write, one wait.
+    std::ofstream(f) << replaced(replaced(replaced(line, "sata0:0", "sata0:1"), "\"test_ok\": 1", "\"test_ok\": 2"),
+                                 "\"mac\": \"02:00:5e:10:20:30\"", "\"mac\": \"0A:0b:0c:0d:0e:0f\"");
+    Outcome r = run({"--apply", f});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(r.out.size() - 11), "\n..........") << r.out;
+    EXPECT_EQ(r.out.find("Updating multirecord"), r.out.rfind("Updating multirecord"));
+    std::string want = line;
+    for (const auto &[from, to] : std::vector<std::pair<std::string, std::string>>{
+             {"sata0:0", "sata0:1"}, {"\"test_ok\": 1", "\"test_ok\": 2"},
+             {"02:00:5e:10:20:30", "0a:0b:0c:0d:0e:0f"}, {"02005e102030", "0a0b0c0d0e0f"},
+             {"73617461303a30", "73617461303a31"}, {"\"0xc3\", \"length\": 1, \"data\": \"01\"", "\"0xc3\", \"length\": 1, \"data\": \"02\""}})
+        want = replaced(want, from, to);
+    EXPECT_EQ(run({"-q", "--json"}).out, want);
+}
+
+// A golden image never clones another board's identity by mistake.
+TEST_F(Quellet, RestoreKeepsABoardsSerialNumberUnlessForced) {
+    const std::string f = root_ + "/board.json", img = root_ + "/golden.bin";
+    std::string line = run({"-q", "--json"}).out;
+    std::ofstream(f) << replaced(line, "NV74-000123", "NV74-000999");
+    ASSERT_EQ(sh("$Q -q --build " + f + " > " + img), 0);
+    const Bytes mine = eeprom(), golden = read_file(img);
+    Outcome r = run({"--restore", img});
+    EXPECT_EQ(r.status, 249);
+    EXPECT_NE(r.out.find("E[QUELLET]: EEPROM holds board NV74-000123, image is board NV74-000999; "
+                         "--force restores anyway\n"), std::string::npos) << r.out;
+    EXPECT_EQ(eeprom(), mine);
+    expect(run({"-q", "--restore", img}), 249, "");
+    expect(run({"-q", "--restore", img, "--force"}), 0, "");
+    EXPECT_EQ(eeprom(), golden);
+    // An empty serial number, or a blank EEPROM, takes any image: provisioning.
+    sim::FruImageContent unnamed;
+    unnamed.b_serial_number = "";
+    build(unnamed);
+    EXPECT_EQ(run({"-q", "--restore", img}).status, 0);
+    EXPECT_EQ(eeprom(), golden);
+    put(Bytes(4096, 0xFF));
+    EXPECT_EQ(sh("$Q -q --build " + f + " | $Q -q --restore -"), 0);
+    EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:0\n");
+    EXPECT_EQ(eeprom(), golden);
+    // Never an image on a terminal.
+    EXPECT_EQ(sh("script -qec '$Q -q --build " + f + "' /dev/null > " + root_ + "/tty.txt"), 1);
+    EXPECT_EQ(slurp(root_ + "/tty.txt").find('\x01'), std::string::npos);
 }
 
 }  // namespace

@@ -19,6 +19,9 @@
 #include "fru/fru_format.h"
 #include "fru/fru_log.h"
 #include "fru/fru_store.h"
+#include "tools/frutool/quellet_apply.h"
+#include "tools/frutool/quellet_build.h"
+#include "tools/frutool/quellet_document.h"
 #include "tools/frutool/quellet_report.h"
 #include "tools/frutool/quellet_values.h"
 
@@ -41,7 +44,8 @@ enum : int {
 };
 
 // Long options: actions that work on the whole image, and --help.
-enum : int { OPT_BACKUP = 256, OPT_CHECK, OPT_CHECK_IMAGE, OPT_RESTORE, OPT_JSON, OPT_HELP };
+enum : int { OPT_BACKUP = 256, OPT_CHECK, OPT_CHECK_IMAGE, OPT_RESTORE, OPT_JSON, OPT_HELP,
+             OPT_BUILD, OPT_APPLY, OPT_FORCE };
 
 constexpr option kLongOptions[] = {
     {"backup", required_argument, nullptr, OPT_BACKUP},
@@ -50,6 +54,9 @@ constexpr option kLongOptions[] = {
     {"restore", required_argument, nullptr, OPT_RESTORE},
     {"json", no_argument, nullptr, OPT_JSON},
     {"help", no_argument, nullptr, OPT_HELP},
+    {"build", required_argument, nullptr, OPT_BUILD},
+    {"apply", required_argument, nullptr, OPT_APPLY},
+    {"force", no_argument, nullptr, OPT_FORCE},
     {},
 };
 
@@ -91,6 +98,9 @@ void print_long_help() {
                "  --check-image FILE : check the image in FILE (-: standard input) the same way\n"
                "  --restore FILE : write the image in FILE (-: standard input) to the EEPROM\n"
                "  --json : print the board's identity and records as JSON\n"
+               "  --build FILE : the image of the JSON in FILE (-: standard input) to standard output\n"
+               "  --apply FILE : set the records the JSON in FILE (-: standard input) gives\n"
+               "  --force : --restore over another board's serial number\n"
                "  --help : this text\n",
                stdout);
 }
@@ -157,15 +167,15 @@ int call_setter(const FruRecord &r, const char *data) {
     return result == -2 ? QUELLET_NOT_STORED : QUELLET_OK;
 }
 
-int set(const char *id_text, const char *data) {
-    if (data == nullptr) {
-        say("E[QUELLET]: -d is not set, please bother yourself with reading some help\n");
-        return QUELLET_NO_DATA;
+// Writes board_info back, unless the EEPROM holds those bytes already.
+int store() {
+    fru_log_set_sink(nullptr, false);  // the packing lines belong to the save
+    bool change = fru_save_would_change();
+    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    if (!change) {
+        say("L[QUELLET]: Nothing to change\n");
+        return QUELLET_OK;
     }
-    const FruRecord *row = known_record(id_text);
-    if (row == nullptr) return QUELLET_SET_ID;
-    int r = call_setter(*row, data);
-    if (r != QUELLET_OK) return r;
     say("L[QUELLET]: Updating multirecord\n");
     if (fru_save() != 0) {
         say("E[QUELLET]: Failed to save data to EEPROM\n");
@@ -182,6 +192,18 @@ int set(const char *id_text, const char *data) {
     sync();
     return QUELLET_OK;
 }
+
+int set(const char *id_text, const char *data) {
+    if (data == nullptr) {
+        say("E[QUELLET]: -d is not set, please bother yourself with reading some help\n");
+        return QUELLET_NO_DATA;
+    }
+    const FruRecord *row = known_record(id_text);
+    if (row == nullptr) return QUELLET_SET_ID;
+    int r = call_setter(*row, data);
+    return r != QUELLET_OK ? r : store();
+}
+
 
 // "-" names standard input or output.
 bool is_dash(const char *file) { return file[0] == '-' && file[1] == '\0'; }
@@ -325,11 +347,30 @@ int check(const char *file) {
     return r == FRU_CHECK_OK ? QUELLET_OK : r == FRU_CHECK_NO_LOAD ? QUELLET_LOAD : QUELLET_NOT_STORED;
 }
 
-int restore(const char *file) {
+// Whether the EEPROM may take image: not when it holds a board whose serial
+// number is set and differs from the image's (a golden image would clone it).
+bool keeps_identity() {
+    fru_log_set_sink(nullptr, false);
+    BoardInfo incoming{};
+    bool loads = fru_load() == 0 && fru_parse(&incoming, image, FRU_IMAGE_SIZE) == 0;
+    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    const char *have = board_info.b_serial_number.text, *want = incoming.b_serial_number.text;
+    if (!loads || have[0] == '\0' || std::strcmp(have, want) == 0) return true;
+    char a[4 * 32 + 1], b[4 * 32 + 1];
+    board::show_text(have, a, sizeof a);
+    board::show_text(want, b, sizeof b);
+    if (!quiet)
+        std::fprintf(log_out, "E[QUELLET]: EEPROM holds board %s, image is board %s; --force restores anyway\n",
+                     a, b);
+    return false;
+}
+
+int restore(const char *file, bool force) {
     if (check(file) != QUELLET_OK) {
         say("E[QUELLET]: Image failed the check, nothing written\n");
         return QUELLET_NOT_STORED;
     }
+    if (!force && !keeps_identity()) return QUELLET_NOT_STORED;
     say("L[QUELLET]: Writing image to EEPROM\n");
     if (fru_write_image(image, nullptr) != 0) return QUELLET_NOT_STORED;
     sync();
@@ -337,9 +378,41 @@ int restore(const char *file) {
     return QUELLET_OK;
 }
 
+// The image a JSON document describes, to standard output (never a terminal).
+int build(const char *file) {
+    if (isatty(STDOUT_FILENO)) {
+        say("E[QUELLET]: Refusing to write an image to a terminal\n");
+        return QUELLET_OPTION;
+    }
+    QuelletDoc doc;
+    std::FILE *log = quiet ? nullptr : log_out;
+    int r = quellet_read_document(file, &doc, log);
+    if (r == QUELLET_OK) r = quellet_build_image(doc, image, log);
+    if (r != QUELLET_OK) return r == -1 ? QUELLET_NOT_STORED : r;
+    if (!write_all(STDOUT_FILENO)) {
+        say_file("E[QUELLET]: Failed to write %s: %s\n", "standard output");
+        return QUELLET_OUTPUT;
+    }
+    say("L[QUELLET]: Image built\n");
+    return QUELLET_OK;
+}
+
+// Every record a JSON document gives, in one load and one write.
+int apply(const char *file) {
+    QuelletDoc doc;
+    std::FILE *log = quiet ? nullptr : log_out;
+    int r = quellet_read_document(file, &doc, log);
+    if (r != QUELLET_OK) return r;
+    if (fru_load() != 0) {
+        say("E[QUELLET]: Failed to load data from EEPROM\n");
+        return QUELLET_LOAD;
+    }
+    return quellet_apply(doc, log) ? store() : QUELLET_NOT_STORED;
+}
+
 // What the command line asked for.
 struct Options {
-    bool help, long_help, show, clash;
+    bool help, long_help, show, clash, force;
     const char *get_id, *set_id, *data;
     // An action on the whole image (OPT_BACKUP..OPT_JSON) or 0, and its file.
     int action;
@@ -381,11 +454,14 @@ bool parse_options(int argc, char **argv, Options *o) {
         case 's': o->set_id = optarg; break;
         case 'd': o->data = optarg; break;
         case OPT_HELP: o->long_help = true; break;
+        case OPT_FORCE: o->force = true; break;
         case OPT_BACKUP:
         case OPT_CHECK:
         case OPT_CHECK_IMAGE:
         case OPT_RESTORE:
         case OPT_JSON:
+        case OPT_BUILD:
+        case OPT_APPLY:
             o->clash = o->clash || (o->action != 0 && o->action != c);
             o->action = c;
             o->file = optarg;
@@ -398,9 +474,9 @@ bool parse_options(int argc, char **argv, Options *o) {
 
 // Where the lines go and what decides the status, then the first lines.
 void start_output(const Options &o) {
-    bool out_taken = o.action == OPT_JSON || (o.action == OPT_BACKUP && backup_to_stdout(o.file));
+    bool out_taken = o.action == OPT_JSON || o.action == OPT_BUILD || (o.action == OPT_BACKUP && backup_to_stdout(o.file));
     log_out = out_taken ? stderr : stdout;
-    lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE ||
+    lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE || o.action == OPT_APPLY ||
                  (o.action == 0 && !o.show && o.set_id != nullptr);
     fru_log_set_sink(quiet ? nullptr : log_out, false);
     say("L[QUELLET]: Started\n");
@@ -413,11 +489,18 @@ int act(const Options &o) {
     case OPT_BACKUP: return backup(o.file);
     case OPT_CHECK: return check(nullptr);
     case OPT_CHECK_IMAGE: return check(o.file);
-    case OPT_RESTORE: return restore(o.file);
+    case OPT_RESTORE: return restore(o.file, o.force);
+    case OPT_BUILD: return build(o.file);
+    case OPT_APPLY: return apply(o.file);
     default: break;
     }
     if (fru_load() != 0) {
         say("E[QUELLET]: Failed to load data from EEPROM\n");
+        // A fleet's inventory gets a line for this board too.
+        if (o.action == OPT_JSON) {
+            fru_log_set_sink(nullptr, false);
+            quellet_json_error(image, read_image(nullptr));
+        }
         return QUELLET_LOAD;
     }
     if (o.action == OPT_JSON) {
@@ -442,7 +525,8 @@ int run(int argc, char **argv) {
         return QUELLET_OK;
     }
     if (o.clash || (o.action != 0 && (o.show || o.set_id != nullptr || o.get_id != nullptr))) {
-        std::fputs("Give one of --backup, --check, --check-image, --restore, --json, -r, -s, -g.\n",
+        std::fputs("Give one of --backup, --check, --check-image, --restore, --json, --build, --apply,"
+                   " -r, -s, -g.\n",
                    stderr);
         return QUELLET_OPTION;
     }

@@ -2,32 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "board/board.h"
 #include "fru/board_info.h"
+#include "fru/fru_format.h"
+#include "tools/frutool/quellet_document.h"
 
 namespace {
-
-struct Text {
-    const char *name;
-    FruString BoardInfo::*field;
-};
-
-// Display order, which is also the JSON's.
-constexpr Text kTexts[] = {
-    {"b_mfg_name", &BoardInfo::b_mfg_name},
-    {"b_product_name", &BoardInfo::b_product_name},
-    {"b_serial_number", &BoardInfo::b_serial_number},
-    {"b_part_number", &BoardInfo::b_part_number},
-    {"b_fru_id", &BoardInfo::b_fru_id},
-    {"p_product_mfg", &BoardInfo::p_product_mfg},
-    {"p_product_name", &BoardInfo::p_product_name},
-    {"p_part_model_number", &BoardInfo::p_part_model_number},
-    {"p_product_version", &BoardInfo::p_product_version},
-    {"p_serial_number", &BoardInfo::p_serial_number},
-    {"p_fru_id", &BoardInfo::p_fru_id},
-};
 
 // Up to max bytes of s, to its first NUL as "-r" and "-g" print it: quotes,
 // backslashes, control characters and bytes above 126 escaped, so any byte
@@ -44,8 +25,15 @@ void json_string(const char *s, std::size_t max) {
 const char *sep;
 
 void key(const char *name) {
-    std::printf("%s\"%s\":", sep, name);
-    sep = ",";
+    std::printf("%s\"%s\": ", sep, name);
+    sep = ", ";
+}
+
+// The first entry of the id in the table, or null when it has none.
+const MultiRecord *record_of(const BoardInfo &b, std::uint8_t id) {
+    for (std::uint32_t i = 0; i < b.mrec_count; ++i)
+        if (b.mrecs[i].type == id) return &b.mrecs[i];
+    return nullptr;
 }
 
 }  // namespace
@@ -57,7 +45,7 @@ void quellet_mac_text(const std::uint8_t m[6], char out[18]) {
 void quellet_display() {
     constexpr std::size_t max = sizeof(FruString::text);
     char shown[4 * max + 1];
-    for (const Text &t : kTexts) {
+    for (const QuelletText &t : kQuelletTexts) {
         const char *text = (board_info.*t.field).text;
         board::show_text({text, strnlen(text, max)}, shown, sizeof shown);
         std::printf("%s, %s\n", t.name, shown);
@@ -68,24 +56,25 @@ void quellet_json() {
     const BoardInfo &b = board_info;
     char buf[64];  // a date, or a MAC
     sep = "{";
-    for (const Text &t : kTexts) {
+    key("format");
+    std::fputs("1", stdout);
+    for (const QuelletText &t : kQuelletTexts) {
         key(t.name);
         json_string((b.*t.field).text, sizeof b.b_mfg_name.text);
     }
-    // Minutes since 1996-01-01 00:00 UTC, least significant byte first.
-    std::time_t when = 820454400 + 60 * static_cast<std::time_t>(b.b_mfg_date[0] | b.b_mfg_date[1] << 8 |
-                                                               b.b_mfg_date[2] << 16);
-    std::tm tm{};
-    gmtime_r(&when, &tm);
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1,
-                  tm.tm_mday, tm.tm_hour, tm.tm_min);
+    // Minutes since 1996-01-01 00:00 UTC, least significant byte first; 0
+    // is IPMI's "unspecified".
+    std::uint32_t minutes = b.b_mfg_date[0] | b.b_mfg_date[1] << 8 | b.b_mfg_date[2] << 16;
     key("b_mfg_date");
-    json_string(buf, sizeof buf);
+    quellet_date_text(minutes, buf);
+    minutes == 0 ? (void)std::fputs("null", stdout) : json_string(buf, sizeof buf);
     for (const FruRecord &r : kFruRecords) {
         if (r.key == nullptr) continue;
         const std::uint8_t *v = fru_record_value(&b, r);
         key(r.key);
-        if (r.kind == FRU_VALUE_MAC) {
+        if (record_of(b, r.id) == nullptr) {
+            std::fputs("null", stdout);
+        } else if (r.kind == FRU_VALUE_MAC) {
             quellet_mac_text(v, buf);
             json_string(buf, sizeof buf);
         } else if (r.kind == FRU_VALUE_TEXT) {
@@ -94,5 +83,44 @@ void quellet_json() {
             std::printf("%i", v[0]);
         }
     }
+    key("records");
+    for (std::uint32_t i = 0; i < b.mrec_count; ++i) {
+        const MultiRecord &m = b.mrecs[i];
+        std::printf("%s{\"id\": \"0x%02x\", \"length\": %i", i == 0 ? "[" : ", ", m.type,
+                    static_cast<int>(m.length));
+        // The passwd line is no inventory.
+        if (m.type != MREC_PASSWD_LINE) {
+            std::fputs(", \"data\": \"", stdout);
+            for (std::int32_t k = 0; k < m.length; ++k) std::printf("%02x", m.data[k]);
+            std::fputc('"', stdout);
+        }
+        std::fputc('}', stdout);
+    }
+    std::fputs(b.mrec_count == 0 ? "[]}\n" : "]}\n", stdout);
+}
+
+void quellet_json_error(const std::uint8_t *image, long size) {
+    struct Why {
+        int code;
+        const char *text;
+    };
+    static constexpr Why kWhy[] = {
+        {FRU_PARSE_EMPTY, "eeprom is empty (erased)"},
+        {FRU_PARSE_HEADER_VERSION, "header version is not valid"},
+        {FRU_PARSE_HEADER_CHECKSUM, "bad header checksum"},
+        {FRU_PARSE_BOARD_AREA, "board area is not valid"},
+        {FRU_PARSE_PRODUCT_AREA, "product area is not valid"},
+        {FRU_PARSE_MREC, "a multirecord is not valid"},
+    };
+    static BoardInfo scratch;
+    const char *what = "eeprom could not be read";
+    if (size >= 0) {
+        int code = fru_parse(&scratch, image, FRU_IMAGE_SIZE);
+        what = "eeprom does not load";
+        for (const Why &w : kWhy)
+            if (w.code == code) what = w.text;
+    }
+    std::fputs("{\"format\": 1, \"error\": ", stdout);
+    json_string(what, std::strlen(what));
     std::fputs("}\n", stdout);
 }
