@@ -870,7 +870,7 @@ TEST_F(Quellet, JsonOfAnEepromThatDoesNotLoadIsAnErrorLine) {
     const Bytes good = eeprom();
     const std::pair<Bytes, std::string> cases[] = {
         {Bytes(4096, 0xFF), "eeprom is empty (erased)"},
-        {damaged(good), "board area is not valid"},
+        {damaged(good), "eeprom does not load"},
         {Bytes{}, "eeprom could not be read"},
     };
     for (const auto &[img, why] : cases) {
@@ -1139,7 +1139,7 @@ TEST_F(Quellet, ApplySetsManyRecordsInOneWriteAndNothingUnchangedIsWritten) {
         {replaced(replaced(line, "\"mac2\": null", "\"mac2\": \"02:00:5e:10:20:31\""), "\"power_policy\": 0",
                   "\"power_policy\": 2"),
          "E[QUELLET]: mac2: no multirecord to update\n"},
-        {"{\"test_ok\": 2,\n \"power_policy\": 2,\n}", "E[QUELLET]: JSON error at line 3, column 1: expected a string\n"},
+        {"{\"test_ok\": 2,\n \"power_policy\": 2,\n}", "E[QUELLET]: JSON error at line 3, column 1: bad key\n"},
     };
     for (const auto &[doc, message] : refused) {
         std::ofstream(f) << doc;

@@ -98,8 +98,8 @@ void print_long_help() {
                "  --check-image FILE : check the image in FILE (-: standard input) the same way\n"
                "  --restore FILE : write the image in FILE (-: standard input) to the EEPROM\n"
                "  --json : print the board's identity and records as JSON\n"
-               "  --build FILE : the image of the JSON in FILE (-: standard input) to standard output\n"
-               "  --apply FILE : set the records the JSON in FILE (-: standard input) gives\n"
+               "  --build FILE : write the image the JSON in FILE (-: stdin) describes to stdout\n"
+               "  --apply FILE : set the records the JSON in FILE (-: stdin) gives\n"
                "  --force : --restore over another board's serial number\n"
                "  --help : this text\n",
                stdout);

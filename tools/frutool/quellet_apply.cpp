@@ -12,12 +12,6 @@ bool refuse(std::FILE *log, const char *key, const char *why) {
     return false;
 }
 
-bool has_record(const BoardInfo &b, std::uint8_t id) {
-    for (std::uint32_t i = 0; i < b.mrec_count; ++i)
-        if (b.mrecs[i].type == id) return true;
-    return false;
-}
-
 }  // namespace
 
 bool quellet_apply(const QuelletDoc &doc, std::FILE *log) {
@@ -31,12 +25,6 @@ bool quellet_apply(const QuelletDoc &doc, std::FILE *log) {
     }
     std::uint32_t minutes = b->b_mfg_date[0] | b->b_mfg_date[1] << 8 | b->b_mfg_date[2] << 16;
     if (doc.date_given && doc.date_minutes != minutes) return refuse(log, "b_mfg_date", kIdentity);
-    // A MAC record is never created: without one, the whole document stays out.
-    for (int i = 0; i < QUELLET_RECORD_COUNT; ++i) {
-        const FruRecord &r = kFruRecords[i];
-        if (doc.record_given[i] && r.kind == FRU_VALUE_MAC && !has_record(*b, r.id))
-            return refuse(log, r.key, "no multirecord to update");
-    }
     for (int i = 0; i < QUELLET_RECORD_COUNT; ++i) {
         const FruRecord &r = kFruRecords[i];
         if (!doc.record_given[i]) continue;
@@ -50,8 +38,9 @@ bool quellet_apply(const QuelletDoc &doc, std::FILE *log) {
             break;
         default: result = r.set_number(b, doc.number[i]); break;
         }
+        // A MAC record is never created; nothing is saved after a refusal.
         if (result == -2 || (r.kind == FRU_VALUE_MAC && result != 0))
-            return refuse(log, r.key, "multirecord table is full");
+            return refuse(log, r.key, r.kind == FRU_VALUE_MAC ? "no multirecord to update" : "multirecord table is full");
     }
     return true;
 }

@@ -15,7 +15,6 @@ struct JsonMember {
     JsonKind kind;
     std::string_view text;  // JSON_STRING: the decoded bytes (\u0000..\u00ff, one byte each)
     long long number;       // JSON_INTEGER
-    int line, column;       // where the value starts, both from 1
 };
 
 // Where and why the text is not such a document.

@@ -100,27 +100,12 @@ void quellet_json() {
 }
 
 void quellet_json_error(const std::uint8_t *image, long size) {
-    struct Why {
-        int code;
-        const char *text;
-    };
-    static constexpr Why kWhy[] = {
-        {FRU_PARSE_EMPTY, "eeprom is empty (erased)"},
-        {FRU_PARSE_HEADER_VERSION, "header version is not valid"},
-        {FRU_PARSE_HEADER_CHECKSUM, "bad header checksum"},
-        {FRU_PARSE_BOARD_AREA, "board area is not valid"},
-        {FRU_PARSE_PRODUCT_AREA, "product area is not valid"},
-        {FRU_PARSE_MREC, "a multirecord is not valid"},
-    };
+    // The reason in a word; --check tells the part and the fault.
     static BoardInfo scratch;
-    const char *what = "eeprom could not be read";
-    if (size >= 0) {
-        int code = fru_parse(&scratch, image, FRU_IMAGE_SIZE);
-        what = "eeprom does not load";
-        for (const Why &w : kWhy)
-            if (w.code == code) what = w.text;
-    }
-    std::fputs("{\"format\": 1, \"error\": ", stdout);
-    json_string(what, std::strlen(what));
-    std::fputs("}\n", stdout);
+    const char *what = size < 0 ? "eeprom could not be read"
+                       : fru_parse(&scratch, image, FRU_IMAGE_SIZE) == FRU_PARSE_EMPTY ? "eeprom is empty (erased)"
+                                                                                    : "eeprom does not load";
+    std::fputs("{\"format\": 1, \"error\": \"", stdout);
+    std::fputs(what, stdout);
+    std::fputs("\"}\n", stdout);
 }
