@@ -315,6 +315,14 @@ TEST_F(BoardVm, ToolsOnTheEepromAndTheMtdDevice) {
     ASSERT_TRUE(shell("sarvik >/board/sim/sarvik.txt 2>&1; echo sarvik=$?", "sarvik=0"));
     // The board script the ROM update starts is a stand-in that records how.
     ASSERT_TRUE(shell("ash /usr/bin/btflash.sh '/media/usb0/rom 1.bin'; echo btflash=$?", "btflash=0"));
+    // A blank EEPROM gets its identity from one JSON file.
+    std::string doc = host_tool(HOST_QUELLET, "-q --json");
+    doc.replace(doc.find("NV74-000123"), 11, "NV74-000777");
+    std::ofstream(root() + "/sim/board.json") << doc;
+    ASSERT_TRUE(shell("dd if=/dev/zero of=/sys/bus/i2c/devices/1-0053/eeprom bs=4096 count=1 conv=notrunc "
+                      "2>/dev/null; quellet -q --build /board/sim/board.json | quellet -q --restore -; "
+                      "echo provision=$?", "provision=0"));
+    ASSERT_TRUE(shell("quellet -q --json >/board/sim/quellet-json.txt; echo json=$?", "json=0"));
     line().text("poweroff");
     line().key(Key::Enter);
     ASSERT_TRUE(powered_off());
@@ -322,6 +330,8 @@ TEST_F(BoardVm, ToolsOnTheEepromAndTheMtdDevice) {
     const std::string quellet = read_file(root() + "/sim/quellet-r.txt");
     EXPECT_NE(quellet.find("b_mfg_name, Norvane Systems\n"), std::string::npos) << quellet;
     EXPECT_EQ(quellet, host_tool(HOST_QUELLET, "-r"));
+    EXPECT_EQ(read_file(root() + "/sim/quellet-json.txt"), doc);
+    EXPECT_EQ(host_tool(HOST_QUELLET, "-q --json"), doc);
     const std::string sarvik = read_file(root() + "/sim/sarvik.txt");
     EXPECT_NE(sarvik.find("Distribution:        Vellan 4.2 for board nv7400\n"), std::string::npos)
         << sarvik;

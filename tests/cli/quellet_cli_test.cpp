@@ -992,14 +992,10 @@ Document random_document(std::mt19937 &rng) {
     for (const auto &[key, id] : rows) {
         std::string value, shown, data;
         if (key[0] == 'm') {
-            char m[32];
             for (int i = 0; i < 6; ++i) data += hex(std::string(1, static_cast<char>(rng())));
-            std::snprintf(m, sizeof m, "%s:%s:%s:%s:%s:%s", data.substr(0, 2).c_str(), data.substr(2, 2).c_str(),
-                          data.substr(4, 2).c_str(), data.substr(6, 2).c_str(), data.substr(8, 2).c_str(),
-                          data.substr(10, 2).c_str());
-            shown = "\"" + std::string(m) + "\"";
-            for (char &c : m) c = pick(2) ? static_cast<char>(std::toupper(c)) : c;
-            value = "\"" + std::string(m) + "\"";
+            for (int i = 0; i < 6; ++i) shown += (i ? ":" : "\"") + data.substr(2 * i, 2);
+            value = shown += "\"";
+            for (char &c : value) c = pick(2) ? static_cast<char>(std::toupper(c)) : c;
         } else if (key[0] == 'b') {
             std::string t = printable(32);
             value = loose(t), shown = "\"" + json_escaped(t) + "\"", data = hex(t);
@@ -1033,13 +1029,11 @@ TEST_F(Quellet, BuildGivesBackEveryValueAndOneBadValueRefusesTheWhole) {
     std::mt19937 rng(20261209);
     const std::string f = root_ + "/board.json";
     Document d;
-    for (int round = 0; round < 30; ++round) {
+    for (int round = 0; round < 20; ++round) {
         d = random_document(rng);
         std::ofstream(f) << written(d.in, rng);
-        Outcome r = run({"-q", "--build", f});
-        if (round % 2 == 0)  // "-": standard input
-            r = {sh("$Q -q --build - < " + f + " > " + root_ + "/out.txt 2>" + root_ + "/err.txt"),
-                 slurp(root_ + "/out.txt"), slurp(root_ + "/err.txt")};
+        Outcome r = round % 2 ? run({"-q", "--build", f})  // and from standard input:
+                              : Outcome{sh("$Q -q --build - <" + f + " >" + root_ + "/out.txt"), slurp(root_ + "/out.txt"), ""};
         if (d.json.find("\"records\": []") != std::string::npos) {  // the board loads none such
             EXPECT_EQ(r.status, 249);
             EXPECT_EQ(r.out, "");
@@ -1078,6 +1072,8 @@ TEST_F(Quellet, BuildGivesBackEveryValueAndOneBadValueRefusesTheWhole) {
         {"b_mfg_date", "\"2016-02-30 00:00\"", 250, 250},
         {"b_mfg_date", "\"1996-01-01 00:00\"", 250, 250},
         {"b_mfg_date", "5", 250, 250},
+        {"b_mfg_date", "\"2027-11-24 20:16\"", 250, 250},  // beyond three bytes of minutes
+        {"b_mfg_date", "\"2016-03-01T00:00\"", 250, 250},
         {"serial", "\"x\"", 1, 1},
         {"format", "2", 1, 1},
         {"records", "5", 1, 1},
@@ -1161,13 +1157,9 @@ TEST_F(Quellet, ApplySetsManyRecordsInOneWriteAndNothingUnchangedIsWritten) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(r.out.size() - 11), "\n..........") << r.out;
     EXPECT_EQ(r.out.find("Updating multirecord"), r.out.rfind("Updating multirecord"));
-    std::string want = line;
-    for (const auto &[from, to] : std::vector<std::pair<std::string, std::string>>{
-             {"sata0:0", "sata0:1"}, {"\"test_ok\": 1", "\"test_ok\": 2"},
-             {"02:00:5e:10:20:30", "0a:0b:0c:0d:0e:0f"}, {"02005e102030", "0a0b0c0d0e0f"},
-             {"73617461303a30", "73617461303a31"}, {"\"0xc3\", \"length\": 1, \"data\": \"01\"", "\"0xc3\", \"length\": 1, \"data\": \"02\""}})
-        want = replaced(want, from, to);
-    EXPECT_EQ(run({"-q", "--json"}).out, want);
+    for (const auto &[id, value] : {std::pair{"c0", "0a:0b:0c:0d:0e:0f\n"}, {"c1", "sata0:1\n"}, {"c3", "2\n"}})
+        EXPECT_EQ(run({"-q", "-g", id}).out, value);
+    EXPECT_NE(run({"-q", "--json"}).out.find("\"mac2\": null, \"mac3\": null"), std::string::npos);
 }
 
 // A golden image never clones another board's identity by mistake.

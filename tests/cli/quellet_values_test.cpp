@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "tools/frutool/quellet_document.h"
 #include "tools/frutool/quellet_json.h"
 #include "tools/frutool/quellet_values.h"
 
@@ -99,25 +98,6 @@ TEST(QuelletJson, StrictReaderRefusesWithLineAndColumn) {
     // More members than room, strings beyond the pool: refused, never overrun.
     EXPECT_LT(json_read_object("{\"a\":1,\"b\":2,\"c\":3,\"d\":4,\"e\":5}", members, pool, &err), 0);
     EXPECT_LT(json_read_object("{\"a\": \"" + std::string(70, 'x') + "\"}", members, pool, &err), 0);
-}
-
-TEST(QuelletJson, DatesAreMinutesSince1996WithinThreeBytes) {
-    const std::pair<const char *, std::uint32_t> rows[] = {
-        {"1996-01-01 00:01", 1},          {"2016-03-01 00:00", 10605600},
-        {"2027-11-24 20:15", 0xFFFFFF},   {"2027-11-24 20:16", 0},
-        {"1996-01-01 00:00", 0},          {"1995-12-31 23:59", 0},
-        {"2016-02-30 00:00", 0},          {"2016-02-29 24:00", 0},
-        {"2016-3-01 00:00", 0},           {"2016-03-01T00:00", 0},
-        {"2016-03-01 00:00 ", 0},         {"2015-02-29 00:00", 0},
-    };
-    for (const auto &[text, minutes] : rows) {
-        EXPECT_EQ(quellet_date_minutes(text), minutes) << text;
-        char back[17];
-        quellet_date_text(minutes, back);
-        if (minutes != 0) {
-            EXPECT_STREQ(back, text);
-        }
-    }
 }
 
 }  // namespace
