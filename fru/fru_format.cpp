@@ -341,7 +341,7 @@ int fru_pack_info_area(std::uint8_t *dest, std::size_t space, std::span<const st
     for (std::string_view f : fields) {
         // The board takes the whole type/length byte as the length.
         dest[at++] = static_cast<std::uint8_t>(f.size());
-        std::memcpy(dest + at, f.data(), f.size());
+        if (!f.empty()) std::memcpy(dest + at, f.data(), f.size());  // an empty view may hold no pointer
         at += f.size();
     }
     dest[at] = 0xC1;  // IPMI readers expect it; the board reads no further than its fields
