@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +39,7 @@ enum : int {
     QUELLET_BAD_NUMBER = -6,
     QUELLET_NOT_STORED = -7,
     QUELLET_OUTPUT = -8,
+    QUELLET_DAMAGED = -9,  // a write failed half-way and was not undone
 };
 
 // Long options: actions that work on the whole image, and --help.
@@ -157,6 +159,12 @@ int call_setter(const FruRecord &r, const char *data) {
     return result == -2 ? QUELLET_NOT_STORED : QUELLET_OK;
 }
 
+// A failed write's status: a script restores a backup only when the
+// EEPROM may no longer hold either image.
+int not_written(int write_result) {
+    return write_result == FRU_WRITE_DAMAGED ? QUELLET_DAMAGED : QUELLET_NOT_STORED;
+}
+
 int set(const char *id_text, const char *data) {
     if (data == nullptr) {
         say("E[QUELLET]: -d is not set, please bother yourself with reading some help\n");
@@ -167,9 +175,9 @@ int set(const char *id_text, const char *data) {
     int r = call_setter(*row, data);
     if (r != QUELLET_OK) return r;
     say("L[QUELLET]: Updating multirecord\n");
-    if (fru_save() != 0) {
+    if (int saved = fru_save(); saved != FRU_WRITE_OK) {
         say("E[QUELLET]: Failed to save data to EEPROM\n");
-        return QUELLET_NOT_STORED;
+        return not_written(saved);
     }
     say("L[QUELLET]: Saving data to EEPROM\n");
     // The EEPROM driver writes in the background; give it time before the
@@ -317,6 +325,8 @@ int backup(const char *file) {
 // The EEPROM's image (file null) or a file's, part by part.
 int check(const char *file) {
     long n = read_image(file);
+    if (n == -2 && file == nullptr && !quiet)  // the bus failed: no part was checked
+        std::printf("eeprom: could not be read: %s\n", std::strerror(errno));
     if (n < 0) return QUELLET_LOAD;
     // The report alone: the parse's own lines would repeat it.
     fru_log_set_sink(nullptr, false);
@@ -331,7 +341,8 @@ int restore(const char *file) {
         return QUELLET_NOT_STORED;
     }
     say("L[QUELLET]: Writing image to EEPROM\n");
-    if (fru_write_image(image, nullptr) != 0) return QUELLET_NOT_STORED;
+    if (int written = fru_write_image(image, nullptr); written != FRU_WRITE_OK)
+        return not_written(written);
     sync();
     say("L[QUELLET]: EEPROM restored\n");
     return QUELLET_OK;
@@ -468,6 +479,9 @@ int leave(int r) {
 
 int main(int argc, char **argv) {
     board::fill_standard_fds();
+    // A reader that went away is an output error the run tells of; it never
+    // ends the run, least of all between an EEPROM write and its undo.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!board::require_root("quellet")) return 2;
     return leave(run(argc, argv));
 }
