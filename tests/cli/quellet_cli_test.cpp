@@ -748,6 +748,28 @@ TEST_F(Quellet, BackupWritesIntoWhatItIsGiven) {
     EXPECT_NE(slurp(root_ + "/fsync.log").find(root_ + "/usb\n"), std::string::npos);
 }
 
+// A name of the tool's own descriptor is written through it: a file opened
+// for appending keeps its content and its mode; an endless stream is read
+// one byte past an image.
+TEST_F(Quellet, DescriptorNamesAndEndlessStreams) {
+    const Bytes img = eeprom();
+    const std::string log = root_ + "/app.log";
+    write_file(log, {'h', 'i'});
+    ASSERT_EQ(chmod(log.c_str(), 0644), 0);
+    Bytes want = {'h', 'i'};
+    for (const std::string to : {"/dev/stdout >>", "/proc/self/fd/1 >>", "/dev/fd/3 3>>"}) {
+        EXPECT_EQ(sh("$Q --backup " + to + log + " 2>/dev/null"), 0) << to;
+        want.insert(want.end(), img.begin(), img.end());
+        struct ::stat st {};
+        EXPECT_TRUE(read_file(log) == want && stat(log.c_str(), &st) == 0 &&
+                    (st.st_mode & 07777) == 0644) << to;
+    }
+    put(damaged(img));
+    EXPECT_EQ(sh("timeout 20 $Q -q --check-image /dev/zero"), 255);
+    EXPECT_EQ(sh("{ tail -c 4096 " + log + "; cat /dev/zero; } | timeout 20 $Q -q --restore -"), 249);
+    EXPECT_TRUE(eeprom() == damaged(img));
+}
+
 // The shim lets a write put 2048 bytes into the EEPROM and fails the rest.
 TEST_F(Quellet, WriteThatFailsHalfWayIsUndone) {
     const Bytes before = eeprom();

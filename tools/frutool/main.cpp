@@ -194,22 +194,52 @@ int set(const char *id_text, const char *data) {
 // "-" names standard input or output.
 bool is_dash(const char *file) { return file[0] == '-' && file[1] == '\0'; }
 
-// The EEPROM whole (file null), or FILE ("-": standard input) read to its
-// end with read(), so a pipe gives its bytes too: the size, or -1. Bytes
-// beyond image are counted up to one, enough to see a longer file.
+// The descriptor a name stands for in every process: /dev/stdin,
+// /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N; -1 for others.
+int descriptor_name(const char *name) {
+    constexpr const char *kStd[] = {"/dev/stdin", "/dev/stdout", "/dev/stderr"};
+    for (int fd = 0; fd < 3; ++fd)
+        if (std::strcmp(name, kStd[fd]) == 0) return fd;
+    for (const char *dir : {"/dev/fd/", "/proc/self/fd/"}) {
+        std::size_t len = std::strlen(dir);
+        if (std::strncmp(name, dir, len) != 0 || name[len] == '\0') continue;
+        int fd = 0;
+        const char *d = name + len;
+        for (; *d >= '0' && *d <= '9' && fd <= (INT_MAX - 9) / 10; ++d) fd = fd * 10 + (*d - '0');
+        if (*d == '\0') return fd;
+    }
+    return -1;
+}
+
+// The program's own descriptor that file names ("-" is dash), as it is or
+// through one link, or -1. Such a file is read and written through the
+// descriptor: opening its name again would start a file opened for
+// appending from its first byte, or replace it.
+int own_descriptor(const char *file, int dash) {
+    if (is_dash(file)) return dash;
+    char link[PATH_MAX];
+    ssize_t n = ::readlink(file, link, sizeof link - 1);
+    link[n > 0 ? n : 0] = '\0';
+    int fd = descriptor_name(file);
+    return fd >= 0 ? fd : descriptor_name(link);
+}
+
+// The EEPROM whole (file null: the count, or fru_read_image's -1 or -2),
+// or FILE (standard input for "-") read with read(), so a pipe gives its
+// bytes too: the size, or -1. One byte more than an image is read, enough
+// to see a longer file: an endless stream is not read forever.
 long read_image(const char *file) {
     if (file == nullptr) return fru_read_image(image);
-    bool in = is_dash(file);
-    board::Fd own(in ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
-    int fd = in ? STDIN_FILENO : own.get();
+    int in = own_descriptor(file, STDIN_FILENO);
+    board::Fd own(in >= 0 ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
+    int fd = in >= 0 ? in : own.get();
     std::size_t got = 0;
-    std::uint8_t rest[512];
     ssize_t n = 0;
-    while (fd >= 0 && (n = ::read(fd, got < sizeof image ? image + got : rest,
-                                  got < sizeof image ? sizeof image - got : sizeof rest)) != 0) {
+    while (fd >= 0 && got < sizeof image &&
+           (n = ::read(fd, image + got, sizeof image - got)) != 0) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
-        got = std::min(got + static_cast<std::size_t>(n), sizeof image);
+        got += static_cast<std::size_t>(n);
     }
     if (fd < 0 || n < 0) {
         say_file("E[QUELLET]: Failed to read %s: %s\n", file);
@@ -279,11 +309,12 @@ bool replace_file(const char *file) {
     return dir && (::fsync(dir.get()) == 0 || errno == EINVAL);
 }
 
-// "-" is standard output. A missing path or a regular file is replaced
-// whole (through its links); anything else (a device, a FIFO, a terminal,
-// /dev/stdout on a pipe) takes the bytes in place.
+// A name of one of the program's descriptors ("-" is standard output)
+// takes the bytes through it, appending where it was opened so. A missing
+// path or a regular file is replaced whole (through its links); anything
+// else (a device, a FIFO, a terminal) takes the bytes in place.
 bool write_backup(const char *file) {
-    if (is_dash(file)) return write_all(STDOUT_FILENO);
+    if (int own = own_descriptor(file, STDOUT_FILENO); own >= 0) return write_all(own);
     struct ::stat st {};
     bool exists = ::stat(file, &st) == 0;
     if (!exists && errno != ENOENT) return false;
@@ -304,7 +335,7 @@ bool write_backup(const char *file) {
 // pipe, file or terminal): then the tool's lines go to standard error.
 bool backup_to_stdout(const char *file) {
     struct ::stat a {}, b {};
-    if (is_dash(file)) return true;
+    if (own_descriptor(file, STDOUT_FILENO) == STDOUT_FILENO) return true;
     return ::stat(file, &a) == 0 && ::fstat(STDOUT_FILENO, &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino && (!S_ISCHR(a.st_mode) || isatty(STDOUT_FILENO));
 }
