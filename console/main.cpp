@@ -1,5 +1,6 @@
 // tolvane: the board's full-screen service console.
 #include <clocale>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -227,6 +228,7 @@ bool key_loop(const Settings &at_start, Refused *refused) {
 // The tab for the next start, the pages gone, the terminal given back with
 // its output unbuffered enough for the countdown and a started program.
 void leave_screen() {
+    exit_action_hold_signals();
     save_state(recovery_page_save_state);
     curs_set(1);
     recovery_page_destroy();
@@ -237,12 +239,17 @@ void leave_screen() {
     endwin();
     setvbuf(stdout, nullptr, _IOLBF, 0);
     setvbuf(stderr, nullptr, _IONBF, 0);
+    exit_action_clean_line();
 }
 
 }  // namespace
 
 int main() {
     board::fill_standard_fds();
+    // A closed output (a log on a pipe, a line gone) is an error the console
+    // handles; it must not end the run between the EEPROM write and the
+    // power-off. Started programs get the default back.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!board::require_root("tolvane")) return 2;
     std::setlocale(LC_ALL, "");
 
