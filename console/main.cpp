@@ -57,31 +57,48 @@ Settings settings_now() {
     return s;
 }
 
-// What F10 found typed and not yet applied, and could not apply.
-struct Refused {
-    bool mac;
-    bool clock;
-};
-
-void save_countdown(Refused refused, bool fru_read) {
-    if (!fru_read) std::printf("FRU EEPROM could not be read: nothing can be saved\n");
-    // A setter that could not store its value leaves the EEPROM without it:
-    // the operator must hear so, even when the rest is saved. So must a MAC
-    // or a clock typed on the screen and refused by its checks.
-    bool stored = !refused.clock;
-    if (refused.clock) console_log("E[MAIN]: the typed clock was not set\n");
-    std::uint8_t unstored = fru_unstored_settings();
-    if (refused.mac) unstored = static_cast<std::uint8_t>(unstored | 1u << (MREC_MAC - MREC_MAC));
+// "a", "a and b", "a, b and c": the settings of the unstored bits.
+void name_settings(std::uint8_t bits, char *out, std::size_t size) {
+    int count = 0;
+    for (unsigned b = bits; b != 0; b &= b - 1) ++count;
+    std::size_t used = 0;
+    out[0] = '\0';
+    int n = 0;
     for (int id = MREC_MAC; id <= MREC_MAC3; ++id) {
-        if ((unstored & (1u << (id - MREC_MAC))) == 0) continue;
-        console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", fru_record(id)->setting, id);
-        stored = false;
+        if ((bits & (1u << (id - MREC_MAC))) == 0) continue;
+        const char *sep = n == 0 ? "" : (n == count - 1 ? " and " : ", ");
+        const int w = std::snprintf(out + used, size - used, "%s%s", sep, fru_record(id)->setting);
+        if (w < 0 || static_cast<std::size_t>(w) >= size - used) return;
+        used += static_cast<std::size_t>(w);
+        ++n;
     }
-    if (fru_save() != 0) {
-        console_log("E[MAIN]: FRU save failed\n");
-        stored = false;
+}
+
+// The EEPROM written, one line when not everything reached it (naming what
+// did not), then the ten-second countdown.
+void save_countdown(bool fru_read) {
+    char failed[160] = "";
+    if (!fru_read) {
+        // No image of the board to write back into: nothing is tried.
+        std::snprintf(failed, sizeof failed, "FRU EEPROM could not be read: nothing can be saved");
+    } else {
+        // A setter that could not store its value leaves the EEPROM without
+        // it: the operator must hear which, while the rest is saved.
+        const std::uint8_t unstored = fru_unstored_settings();
+        for (int id = MREC_MAC; id <= MREC_MAC3; ++id)
+            if ((unstored & (1u << (id - MREC_MAC))) != 0)
+                console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", fru_record(id)->setting, id);
+        if (fru_save() != 0) {
+            console_log("E[MAIN]: FRU save failed\n");
+            std::snprintf(failed, sizeof failed, "Saving failed: settings were not stored");
+        } else if (unstored != 0) {
+            char names[128];
+            name_settings(unstored, names, sizeof names);
+            const bool one = (unstored & (unstored - 1)) == 0;
+            std::snprintf(failed, sizeof failed, "Saving failed: %s %s not stored", names, one ? "was" : "were");
+        }
     }
-    if (!stored) std::printf("Saving failed: settings were not stored\n");
+    if (failed[0] != '\0') std::printf("%s\n", failed);
     std::printf("Saving ");
     std::fflush(stdout);
     for (int i = 0; i < 10; ++i) {
@@ -205,19 +222,42 @@ void draw_turn(bool resized) {
     doupdate();
 }
 
-// Keys until F6, F10 or a page's exit action; true when F10 asked for the
-// save, with what it could not apply in refused.
-bool key_loop(const Settings &at_start, Refused *refused) {
+// The page of tab `tab` on show, when it is not.
+void show_tab(int tab, PagePanel *page) {
+    if (!page->hidden) return;
+    top_menu_select_tab(tab);
+    top_menu_show_page(page);
+}
+
+// F10: what was typed and not applied yet is applied as Up or Down would,
+// before the save: a MAC into the records, a clock set. A value refused
+// for its text keeps the console up, with nothing stored or set and the
+// keyboard on the refused cell; so every check comes before any storing.
+bool pending_accepted() {
+    bool accepted = true;
+    if (!net_page_check_pending()) {
+        show_tab(2, net_page_panel());
+        accepted = false;
+    } else if (!main_page_apply_pending()) {
+        show_tab(0, main_page_panel());
+        accepted = false;
+    }
+    if (!accepted) {
+        console_log("W[MAIN]: F10 refused: a typed value was not accepted\n");
+        return false;
+    }
+    net_page_apply_pending();
+    return true;
+}
+
+// Keys until F6, F10 or a page's exit action; true when F10 asked for the save.
+bool key_loop(const Settings &at_start) {
     ExitAction = EXIT_NONE;
     for (;;) {
         int key = next_key();
         if (key == KEY_RESIZE) relayout_pages();
-        if (key == KEY_F(10)) {
-            // What was typed and not applied yet is applied as Up or Down
-            // would, before the save: a MAC into the records, a clock set.
-            refused->mac = !net_page_apply_pending();
-            refused->clock = !main_page_apply_pending();
-        }
+        // A refused F10 is no key for the pages: the refusal's message stays.
+        if (key == KEY_F(10) && !pending_accepted()) key = ERR;
         offer_key(key);
         top_menu_set_unsaved(!(settings_now() == at_start));
         draw_turn(key == KEY_RESIZE);
@@ -261,12 +301,11 @@ int main() {
     restore_pages(fru_read);
     draw_first_frame();
 
-    Refused refused{};
-    const bool save_on_exit = key_loop(at_start, &refused);
+    const bool save_on_exit = key_loop(at_start);
 
     leave_screen();
     exit_action_run();
-    if (save_on_exit) save_countdown(refused, fru_read);
+    if (save_on_exit) save_countdown(fru_read);
     exit_action_poweroff();
     return 0;
 }

@@ -556,7 +556,15 @@ int main_page_handle_key(int key) {
 
 bool main_page_apply_pending() {
     if (!page.pf.edited || page.pf.form_win == nullptr) return true;
-    return apply_clock();
+    if (apply_clock()) return true;
+    // The refused cell is the one the check painted white on red.
+    const chtype refused = field_attr(field_pair(7));
+    for (std::size_t i : {kHour, kMinute, kSecond, kYear, kMonth, kDay}) {
+        if (field_back(page.fields[i]) != refused) continue;
+        page_form_give_keyboard(page.pf, page.fields[i]);
+        break;
+    }
+    return false;
 }
 
 void main_page_relayout() {
