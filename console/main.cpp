@@ -38,23 +38,27 @@ void start_colours() {
     init_pair(8, COLOR_WHITE, COLOR_BLACK);
 }
 
-// The settings the console can change, as the EEPROM held them at start:
-// while this session's differ, the operator is told F6 would drop them.
-struct Settings {
-    std::uint8_t macs[3][6];
-    char bootdevice[sizeof board_info.bootdevice];
-    std::uint8_t power_policy;
-    bool operator==(const Settings &o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
-};
+// The settings the console can change: the records of these ids, as the
+// EEPROM held them at start and as this session has them now.
+constexpr std::uint8_t kSettings[] = {MREC_MAC, MREC_MAC2, MREC_MAC3, MREC_BOOTDEV, MREC_POWER_POLICY};
+BoardInfo at_start;
 
-Settings settings_now() {
-    Settings s{};
-    std::memcpy(s.macs[0], board_info.mac, 6);
-    std::memcpy(s.macs[1], board_info.mac2, 6);
-    std::memcpy(s.macs[2], board_info.mac3, 6);
-    std::memcpy(s.bootdevice, board_info.bootdevice, sizeof s.bootdevice);
-    s.power_policy = board_info.power_policy;
-    return s;
+// F10 would store what this session changed, or set a typed clock: the
+// operator is told F6 would drop it. A setting the EEPROM cannot take (no
+// record for it, a full table) is no change F10 could save, nor is anything
+// when the EEPROM was not read.
+bool unsaved_changes(bool fru_read) {
+    if (main_page_has_pending()) return true;
+    if (!fru_read) return false;
+    if (net_page_has_pending()) return true;
+    const std::uint8_t unstored = fru_unstored_settings();
+    for (std::uint8_t id : kSettings) {
+        const FruRecord &r = *fru_record(id);
+        if ((unstored & (1u << (id - MREC_MAC))) != 0) continue;
+        if (std::memcmp(fru_record_value(&board_info, r), fru_record_value(&at_start, r), r.size) != 0)
+            return true;
+    }
+    return false;
 }
 
 // "a", "a and b", "a, b and c": the settings of the unstored bits.
@@ -251,7 +255,7 @@ bool pending_accepted() {
 }
 
 // Keys until F6, F10 or a page's exit action; true when F10 asked for the save.
-bool key_loop(const Settings &at_start) {
+bool key_loop(bool fru_read) {
     ExitAction = EXIT_NONE;
     for (;;) {
         int key = next_key();
@@ -259,7 +263,7 @@ bool key_loop(const Settings &at_start) {
         // A refused F10 is no key for the pages: the refusal's message stays.
         if (key == KEY_F(10) && !pending_accepted()) key = ERR;
         offer_key(key);
-        top_menu_set_unsaved(!(settings_now() == at_start));
+        top_menu_set_unsaved(unsaved_changes(fru_read));
         draw_turn(key == KEY_RESIZE);
         if (key == KEY_F(6) || key == KEY_F(10) || ExitAction != 0) return key == KEY_F(10);
     }
@@ -295,13 +299,13 @@ int main() {
 
     start_log();
     const bool fru_read = load_fru();
-    const Settings at_start = settings_now();
+    at_start = board_info;
     start_curses();
     build_pages();
     restore_pages(fru_read);
     draw_first_frame();
 
-    const bool save_on_exit = key_loop(at_start);
+    const bool save_on_exit = key_loop(fru_read);
 
     leave_screen();
     exit_action_run();

@@ -29,4 +29,6 @@ void main_page_relayout();
 // False when it was refused: nothing was set, and the page's keyboard is on
 // the refused cell.
 [[nodiscard]] bool main_page_apply_pending();
+// Clock cells typed into and not applied yet: F10 would set the clock.
+bool main_page_has_pending();
 void main_page_destroy();

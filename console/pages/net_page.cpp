@@ -418,6 +418,15 @@ void net_page_apply_pending() {
     if (page.pf.form != nullptr) leave_field_step();
 }
 
+bool net_page_has_pending() {
+    if (!page.pf.edited || page.pf.form == nullptr) return false;
+    std::uint8_t mac[kMacCount];
+    int bad = -1;
+    // Cells that are no address yet are a change all the same; six that
+    // spell the stored address again are none.
+    return !read_mac(mac, &bad) || std::memcmp(mac, board_info.mac, sizeof mac) != 0;
+}
+
 void net_page_relayout() { page_form_resize(page.pf); }
 
 void net_page_destroy() {

@@ -24,6 +24,9 @@ void net_page_destroy();
 // F10, once every pending value passed its check: the pending MAC is
 // stored (a board without a MAC record keeps it unstored, as on Down).
 void net_page_apply_pending();
+// A MAC typed and not stored yet that differs from the address in the
+// records: F10 would store it, F6 drop it.
+bool net_page_has_pending();
 
 // The page's 43-row field table.
 std::span<const FieldDesc> net_page_table();
