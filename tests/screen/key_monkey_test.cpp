@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -151,6 +152,37 @@ TEST_F(KeyMonkey, NoStrayKeyLeavesStartsOrSaves) {
         EXPECT_EQ(eeprom(), eeprom_before) << trace;
         ASSERT_TRUE(leave()) << trace;
     }
+}
+
+// After F10 the board is powered off whatever follows: once the screen is
+// left the line has its signal keys back, and Ctrl-C, Ctrl-\\ and Ctrl-Z
+// during the countdown, between other keys, stop nothing. One terminal type
+// a run (the countdown takes its ten real seconds).
+TEST_F(KeyMonkey, F10PowersOffWhateverFollows) {
+    const unsigned long seed = env_number("NORVANE_MONKEY_SEED", 20261209);
+    std::mt19937 rng(static_cast<std::uint32_t>(seed));
+    auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+    const TermLine &line = kLines[seed % std::size(kLines)];
+    SCOPED_TRACE(std::string("TERM=") + line.type + " seed " + std::to_string(seed));
+    opts.fast_countdown = false;
+    serial.sizeless = line.sizeless;
+    serial.answers = !line.sizeless;
+    ASSERT_TRUE(start(24, 80, {}, {std::string("TERM=") + line.type}));
+    term().fkey(10);
+    ASSERT_TRUE(term().wait_for([&] { return term().output().find("Saving ") != std::string::npos; }));
+    std::string trace;
+    const std::vector<std::string> signal_keys = {"\003", "\034", "\032"};
+    const auto until = std::chrono::steady_clock::now() + 15s;  // a stopped console never ends
+    while (term().running() && std::chrono::steady_clock::now() < until) {
+        const std::string k = pick(3) != 0 ? signal_keys[pick(signal_keys.size())] : kKeys[pick(kKeys.size())];
+        trace += testing::PrintToString(k) + "\n";
+        term().send_raw(k);
+        term().pump(std::chrono::milliseconds(50 + pick(400)));
+    }
+    ASSERT_TRUE(term().wait_exit(20000ms)) << trace;
+    EXPECT_EQ(term().exit_status(), 0) << "signal " << term().term_signal() << "\n" << trace;
+    EXPECT_NE(effects().find("exec /sbin/poweroff \"poweroff\""), std::string::npos) << trace;
+    EXPECT_EQ(quellet("-g c0"), "02:00:5e:10:20:30\n");  // the EEPROM written whole
 }
 
 }  // namespace

@@ -312,6 +312,23 @@ TEST_F(MainScreen, LeavingWhileEditingLeavesTheClockAloneOnlyWithF6) {
     EXPECT_NE(effects().find(" 05:"), std::string::npos) << effects();
 }
 
+// A clock F10 cannot set keeps the console up: nothing set, the keyboard on
+// the refused cell; with nothing pending F10 leaves.
+TEST_F(MainScreen, RefusedClockKeepsF10InTheConsole) {
+    ASSERT_TRUE(start_in_clock());
+    term().text("25");
+    ASSERT_TRUE(cursor_at(kTimeRow, kMinute));
+    term().fkey(10);
+    ASSERT_TRUE(wait_log("W[MAIN]: F10 refused: a typed value was not accepted\n"));
+    ASSERT_TRUE(term().wait_row(29, "Hour must be 00-23"));
+    ASSERT_TRUE(cursor_at(kTimeRow, kHour));
+    EXPECT_EQ(clock_settings(), 0);
+    EXPECT_EQ(effects().find("/sbin/poweroff"), std::string::npos) << effects();
+    term().fkey(10);
+    ASSERT_TRUE(wait_exit(25000ms));
+    EXPECT_NE(effects().find("exec /sbin/poweroff"), std::string::npos);
+}
+
 TEST_F(MainScreen, ResizeIsNoEditingKey) {
     ASSERT_TRUE(start_in_clock());
     term().resize(32, 110);
