@@ -111,11 +111,13 @@ int fru_load() {
     b.mac_list[1] = b.mac2;
     b.mac_list[2] = b.mac3;
     // Read beside the loaded image: a failed read never touches the bytes
-    // an earlier load's table points into. A short read keeps what the
-    // buffer held behind the bytes read; a failed open parses it as it is.
+    // an earlier load's table points into. Behind a short read (or none, when
+    // the open failed) lie zeros, never the bytes of an earlier load.
     int n = fru_read_image(prior);
     if (n == -2) return FRU_LOAD_UNREADABLE;
-    if (n > 0) std::memcpy(loaded, prior, static_cast<std::size_t>(n));
+    const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
+    std::memcpy(loaded, prior, got);
+    std::memset(loaded + got, 0, sizeof loaded - got);
     std::memcpy(known, loaded, sizeof known);
     if (fru_parse(&b, loaded, sizeof loaded) != 0) return FRU_LOAD_PARSE;
     fru_extract_values();
