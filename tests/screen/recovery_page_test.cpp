@@ -338,12 +338,7 @@ TEST_F(RecoveryScreen, JobsAskFirstAndStartOnlyOnAnEnterAfterTheQuestion) {
         ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
         enter_on(j.button);
         ASSERT_TRUE(asks(j.asks));
-        if (j.button == 1) {
-            // A larger window shows the question again; one with no row
-            // for it withdraws it.
-            term().resize(30, 100);
-            ASSERT_TRUE(term().wait_row(29, "Enter: start, any other key: cancel"));
-            ASSERT_TRUE(term().wait_text(j.asks));
+        if (j.button == 1) {  // a window with no row for the question withdraws it
             term().resize(16, 80);
             ASSERT_TRUE(term().wait_row(15, "Cancelled: the window is too small to ask first"));
             term().resize(24, 80);
@@ -373,7 +368,6 @@ TEST_F(RecoveryScreen, JobsAskFirstAndStartOnlyOnAnEnterAfterTheQuestion) {
         ASSERT_TRUE(wait_exit());
         EXPECT_EQ(effect_lines().size(), 1u) << effects();
         EXPECT_TRUE(has_effect(j.effect)) << effects();
-        EXPECT_EQ(log_count_prefix("L[RECOVERY_PAGE]: Set start"), 1);
         board().remove("/sim/effects.log");
         board().remove("/var/log/tolvane.log");
     }
