@@ -25,7 +25,7 @@ constexpr std::array<const char *, 4> kLegends = {
     "Enter: select | Arrows: move | F6: power off | F10: save, power off%s",
     "Enter | Arrows | F6: power off | F10: save, power off%s",
     "F6: power off | F10: save, power off%s",
-    "F6 off | F10 save, off%s",
+    "F6, F10 (save): power off%s",
 };
 constexpr const char *kUnsavedNote = " (unsaved changes)";
 constexpr const char *kUnsavedTitle = "unsaved changes";

@@ -280,7 +280,7 @@ INSTANTIATE_TEST_SUITE_P(Columns, SpineWidth,
                                          HelpCase{100, 2, 40}, HelpCase{81, -1, 30},
                                          HelpCase{60, -1, 20, "Enter | Arrows | F6: power off | F10: save, power off"},
                                          HelpCase{40, -1, 10, "F6: power off | F10: save, power off"},
-                                         HelpCase{30, -1, 5, "F6 off | F10 save, off"}));
+                                         HelpCase{30, -1, 5, "F6, F10 (save): power off"}));
 
 TEST_F(Spine, RightFourTimesWalksEveryTabAndBackWithOneShowAndThreeHides) {
     ASSERT_TRUE(start(24, 80));
