@@ -204,6 +204,8 @@ TEST_F(BoardVm, SizeFromTheAnswerOrTerminfo) {
     ASSERT_TRUE(console_up());
     ASSERT_TRUE(wait_board_log("L[TERMINAL]: Size 80x24 from terminfo (no answer)\n"));
     ASSERT_TRUE(framed_at(24, 80));
+    // The short legend says what F6 and F10 end in.
+    ASSERT_TRUE(line().wait_row(23, "F6: power off | F10: save, power off", left()));
     // Nothing drawn past it.
     for (int r = 0; r < line().rows(); ++r)
         for (int c = r < 24 ? 80 : 0; c < line().cols(); ++c)

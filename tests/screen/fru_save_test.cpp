@@ -164,7 +164,7 @@ TEST_F(SaveScreen, UnsavedChangesAreShownUntilTheyMatchTheEepromAgain) {
         term().key(Key::Down);
         term().key(Key::Enter);
         ASSERT_TRUE(term().wait_row(kPolicyRow, "always on"));
-        if (cols < 96) ASSERT_TRUE(term().wait_row(23, "F10: save and exit (unsaved changes)"));
+        if (cols < 96) ASSERT_TRUE(term().wait_row(23, "F10: save, power off (unsaved changes)"));
         else ASSERT_TRUE(term().wait_for([&] { return term().row_trimmed(0).size() == 99u &&
                                                     term().row_trimmed(0).find("unsaved changes") == 84u; }));
         term().key(Key::Enter);  // back to "always off"
