@@ -23,8 +23,15 @@ constexpr int kAnswerWaitMs = 500;
 // row and column), ask where the cursor is, put it back.
 constexpr std::string_view kSizeRequest = "\0337\033[999;999H\033[6n\0338";
 
-// Set when the line reported no size at start: only such a terminal is asked.
+// Set when the line reported no size at start, or one a console set there:
+// only such a terminal is asked.
 bool sizeless;
+// A size the console sets on a line carries one pixel by one in the pixel
+// fields. No terminal is one pixel wide, and a program that divides pixels
+// by cells gets 0, the usual "unknown". A pseudo-terminal's owner or the
+// kernel setting a size writes all four fields, so the mark goes with it;
+// stty rows/cols keeps it, and that line is asked again too.
+constexpr unsigned short kOurPixels = 1;
 // No person types two keys within this: an Enter, Tab or Shift-Tab that
 // follows the byte before it sooner came in a paste or a terminal's answer.
 constexpr long long kBurstMs = 10;
@@ -157,6 +164,7 @@ void set_line_size(int rows, int cols) {
     winsize ws{};
     ws.ws_row = static_cast<unsigned short>(rows);
     ws.ws_col = static_cast<unsigned short>(cols);
+    ws.ws_xpixel = ws.ws_ypixel = kOurPixels;
     struct sigaction ignore{}, old{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGWINCH, &ignore, &old);
@@ -350,13 +358,19 @@ int escape_tail() {
 void terminal_query_size() {
     winsize ws{};
     if (!isatty(STDIN_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0) return;
-    if (ws.ws_row != 0 && ws.ws_col != 0) return;
+    const bool ours = ws.ws_xpixel == kOurPixels && ws.ws_ypixel == kOurPixels;
+    // A size the kernel or a pseudo-terminal's owner reports is the window's.
+    // One a console set is what the terminal answered then: the window may
+    // have changed since, so the terminal is asked again.
+    if (ws.ws_row != 0 && ws.ws_col != 0 && !ours) return;
     sizeless = true;
     int rows = 0, cols = 0;
     long long start = now_ms();
     if (ask_size(rows, cols)) {
         set_line_size(rows, cols);
         size_source = "the terminal's answer";
+    } else if (ws.ws_row != 0 && ws.ws_col != 0) {
+        size_source = "the line, set by an earlier console (no answer)";
     } else {
         size_source = "terminfo (no answer)";
     }

@@ -3,10 +3,11 @@
 // emulator in use, and noise that garbles the screen.
 #pragma once
 
-// Before initscr. When the line reports 0 rows or 0 columns, ask the
-// terminal for its size (cursor to the far corner, position report, at most
-// half a second) and set the answer on the line, so ncurses and every program
-// started later see it. Bytes typed meanwhile are kept for terminal_getch.
+// Before initscr. When the line reports 0 rows or 0 columns, or a size a
+// console set there (marked in the pixel fields), ask the terminal for its
+// size (cursor to the far corner, position report, at most half a second)
+// and set the answer on the line, so ncurses and every program started later
+// see it. Bytes typed meanwhile are kept for terminal_getch.
 void terminal_query_size();
 
 // After initscr and keypad: log where the size came from and teach ncurses

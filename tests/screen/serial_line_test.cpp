@@ -258,6 +258,21 @@ TEST_F(SerialLine, APasteIsTextNeverKeys) {
     }
 }
 
+// A console started again on the same serial line (after udhcpc, after a
+// crash) finds there the size the one before set: it asks the terminal
+// again and takes the window's size now.
+TEST_F(SerialLine, AConsoleStartedAgainOnTheLineAsksAgain) {
+    serial.sizeless = true;
+    ASSERT_TRUE(start(30, 100, {"sh", "-c", "\"$0\"; exec \"$0\""}));
+    EXPECT_EQ(term().pty_size(), std::make_pair(30, 100));
+    term().resize(24, 80);  // only the screen: the line keeps what was set
+    term().fkey(6);
+    ASSERT_TRUE(wait_log("L[TERMINAL]: Size 80x24 from the terminal's answer\n"));
+    EXPECT_EQ(term().pty_size(), std::make_pair(24, 80));
+    ASSERT_TRUE(term().wait_row(0, "                           Norvane Service Mode"));
+    ASSERT_TRUE(leave());
+}
+
 // A cursor position report is never typed: late, it is still the answer
 // to the size request; with no request outstanding it is dropped.
 TEST_F(SerialLine, ALatePositionReportIsTheSizeNeverAKey) {
