@@ -396,8 +396,7 @@ int terminal_getch() {
         int key = next_key();
         // Within a few ms of the byte before it, or already there when that
         // one was read: the same burst.
-        const long long at = now_ms();
-        const bool burst = more_waiting || at - last_byte_ms < kBurstMs;
+        const bool burst = more_waiting || now_ms() - last_byte_ms < kBurstMs;
         if (key == 0x1b) key = escape_tail();
         if (got_byte) {
             last_byte_ms = now_ms();
@@ -413,8 +412,8 @@ int terminal_getch() {
         if (key == kDropped) continue;
         key = plain_key(key);
         // A paste is text: what is no printable byte moves, presses and
-        // applies nothing.
-        if (in_paste && !(key >= 0x20 && key < 0x7f)) {
+        // applies nothing. A resize is no byte of it.
+        if (in_paste && key != KEY_RESIZE && !(key >= 0x20 && key < 0x7f)) {
             console_log("L[TERMINAL]: Key 0x%08x in a paste dropped\n", static_cast<unsigned>(key));
             continue;
         }
