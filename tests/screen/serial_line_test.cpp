@@ -243,18 +243,12 @@ TEST_F(SerialLine, APasteIsTextNeverKeys) {
         const std::size_t effects_before = effects().size();
         term().send_raw(c.bytes);
         ASSERT_TRUE(wait_log(" dropped\n"));
-        if (c.typed != nullptr) {
-            ASSERT_TRUE(term().wait_text(c.typed));
-        }
+        ASSERT_TRUE(c.typed == nullptr || term().wait_text(c.typed));
         ASSERT_TRUE(term().wait_quiet(300ms));
-        EXPECT_TRUE(term().running());
         EXPECT_EQ(effects().substr(effects_before), "");
         for (int key : {int{'\n'}, int{'\t'}, kBackTab, kUp, kDown, kF6, kF27})
             EXPECT_EQ(log_count(ch_line(key)), key == kDown ? c.downs : 0) << key << "\n" << log();
         ASSERT_TRUE(leave());
-        if (c.typed != nullptr) {
-            EXPECT_EQ(state_file().rfind(std::string("3\n") + c.typed + " ", 0), 0u) << state_file();
-        }
     }
 }
 
