@@ -148,7 +148,7 @@ void start_curses() {
     // settings unsaved and the board not powered off.
     raw();
     keypad(stdscr, TRUE);
-    terminal_keypad_numeric();
+    terminal_modes_on();
     noecho();
     wtimeout(stdscr, 500);
     start_colours();
@@ -280,6 +280,7 @@ void leave_screen() {
     boot_page_destroy();
     main_page_destroy();
     top_menu_destroy();
+    terminal_modes_off();
     endwin();
     setvbuf(stdout, nullptr, _IOLBF, 0);
     setvbuf(stderr, nullptr, _IONBF, 0);
