@@ -32,9 +32,22 @@ extern char net_args[4][1025];
 // cannot be opened or the bytes do not reach it.
 [[nodiscard]] int write_recovery_stat();
 
+// From the moment the screen is left until the exec, the line has its
+// signal keys back: Ctrl-C, Ctrl-\ and Ctrl-Z stop nothing (SIGINT, SIGQUIT
+// and SIGTSTP ignored), so a countdown or a power-off is never cut short.
+void exit_action_hold_signals();
+
+// After endwin: the cursor at the start of a cleared line, so what the
+// console or a started program prints next never stands on the old screen.
+void exit_action_clean_line();
+
 // Replace the console with the program of ExitAction. Returns only when
-// there is nothing to start, a precondition failed or the exec failed.
+// there is nothing to start, a precondition failed or the exec failed. The
+// three jobs that replace the OS, the backup or the ROM keep the keyboard's
+// signals ignored; the download and the network jobs get them back, so an
+// operator may stop them. Every program gets SIGPIPE back.
 void exit_action_run();
 
-// Sync, then replace the console with /sbin/poweroff. Returns if that fails.
+// Sync, then replace the console with /sbin/poweroff, which keeps the
+// keyboard's signals ignored. Returns if that fails.
 void exit_action_poweroff();

@@ -1,5 +1,6 @@
 // tolvane: the board's full-screen service console.
 #include <clocale>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -37,50 +38,71 @@ void start_colours() {
     init_pair(8, COLOR_WHITE, COLOR_BLACK);
 }
 
-// The settings the console can change, as the EEPROM held them at start:
-// while this session's differ, the operator is told F6 would drop them.
-struct Settings {
-    std::uint8_t macs[3][6];
-    char bootdevice[sizeof board_info.bootdevice];
-    std::uint8_t power_policy;
-    bool operator==(const Settings &o) const { return std::memcmp(this, &o, sizeof *this) == 0; }
-};
+// The settings the console can change: the records of these ids, as the
+// EEPROM held them at start and as this session has them now.
+constexpr std::uint8_t kSettings[] = {MREC_MAC, MREC_MAC2, MREC_MAC3, MREC_BOOTDEV, MREC_POWER_POLICY};
+BoardInfo at_start;
 
-Settings settings_now() {
-    Settings s{};
-    std::memcpy(s.macs[0], board_info.mac, 6);
-    std::memcpy(s.macs[1], board_info.mac2, 6);
-    std::memcpy(s.macs[2], board_info.mac3, 6);
-    std::memcpy(s.bootdevice, board_info.bootdevice, sizeof s.bootdevice);
-    s.power_policy = board_info.power_policy;
-    return s;
+// F10 would store what this session changed, or set a typed clock: the
+// operator is told F6 would drop it. A setting the EEPROM cannot take (no
+// record for it, a full table) is no change F10 could save, nor is anything
+// when the EEPROM was not read.
+bool unsaved_changes(bool fru_read) {
+    if (main_page_has_pending()) return true;
+    if (!fru_read) return false;
+    if (net_page_has_pending()) return true;
+    const std::uint8_t unstored = fru_unstored_settings();
+    for (std::uint8_t id : kSettings) {
+        const FruRecord &r = *fru_record(id);
+        if ((unstored & (1u << (id - MREC_MAC))) != 0) continue;
+        if (std::memcmp(fru_record_value(&board_info, r), fru_record_value(&at_start, r), r.size) != 0)
+            return true;
+    }
+    return false;
 }
 
-// What F10 found typed and not yet applied, and could not apply.
-struct Refused {
-    bool mac;
-    bool clock;
-};
-
-void save_countdown(Refused refused, bool fru_read) {
-    if (!fru_read) std::printf("FRU EEPROM could not be read: nothing can be saved\n");
-    // A setter that could not store its value leaves the EEPROM without it:
-    // the operator must hear so, even when the rest is saved. So must a MAC
-    // or a clock typed on the screen and refused by its checks.
-    bool stored = !refused.clock;
-    if (refused.clock) console_log("E[MAIN]: the typed clock was not set\n");
-    std::uint8_t unstored = fru_unstored_settings();
-    if (refused.mac) unstored = static_cast<std::uint8_t>(unstored | 1u << (MREC_MAC - MREC_MAC));
+// "a", "a and b", "a, b and c": the settings of the unstored bits.
+void name_settings(std::uint8_t bits, char *out, std::size_t size) {
+    int count = 0;
+    for (unsigned b = bits; b != 0; b &= b - 1) ++count;
+    std::size_t used = 0;
+    out[0] = '\0';
+    int n = 0;
     for (int id = MREC_MAC; id <= MREC_MAC3; ++id) {
-        if ((unstored & (1u << (id - MREC_MAC))) == 0) continue;
-        console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", fru_record(id)->setting, id);
-        stored = false;
+        if ((bits & (1u << (id - MREC_MAC))) == 0) continue;
+        const char *sep = n == 0 ? "" : (n == count - 1 ? " and " : ", ");
+        const int w = std::snprintf(out + used, size - used, "%s%s", sep, fru_record(id)->setting);
+        if (w < 0 || static_cast<std::size_t>(w) >= size - used) return;
+        used += static_cast<std::size_t>(w);
+        ++n;
     }
-    if (fru_save() != 0) {
-        console_log("E[MAIN]: FRU save failed\n");
-        stored = false;
+}
+
+// The EEPROM written, one line when not everything reached it (naming what
+// did not), then the ten-second countdown.
+void save_countdown(bool fru_read) {
+    char failed[160] = "";
+    if (!fru_read) {
+        // No image of the board to write back into: nothing is tried.
+        std::snprintf(failed, sizeof failed, "FRU EEPROM could not be read: nothing can be saved");
+    } else {
+        // A setter that could not store its value leaves the EEPROM without
+        // it: the operator must hear which, while the rest is saved.
+        const std::uint8_t unstored = fru_unstored_settings();
+        for (int id = MREC_MAC; id <= MREC_MAC3; ++id)
+            if ((unstored & (1u << (id - MREC_MAC))) != 0)
+                console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", fru_record(id)->setting, id);
+        if (fru_save() != 0) {
+            console_log("E[MAIN]: FRU save failed\n");
+            std::snprintf(failed, sizeof failed, "Saving failed: settings were not stored");
+        } else if (unstored != 0) {
+            char names[128];
+            name_settings(unstored, names, sizeof names);
+            const bool one = (unstored & (unstored - 1)) == 0;
+            std::snprintf(failed, sizeof failed, "Saving failed: %s %s not stored", names, one ? "was" : "were");
+        }
     }
-    if (!stored) std::printf("Saving failed: settings were not stored\n");
+    if (failed[0] != '\0') std::printf("%s\n", failed);
     std::printf("Saving ");
     std::fflush(stdout);
     for (int i = 0; i < 10; ++i) {
@@ -126,7 +148,7 @@ void start_curses() {
     // settings unsaved and the board not powered off.
     raw();
     keypad(stdscr, TRUE);
-    terminal_keypad_numeric();
+    terminal_modes_on();
     noecho();
     wtimeout(stdscr, 500);
     start_colours();
@@ -204,21 +226,44 @@ void draw_turn(bool resized) {
     doupdate();
 }
 
-// Keys until F6, F10 or a page's exit action; true when F10 asked for the
-// save, with what it could not apply in refused.
-bool key_loop(const Settings &at_start, Refused *refused) {
+// The page of tab `tab` on show, when it is not.
+void show_tab(int tab, PagePanel *page) {
+    if (!page->hidden) return;
+    top_menu_select_tab(tab);
+    top_menu_show_page(page);
+}
+
+// F10: what was typed and not applied yet is applied as Up or Down would,
+// before the save: a MAC into the records, a clock set. A value refused
+// for its text keeps the console up, with nothing stored or set and the
+// keyboard on the refused cell; so every check comes before any storing.
+bool pending_accepted() {
+    bool accepted = true;
+    if (!net_page_check_pending()) {
+        show_tab(2, net_page_panel());
+        accepted = false;
+    } else if (!main_page_apply_pending()) {
+        show_tab(0, main_page_panel());
+        accepted = false;
+    }
+    if (!accepted) {
+        console_log("W[MAIN]: F10 refused: a typed value was not accepted\n");
+        return false;
+    }
+    net_page_apply_pending();
+    return true;
+}
+
+// Keys until F6, F10 or a page's exit action; true when F10 asked for the save.
+bool key_loop(bool fru_read) {
     ExitAction = EXIT_NONE;
     for (;;) {
         int key = next_key();
         if (key == KEY_RESIZE) relayout_pages();
-        if (key == KEY_F(10)) {
-            // What was typed and not applied yet is applied as Up or Down
-            // would, before the save: a MAC into the records, a clock set.
-            refused->mac = !net_page_apply_pending();
-            refused->clock = !main_page_apply_pending();
-        }
+        // A refused F10 is no key for the pages: the refusal's message stays.
+        if (key == KEY_F(10) && !pending_accepted()) key = ERR;
         offer_key(key);
-        top_menu_set_unsaved(!(settings_now() == at_start));
+        top_menu_set_unsaved(unsaved_changes(fru_read));
         draw_turn(key == KEY_RESIZE);
         if (key == KEY_F(6) || key == KEY_F(10) || ExitAction != 0) return key == KEY_F(10);
     }
@@ -227,6 +272,7 @@ bool key_loop(const Settings &at_start, Refused *refused) {
 // The tab for the next start, the pages gone, the terminal given back with
 // its output unbuffered enough for the countdown and a started program.
 void leave_screen() {
+    exit_action_hold_signals();
     save_state(recovery_page_save_state);
     curs_set(1);
     recovery_page_destroy();
@@ -234,32 +280,37 @@ void leave_screen() {
     boot_page_destroy();
     main_page_destroy();
     top_menu_destroy();
+    terminal_modes_off();
     endwin();
     setvbuf(stdout, nullptr, _IOLBF, 0);
     setvbuf(stderr, nullptr, _IONBF, 0);
+    exit_action_clean_line();
 }
 
 }  // namespace
 
 int main() {
     board::fill_standard_fds();
+    // A closed output (a log on a pipe, a line gone) is an error the console
+    // handles; it must not end the run between the EEPROM write and the
+    // power-off. Started programs get the default back.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!board::require_root("tolvane")) return 2;
     std::setlocale(LC_ALL, "");
 
     start_log();
     const bool fru_read = load_fru();
-    const Settings at_start = settings_now();
+    at_start = board_info;
     start_curses();
     build_pages();
     restore_pages(fru_read);
     draw_first_frame();
 
-    Refused refused{};
-    const bool save_on_exit = key_loop(at_start, &refused);
+    const bool save_on_exit = key_loop(fru_read);
 
     leave_screen();
     exit_action_run();
-    if (save_on_exit) save_countdown(refused, fru_read);
+    if (save_on_exit) save_countdown(fru_read);
     exit_action_poweroff();
     return 0;
 }

@@ -8,6 +8,9 @@
 
 namespace {
 
+// The page that last took the keyboard; it may have given it back since.
+PageForm *keyboard_page;
+
 // The form's own size; the window's when the library cannot tell.
 void form_size(FORM *form, WINDOW *win, int *rows, int *cols) {
     if (scale_form(form, rows, cols) != E_OK) getmaxyx(win, *rows, *cols);
@@ -183,6 +186,7 @@ void page_form_end(PageForm &p) {
     }
     if (p.form_win != nullptr) delwin(p.form_win);
     page_panel_destroy(p.panel);
+    if (keyboard_page == &p) keyboard_page = nullptr;
     p.form = nullptr;
     p.form_win = nullptr;
     p.fields = nullptr;
@@ -199,6 +203,7 @@ PageTurn page_form_turn(PageForm &p, int key) {
         if (key != KEY_DOWN || p.form_win == nullptr) return PageTurn::kNone;
         p.page_focus = true;
         tab_focus = false;
+        keyboard_page = &p;
         return PageTurn::kTookKeyboard;
     }
     curs_set(1);
@@ -262,6 +267,27 @@ bool page_form_drop_keyboard(PageForm &p) {
     tab_focus = true;
     curs_set(0);
     return true;
+}
+
+void page_form_give_keyboard(PageForm &p, FIELD *field) {
+    if (keyboard_page != nullptr && keyboard_page != &p) keyboard_page->page_focus = false;
+    if (p.form != nullptr && field != nullptr && set_current_field(p.form, field) == E_INVALID_FIELD) {
+        // The cell the cursor is in refuses to be left (its text fails its
+        // pattern); off the screen for a moment, the form moves anyway.
+        unpost_form(p.form);
+        set_current_field(p.form, field);
+        post_form(p.form);
+    }
+    if (p.form_win == nullptr) {
+        p.page_focus = false;
+        tab_focus = true;
+        return;
+    }
+    // At the cell's start, where typing replaces what was refused.
+    form_driver(p.form, REQ_BEG_FIELD);
+    p.page_focus = true;
+    tab_focus = false;
+    keyboard_page = &p;
 }
 
 void page_form_type(PageForm &p, int request) {

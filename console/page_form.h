@@ -135,6 +135,12 @@ void page_form_move(PageForm &p, int key);
 // keyboard, the tab bar gets it back. True when the keyboard moved.
 bool page_form_drop_keyboard(PageForm &p);
 
+// The keyboard to `field` of this page, from the tab bar or from whichever
+// page had it: a refused value is where the operator types next. A form
+// off the screen (the terminal too small) cannot take it: the tab bar keeps
+// it, and the cursor stands on `field` once the form is back.
+void page_form_give_keyboard(PageForm &p, FIELD *field);
+
 // A key typed or deleted: the page notes the edit, the cell being typed
 // into stands out from the other inputs, and the form takes the request.
 void page_form_type(PageForm &p, int request);

@@ -23,8 +23,23 @@ constexpr int kAnswerWaitMs = 500;
 // row and column), ask where the cursor is, put it back.
 constexpr std::string_view kSizeRequest = "\0337\033[999;999H\033[6n\0338";
 
-// Set when the line reported no size at start: only such a terminal is asked.
+// Set when the line reported no size at start, or one a console set there:
+// only such a terminal is asked.
 bool sizeless;
+// A size the console sets on a line carries one pixel by one in the pixel
+// fields. No terminal is one pixel wide, and a program that divides pixels
+// by cells gets 0, the usual "unknown". A pseudo-terminal's owner or the
+// kernel setting a size writes all four fields, so the mark goes with it;
+// stty rows/cols keeps it, and that line is asked again too.
+constexpr unsigned short kOurPixels = 1;
+// No person types two keys within this: an Enter, Tab or Shift-Tab that
+// follows the byte before it sooner came in a paste or a terminal's answer.
+constexpr long long kBurstMs = 10;
+// When the last byte was read, and whether more were waiting then.
+long long last_byte_ms = -1000;
+bool more_waiting;
+// Between "\E[200~" and "\E[201~": a bracketed paste, which is only text.
+bool in_paste;
 // Set while a size request went unanswered: a report that comes late is
 // still the answer, never a key.
 bool query_outstanding;
@@ -149,6 +164,7 @@ void set_line_size(int rows, int cols) {
     winsize ws{};
     ws.ws_row = static_cast<unsigned short>(rows);
     ws.ws_col = static_cast<unsigned short>(cols);
+    ws.ws_xpixel = ws.ws_ypixel = kOurPixels;
     struct sigaction ignore{}, old{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGWINCH, &ignore, &old);
@@ -209,19 +225,33 @@ void drop_kept_when_read() {
     if (kept_at == kept_len) kept_at = kept_len = 0;
 }
 
+// Set when a read handed out a byte of the line, not a timeout or the
+// resize ncurses reports by itself.
+bool got_byte;
+
 // A key as ncurses decodes it: the pushed-back one, the kept bytes, the line.
 int next_key() {
     if (pending != ERR) {
         int key = pending;
         pending = ERR;
+        got_byte = true;
         return key;
     }
     if (kept_at < kept_len) {
         int key = kept_key();
         drop_kept_when_read();
+        got_byte = true;
         return key;
     }
-    return wgetch(stdscr);
+    int key = wgetch(stdscr);
+    got_byte = key != ERR && key != KEY_RESIZE;
+    return key;
+}
+
+// Bytes already there: pushed back, kept, or unread on the line.
+bool input_waiting() {
+    int n = 0;
+    return pending != ERR || kept_at < kept_len || (ioctl(STDIN_FILENO, FIONREAD, &n) == 0 && n > 0);
 }
 
 // One byte of an escape sequence's tail: kept bytes first, then the line
@@ -236,6 +266,7 @@ int tail_byte() {
     wtimeout(stdscr, get_escdelay());
     int b = wgetch(stdscr);
     wtimeout(stdscr, delay);
+    if (b != ERR && b != KEY_RESIZE) got_byte = true;
     return b;
 }
 
@@ -297,9 +328,21 @@ int escape_tail() {
             break;
         }
         if (len < seq.size()) seq[len++] = static_cast<char>(b);
-        if (!csi || b >= 0x40) break;  // the final byte
+        // The final byte; the Linux console's F1-F5 are ESC [ [ A to E.
+        if (!csi || (b >= 0x40 && !(len == 3 && b == '['))) break;
     }
     std::string_view text(seq.data(), len);
+    if (text == "\033[M") {
+        // An X10 mouse report: three bytes of button and position follow,
+        // any of them above 0x7e. Read, never typed.
+        for (int i = 0; i < 3 && tail_byte() != ERR; ++i) {
+        }
+    }
+    if (text == "\033[200~" || text == "\033[201~") {
+        in_paste = text[4] == '0';
+        console_log("L[TERMINAL]: Paste %s\n", in_paste ? "begins" : "ends");
+        return kDropped;
+    }
     int rows = 0, cols = 0;
     if (position_report(text, rows, cols)) {
         if (query_outstanding) return take_late_answer(rows, cols);
@@ -315,13 +358,19 @@ int escape_tail() {
 void terminal_query_size() {
     winsize ws{};
     if (!isatty(STDIN_FILENO) || ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) != 0) return;
-    if (ws.ws_row != 0 && ws.ws_col != 0) return;
+    const bool ours = ws.ws_xpixel == kOurPixels && ws.ws_ypixel == kOurPixels;
+    // A size the kernel or a pseudo-terminal's owner reports is the window's.
+    // One a console set is what the terminal answered then: the window may
+    // have changed since, so the terminal is asked again.
+    if (ws.ws_row != 0 && ws.ws_col != 0 && !ours) return;
     sizeless = true;
     int rows = 0, cols = 0;
     long long start = now_ms();
     if (ask_size(rows, cols)) {
         set_line_size(rows, cols);
         size_source = "the terminal's answer";
+    } else if (ws.ws_row != 0 && ws.ws_col != 0) {
+        size_source = "the line, set by an earlier console (no answer)";
     } else {
         size_source = "terminfo (no answer)";
     }
@@ -330,6 +379,10 @@ void terminal_query_size() {
 
 void terminal_define_keys() {
     console_log("L[TERMINAL]: Size %ix%i from %s\n", COLS, LINES, size_source);
+    // Mouse reports are read whole and dropped, as other sequences no key
+    // is bound to: the console asks for none, yet a terminal left in a mouse
+    // mode sends them, and a KEY_MOUSE would leave its tail to be typed.
+    define_key(nullptr, KEY_MOUSE);
     for (const ExtraKey &k : kExtraKeys) {
         // A sequence terminfo binds to any key, or that starts a longer one,
         // keeps its meaning: xterm's "\EOx" is the keypad's 8, not F10.
@@ -339,22 +392,53 @@ void terminal_define_keys() {
 
 int terminal_getch() {
     for (;;) {
+        got_byte = false;
         int key = next_key();
+        // Within a few ms of the byte before it, or already there when that
+        // one was read: the same burst.
+        const bool burst = more_waiting || now_ms() - last_byte_ms < kBurstMs;
         if (key == 0x1b) key = escape_tail();
-        if (key != kDropped) return plain_key(key);
+        if (got_byte) {
+            last_byte_ms = now_ms();
+            more_waiting = input_waiting();
+        }
+        if (key == ERR) {
+            // Half a second of silence: a paste whose end mark was lost is
+            // over, or no key would ever act again.
+            if (in_paste) console_log("L[TERMINAL]: Paste ends unmarked\n");
+            in_paste = false;
+            return ERR;
+        }
+        if (key == kDropped) continue;
+        key = plain_key(key);
+        // A paste is text: what is no printable byte moves, presses and
+        // applies nothing. A resize is no byte of it.
+        if (in_paste && key != KEY_RESIZE && !(key >= 0x20 && key < 0x7f)) {
+            console_log("L[TERMINAL]: Key 0x%08x in a paste dropped\n", static_cast<unsigned>(key));
+            continue;
+        }
+        if (burst && (key == '\n' || key == '\t' || key == KEY_BTAB)) {
+            console_log("L[TERMINAL]: %s in a burst dropped\n",
+                        key == '\n' ? "Enter" : key == '\t' ? "Tab" : "Shift-Tab");
+            continue;
+        }
+        return key;
     }
 }
 
-void terminal_keypad_numeric() {
-    // The keypad-transmit string also puts the numeric keypad into
-    // application mode, where its digits send ESC O p ... ESC O y: vt100's
-    // terminfo calls those F-keys, so keypad 5 would power the board off.
-    // Back to numeric mode; the cursor keys keep theirs. keypad() flushed
-    // its string already, so this one follows it on the line.
-    const char *smkx = tigetstr("smkx");
-    if (smkx != nullptr && smkx != reinterpret_cast<char *>(-1) && std::strstr(smkx, "\033=") != nullptr)
-        (void)write_all("\033>");
+void terminal_modes_on() {
+    // The keypad-transmit string, or an earlier program, or the emulator's
+    // own setting, may leave the numeric keypad in application mode, where
+    // its digits send ESC O p ... ESC O y: the Linux console's and vt100's
+    // F6 and F10 are among them, so keypad 5 would power the board off.
+    // Numeric mode under every TERM; the cursor keys keep theirs. keypad()
+    // flushed its string already, so this one follows it on the line.
+    // Bracketed paste too: a terminal that knows it marks a paste, and one
+    // that does not ignores the private mode.
+    (void)write_all("\033>\033[?2004h");
 }
+
+void terminal_modes_off() { (void)write_all("\033[?2004l"); }
 
 void terminal_flush_input() {
     flushinp();
@@ -363,15 +447,18 @@ void terminal_flush_input() {
 }
 
 int terminal_refresh() {
-    if (sizeless) {
-        int rows = 0, cols = 0;
-        if (ask_size(rows, cols)) {
-            if (rows != LINES || cols != COLS) {
-                console_log("L[TERMINAL]: Size %ix%i from the terminal's answer\n", cols, rows);
-                set_line_size(rows, cols);
-                resize_term(rows, cols);
-                return KEY_RESIZE;
-            }
+    int rows = 0, cols = 0;
+    const bool answered = sizeless && ask_size(rows, cols);
+    // Whatever reset the terminal meanwhile, the size query included: the
+    // keypad and pastes as at start.
+    terminal_modes_on();
+    if (answered) {
+        last_byte_ms = now_ms();  // an Enter right behind the answer is no key
+        if (rows != LINES || cols != COLS) {
+            console_log("L[TERMINAL]: Size %ix%i from the terminal's answer\n", cols, rows);
+            set_line_size(rows, cols);
+            resize_term(rows, cols);
+            return KEY_RESIZE;
         }
     }
     clearok(curscr, TRUE);

@@ -19,12 +19,13 @@ constexpr const char *kHelp =
     "Enter: select | Left/Right: select page | Up/Down: select option | F6: exit | F10: save and exit";
 constexpr int kHelpCols = 96;
 // Below the full help line's width, the first of these that fits; the F10
-// part grows a note while settings differ from what the EEPROM held.
+// part grows a note while settings differ from what the EEPROM held. Both
+// keys power the board off: "exit" read as if a shell came next.
 constexpr std::array<const char *, 4> kLegends = {
-    "Enter: select | Arrows: move | F6: exit | F10: save and exit%s",
-    "Enter | Arrows | F6: exit | F10: save and exit%s",
-    "F6: exit | F10: save and exit%s",
-    "F6 exit | F10 save%s",
+    "Enter: select | Arrows: move | F6: power off | F10: save, power off%s",
+    "Enter | Arrows | F6: power off | F10: save, power off%s",
+    "F6: power off | F10: save, power off%s",
+    "F6, F10 (save): power off%s",
 };
 constexpr const char *kUnsavedNote = " (unsaved changes)";
 constexpr const char *kUnsavedTitle = "unsaved changes";

@@ -1,5 +1,7 @@
 #include "fru/fru_store.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -21,7 +23,7 @@ std::uint8_t loaded[FRU_IMAGE_SIZE];
 std::uint8_t known[FRU_IMAGE_SIZE];
 std::uint8_t output[FRU_IMAGE_SIZE];
 std::uint8_t readback[FRU_IMAGE_SIZE];
-std::uint8_t prior[FRU_IMAGE_SIZE];  // what a write found under its lock
+std::uint8_t prior[FRU_IMAGE_SIZE];  // what a write found under its lock; the load reads here first
 bool load_ok = false;
 
 // All 4096 bytes written from offset 0 and read back the same.
@@ -29,26 +31,50 @@ bool write_and_verify(int fd, const std::uint8_t *image) {
     bool written = fru_write_at_start(fd, image, FRU_IMAGE_SIZE);
     fru_diag("Wrote %i bytes\n", written ? FRU_IMAGE_SIZE : 0);
     std::memset(readback, 0, sizeof readback);
-    return written && fru_read_at_start(fd, readback, sizeof readback) == sizeof readback &&
+    return written && fru_read_at_start(fd, readback, sizeof readback) == FRU_IMAGE_SIZE &&
            std::memcmp(readback, image, sizeof readback) == 0;
 }
 
+// A dropped ssh line, Ctrl-C, a timeout or a closed pipe must not end the
+// program between the first byte written and the verify (or the write-back):
+// those signals wait, and the one that came takes effect when this goes.
+class HeldSignals {
+    static constexpr int kHeld[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
+
+public:
+    HeldSignals() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int s : kHeld) sigaddset(&held, s);
+        sigprocmask(SIG_BLOCK, &held, &before_);
+    }
+    ~HeldSignals() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+    HeldSignals(const HeldSignals &) = delete;
+    HeldSignals &operator=(const HeldSignals &) = delete;
+
+private:
+    sigset_t before_;
+};
+
 }  // namespace
 
-std::size_t fru_read_at_start(int fd, std::uint8_t *buf, std::size_t count) {
+long fru_read_at_start(int fd, std::uint8_t *buf, std::size_t count) {
     std::size_t got = 0;
     while (got < count) {
         ssize_t n = ::pread(fd, buf + got, count - got, static_cast<off_t>(got));
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }
-    return got;
+    return static_cast<long>(got);
 }
 
 bool fru_write_at_start(int fd, const std::uint8_t *buf, std::size_t count) {
     std::size_t done = 0;
     while (done < count) {
         ssize_t n = ::pwrite(fd, buf + done, count - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
@@ -64,7 +90,14 @@ int fru_read_image(std::uint8_t *image) {
     // A writer holds the lock exclusively: never read half its image.
     ::flock(fd.get(), LOCK_SH);
     fru_diag("Reading eeprom\n");
-    std::size_t n = fru_read_at_start(fd.get(), image, FRU_IMAGE_SIZE);
+    long n = fru_read_at_start(fd.get(), image, FRU_IMAGE_SIZE);
+    if (n < 0) {
+        // A bus error is no image: named as what it is, never parsed.
+        int e = errno;
+        fru_log("E[FRU]: FRU: failed to read eeprom: %s\n", std::strerror(e));
+        errno = e;
+        return -2;
+    }
     fru_diag("Read %i bytes\n", static_cast<int>(n));
     return static_cast<int>(n);
 }
@@ -77,13 +110,19 @@ int fru_load() {
     b.mac_list[0] = b.mac;
     b.mac_list[1] = b.mac2;
     b.mac_list[2] = b.mac3;
-    // A short read keeps what the buffer held behind the bytes read.
-    (void)fru_read_image(loaded);
+    // Read beside the loaded image: a failed read never touches the bytes
+    // an earlier load's table points into. Behind a short read (or none, when
+    // the open failed) lie zeros, never the bytes of an earlier load.
+    int n = fru_read_image(prior);
+    if (n == -2) return FRU_LOAD_UNREADABLE;
+    const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
+    std::memcpy(loaded, prior, got);
+    std::memset(loaded + got, 0, sizeof loaded - got);
     std::memcpy(known, loaded, sizeof known);
-    if (fru_parse(&b, loaded, sizeof loaded) != 0) return -2;
+    if (fru_parse(&b, loaded, sizeof loaded) != 0) return FRU_LOAD_PARSE;
     fru_extract_values();
     load_ok = true;
-    return 0;
+    return FRU_LOAD_OK;
 }
 
 int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
@@ -92,47 +131,58 @@ int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
     board::Fd fd(board::open_board(FRU_EEPROM_PATH, O_RDWR));
     if (!fd) {
         fru_log("E[FRU]: FRU: failed to open eeprom\n");
-        return -1;
+        return FRU_WRITE_UNCHANGED;
     }
     // Held from the re-read through the verify; the close releases it.
     if (::flock(fd.get(), LOCK_EX) != 0) {
         fru_log("E[FRU]: FRU: failed to lock eeprom\n");
-        return -1;
+        return FRU_WRITE_UNCHANGED;
     }
     struct ::stat st {};
     if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size < FRU_IMAGE_SIZE) {
         fru_log("E[FRU]: FRU: eeprom is smaller than %i bytes\n", FRU_IMAGE_SIZE);
-        return -1;
+        return FRU_WRITE_UNCHANGED;
     }
+    // From here to the verify or the write-back; a writer waiting for the
+    // lock above could still be stopped.
+    HeldSignals held;
     // What the EEPROM holds under the lock: compared with what the caller
-    // expects, and written back should the write fail half-way.
-    bool whole = fru_read_at_start(fd.get(), prior, sizeof prior) == sizeof prior;
+    // expects, and written back should the write fail half-way. An EEPROM
+    // that cannot be read could not be put back: it is not written.
+    long got = fru_read_at_start(fd.get(), prior, sizeof prior);
+    if (got < 0) {
+        fru_log("E[FRU]: FRU: failed to read eeprom: %s\n", std::strerror(errno));
+        return FRU_WRITE_UNCHANGED;
+    }
+    bool whole = got == FRU_IMAGE_SIZE;
     if (expected != nullptr && (!whole || std::memcmp(prior, expected, sizeof prior) != 0)) {
         fru_log("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n");
-        return -1;
+        return FRU_WRITE_UNCHANGED;
     }
-    if (write_and_verify(fd.get(), image)) return 0;
+    if (write_and_verify(fd.get(), image)) return FRU_WRITE_OK;
     fru_log("E[FRU]: FRU: verify after write failed\n");
     // Bytes may have reached the EEPROM: a mix of two images does not load.
-    if (whole && write_and_verify(fd.get(), prior))
+    if (whole && write_and_verify(fd.get(), prior)) {
         fru_log("E[FRU]: FRU: eeprom restored to its previous content\n");
-    else
-        fru_log("E[FRU]: FRU: eeprom may be damaged, restore a backup\n");
-    return -1;
+        return FRU_WRITE_UNCHANGED;
+    }
+    fru_log("E[FRU]: FRU: eeprom may be damaged, restore a backup\n");
+    return FRU_WRITE_DAMAGED;
 }
 
 int fru_save() {
     const BoardInfo &b = board_info;
     if (!load_ok) {
         fru_log("E[FRU]: FRU: not loaded, refusing to save\n");
-        return -1;
+        return FRU_WRITE_UNCHANGED;
     }
-    if (fru_check_save(&b, loaded) != FRU_SAVE_OK) return -1;
-    if (fru_build_image(&b, loaded, output) != 0) return -1;
+    if (fru_check_save(&b, loaded) != FRU_SAVE_OK) return FRU_WRITE_UNCHANGED;
+    if (fru_build_image(&b, loaded, output) != 0) return FRU_WRITE_UNCHANGED;
     fru_log("L[FRU]: Writing eeprom ");
-    if (fru_write_image(output, known) != 0) return -1;
+    int r = fru_write_image(output, known);
+    if (r != FRU_WRITE_OK) return r;
     std::memcpy(known, output, sizeof known);
-    return 0;
+    return FRU_WRITE_OK;
 }
 
 bool fru_save_would_change() {

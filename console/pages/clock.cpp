@@ -29,6 +29,17 @@ void put(FIELD *f, const char *fmt, int value) {
 // and a blank cell reads 0.
 int cell_value(const char *text) { return static_cast<int>(std::strtol(text, nullptr, 10)); }
 
+constexpr const char *kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                         "July",    "August",   "September", "October", "November", "December"};
+
+// Days in `month` (1-12) of `year`: February has 29 only in leap years.
+constexpr int days_in_month(int year, int month) {
+    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+static_assert(days_in_month(2024, 2) == 29 && days_in_month(2100, 2) == 28 && days_in_month(2000, 2) == 29);
+
 // The time into the cells, those typed into left alone when `untyped_only`.
 void show(std::int64_t t, bool untyped_only) {
     if (cells.hour == nullptr) return;
@@ -117,6 +128,18 @@ int clock_parse(struct tm *tm) {
         *c.store = c.value - c.bias;
         paint(c.cell, 3);
         --result;
+    }
+    // The day must exist in that month: mktime would carry 31 February into
+    // March and set a date nobody typed.
+    const int last_day = days_in_month(v_y, v_m);
+    if (v_d > last_day) {
+        paint(cells.day, 7);
+        console_log("W[MAIN_PAGE]: Bad day value: %i not in 1-%i range of %04i-%02i\n", v_d, last_day, v_y, v_m);
+        char message[64];
+        std::snprintf(message, sizeof message, "Day must be 01-%02i in %s %04i", last_day, kMonthNames[v_m - 1],
+                      v_y);
+        top_menu_message(message);
+        return -4;
     }
     return 0;
 }

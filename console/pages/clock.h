@@ -29,7 +29,9 @@ void clock_show_untyped_at(std::int64_t t);
 
 // Checks the six cells into *tm (fields not checked are left alone). 0 when
 // all pass, else -1 second, -2 minute, -3 hour, -4 day, -5 month, -6 year;
-// checked cells turn white on blue, the failing one white on red.
+// checked cells turn white on blue, the failing one white on red. A day
+// that its month does not have (31 April, 29 February of a common year) is
+// the day's failure, found once month and year passed.
 [[nodiscard]] int clock_parse(struct tm *tm);
 
 // Normalises the local time *tm and sets the system clock and the RTC from

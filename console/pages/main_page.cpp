@@ -15,6 +15,7 @@
 #include "console/page_form.h"
 #include "console/pages/clock.h"
 #include "fru/board_info.h"
+#include "fru/fru_store.h"
 
 BmcInfo bmc_info;
 
@@ -478,6 +479,7 @@ void main_page_create() {
     read_sensors();
 
     page_form_begin(page.pf, kMainFields, page.fields);
+    page_form_note_eeprom(page.pf, fru_loaded());
     clock_use_cells({page.fields[kHour], page.fields[kMinute], page.fields[kSecond],
                      page.fields[kYear], page.fields[kMonth], page.fields[kDay]});
 
@@ -498,6 +500,9 @@ void main_page_create() {
     set_text(value_field(kBmcVersion), page.bmc_text);
     version_cell(kSmVersion, kRecoveryVersion, page.sm_version_text);
     version_cell(kKernel, kOsRelease, page.kernel_text);
+    // What the EEPROM did not give stays "N/A": its blanks would read as a
+    // date in 1996 and as the board's texts.
+    if (!fru_loaded()) return;
     mfg_date_cell();
 
     // The records' texts, terminated even if a record is not.
@@ -556,8 +561,18 @@ int main_page_handle_key(int key) {
 
 bool main_page_apply_pending() {
     if (!page.pf.edited || page.pf.form_win == nullptr) return true;
-    return apply_clock();
+    if (apply_clock()) return true;
+    // The refused cell is the one the check painted white on red.
+    const chtype refused = field_attr(field_pair(7));
+    for (std::size_t i : {kHour, kMinute, kSecond, kYear, kMonth, kDay}) {
+        if (field_back(page.fields[i]) != refused) continue;
+        page_form_give_keyboard(page.pf, page.fields[i]);
+        break;
+    }
+    return false;
 }
+
+bool main_page_has_pending() { return page.pf.edited && page.pf.form_win != nullptr; }
 
 void main_page_relayout() {
     const FormSpot spot = page_form_lift(page.pf.form, &page.pf.form_win);

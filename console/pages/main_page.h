@@ -26,6 +26,9 @@ int main_page_handle_key(int key);
 // not even that fits, the edit is dropped and the cells follow the clock.
 void main_page_relayout();
 // F10: a clock edit still pending is applied as Up or Down would apply it.
-// False when it was refused: nothing was set.
+// False when it was refused: nothing was set, and the page's keyboard is on
+// the refused cell.
 [[nodiscard]] bool main_page_apply_pending();
+// Clock cells typed into and not applied yet: F10 would set the clock.
+bool main_page_has_pending();
 void main_page_destroy();

@@ -207,6 +207,40 @@ void show_mac() {
 
 FIELD *field(int i) { return page.fields[static_cast<std::size_t>(i)]; }
 
+// The six cells as an address, when each holds two hex digits.
+bool read_mac(std::uint8_t (&mac)[kMacCount], int *bad) {
+    for (int i = 0; i < kMacCount; ++i) {
+        const char *buf = field_buffer(field(kMacFirst + i), 0);
+        // The cell's own pattern: two hex digits. Anything else (one digit,
+        // a blank, a pasted ":") would be stored as whatever "%02x" reads.
+        if (buf == nullptr || !std::isxdigit(static_cast<unsigned char>(buf[0])) ||
+            !std::isxdigit(static_cast<unsigned char>(buf[1]))) {
+            *bad = i;
+            return false;
+        }
+        unsigned v = 0;
+        std::sscanf(buf, "%02x", &v);
+        mac[i] = static_cast<std::uint8_t>(v & 0xff);
+    }
+    return true;
+}
+
+// The first cell that is not two hex digits, refused as the operator sees
+// it (white on red, a warning, the help line), or -1 with the address in mac.
+int refused_mac_cell(std::uint8_t (&mac)[kMacCount]) {
+    int i = -1;
+    if (read_mac(mac, &i)) return -1;
+    FIELD *f = field(kMacFirst + i);
+    const char *buf = field_buffer(f, 0);
+    field_paint(f, 7);
+    console_log("W[NET_PAGE]: Bad MAC byte %i: \"%s\" does not match the cell's pattern\n", i + 1,
+                buf != nullptr ? buf : "");
+    char message[48];
+    std::snprintf(message, sizeof message, "MAC byte %i must be two hex digits", i + 1);
+    top_menu_message(message);
+    return i;
+}
+
 // Up, Down and F10 after an edit: the MAC is stored. A refused one stays
 // pending, so the next Up, Down or F10 tries again. True when stored.
 bool leave_field_step() {
@@ -319,25 +353,7 @@ void net_page_set_manual(bool automatic) {
 
 int net_page_save_mac() {
     std::uint8_t mac[kMacCount];
-    for (int i = 0; i < kMacCount; ++i) {
-        FIELD *f = field(kMacFirst + i);
-        const char *buf = field_buffer(f, 0);
-        // The cell's own pattern: two hex digits. Anything else (one digit,
-        // a blank, a pasted ":") would be stored as whatever "%02x" reads.
-        if (buf == nullptr || !std::isxdigit(static_cast<unsigned char>(buf[0])) ||
-            !std::isxdigit(static_cast<unsigned char>(buf[1]))) {
-            field_paint(f, 7);
-            console_log("W[NET_PAGE]: Bad MAC byte %i: \"%s\" does not match the cell's pattern\n",
-                        i + 1, buf != nullptr ? buf : "");
-            char message[48];
-            std::snprintf(message, sizeof message, "MAC byte %i must be two hex digits", i + 1);
-            top_menu_message(message);
-            return -1;
-        }
-        unsigned v = 0;
-        std::sscanf(buf, "%02x", &v);
-        mac[i] = static_cast<std::uint8_t>(v & 0xff);
-    }
+    if (refused_mac_cell(mac) >= 0) return -1;
     console_log("L[NET_PAGE]: Save MAC: [%02x:%02x:%02x:%02x:%02x:%02x]\n", mac[0], mac[1], mac[2],
                 mac[3], mac[4], mac[5]);
     if (fru_set_mac(&board_info, mac, 0) != 0)
@@ -387,7 +403,29 @@ int net_page_handle_key(int key) {
     return 0;
 }
 
-bool net_page_apply_pending() { return page.pf.form == nullptr || leave_field_step(); }
+bool net_page_check_pending() {
+    if (!page.pf.edited || page.pf.form == nullptr) return true;
+    std::uint8_t mac[kMacCount];
+    int bad = -1;
+    if (read_mac(mac, &bad)) return true;
+    page_form_unmark_edit(page.pf);
+    refused_mac_cell(mac);
+    page_form_give_keyboard(page.pf, field(kMacFirst + bad));
+    return false;
+}
+
+void net_page_apply_pending() {
+    if (page.pf.form != nullptr) leave_field_step();
+}
+
+bool net_page_has_pending() {
+    if (!page.pf.edited || page.pf.form == nullptr) return false;
+    std::uint8_t mac[kMacCount];
+    int bad = -1;
+    // Cells that are no address yet are a change all the same; six that
+    // spell the stored address again are none.
+    return !read_mac(mac, &bad) || std::memcmp(mac, board_info.mac, sizeof mac) != 0;
+}
 
 void net_page_relayout() { page_form_resize(page.pf); }
 

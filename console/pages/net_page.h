@@ -16,10 +16,17 @@ int net_page_handle_key(int key);
 // current field and typed text where it fits, the size notice where not.
 void net_page_relayout();
 void net_page_destroy();
-// F10: a MAC edit still pending (typed, not yet stored by Up or Down) is
-// stored now, with the same check, whether or not the page is on show.
-// False when its cells were refused: nothing was stored.
-[[nodiscard]] bool net_page_apply_pending();
+// F10, before anything is stored or set: a MAC edit still pending (typed,
+// not yet stored by Up or Down) is checked as Up or Down would check it,
+// whether or not the page is on show. False when a cell is not two hex
+// digits: it is refused as on Down, and the page's keyboard goes to it.
+[[nodiscard]] bool net_page_check_pending();
+// F10, once every pending value passed its check: the pending MAC is
+// stored (a board without a MAC record keeps it unstored, as on Down).
+void net_page_apply_pending();
+// A MAC typed and not stored yet that differs from the address in the
+// records: F10 would store it, F6 drop it.
+bool net_page_has_pending();
 
 // The page's 43-row field table.
 std::span<const FieldDesc> net_page_table();

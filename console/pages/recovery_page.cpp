@@ -6,6 +6,7 @@
 #include <cstring>
 #include <curses.h>
 #include <form.h>
+#include <panel.h>
 #include <sys/stat.h>
 
 #include "board/board.h"
@@ -284,12 +285,137 @@ void examine_sources() {
     check_rom_sources();
 }
 
-void refresh_sources(std::int64_t now) {
+// True when it looked.
+bool refresh_sources(std::int64_t now) {
     // Unsigned on purpose: a clock set back also counts as "time to look".
     if (static_cast<std::uint64_t>(now) - static_cast<std::uint64_t>(last_refresh) < kRefreshSeconds)
-        return;
+        return false;
     last_refresh = now;
     examine_sources();
+    return true;
+}
+
+// The three jobs that replace the OS, the backup or the ROM ask first: the
+// first Enter shows what would run, and only an Enter typed after that is
+// on the screen starts it. One stray Enter (the keypad's, a line of a
+// paste) must never reflash the board.
+constexpr const char *kAskHint = "Enter: start, any other key: cancel";
+// Room for a 1023-byte ROM path with every byte escaped, and the words.
+constexpr std::size_t kQuestionMax = 4 * 1023 + 64;
+
+struct Question {
+    int field;  // the button asked about; 0 while nothing is asked
+    char text[kQuestionMax];
+} asked;
+// The question went up in this turn: once it is out on the line, the keys
+// typed ahead of it are dropped.
+bool flush_after_draw;
+
+// What would run, as the operator can read it: a byte of a marker text that
+// does not print (a line end stored after a device) shows as an escape.
+struct Describe {
+    char *out;
+    std::size_t len = 0;
+    void put(char c) {
+        if (len + 1 < kQuestionMax) out[len++] = c;
+        out[len] = '\0';
+    }
+    void text(const char *s) {
+        while (*s != '\0') put(*s++);
+    }
+    void shown(const char *s) {
+        for (; *s != '\0'; ++s) {
+            const auto c = static_cast<unsigned char>(*s);
+            char esc[8];
+            if (c >= 0x20 && c < 0x7f) put(*s);
+            else if (c == '\n') text("\\n");
+            else if (std::snprintf(esc, sizeof esc, "\\x%02x", c) > 0) text(esc);
+        }
+    }
+};
+
+void describe(int field, char (&out)[kQuestionMax]) {
+    Describe d{out};
+    out[0] = '\0';
+    if (field == kRomButton) {
+        d.text(rom_taken == RomSource::usb ? "Update ROM from USB: image " : "Update ROM from WEB: image ");
+        d.shown(rom_image_path);
+        return;
+    }
+    const bool internal = field == kIntButton;
+    d.text(internal ? "Restore backup: archive " : "Update OS: archive ");
+    d.shown(internal ? int_recovery_tar : ext_recovery_tar);
+    d.text(", device ");
+    d.shown(internal ? int_recovery_dev : ext_recovery_dev);
+}
+
+// What would run now is not what the question named.
+bool asked_job_changed() {
+    static char now[kQuestionMax];
+    describe(asked.field, now);
+    return std::strcmp(now, asked.text) != 0;
+}
+
+// The pressed job's source passed the last look.
+bool job_valid(int field) {
+    if (field == kExtButton) return ext_recovery_valid;
+    if (field == kIntButton) return int_recovery_valid;
+    return (rom_taken == RomSource::usb && rom_usb_found) || (rom_taken == RomSource::web && rom_web_found);
+}
+
+// The rows below the form, inside the border: first row and count.
+int question_rows(int *top) {
+    WINDOW *w = page.pf.panel.win;
+    if (w == nullptr || page.pf.form_win == nullptr) return 0;
+    *top = getpary(page.pf.form_win) + getmaxy(page.pf.form_win) + 1;
+    return getmaxy(w) - 1 - *top;
+}
+
+void clear_question_rows() {
+    int top = 0;
+    const int rows = question_rows(&top);
+    for (int r = 0; r < rows; ++r) mvwhline(page.pf.panel.win, top + r, 1, ' ', getmaxx(page.pf.panel.win) - 2);
+    // The window's cursor back on the button the operator is on.
+    if (rows > 0) pos_form_cursor(page.pf.form);
+}
+
+// The question below the form, wrapped; what does not fit is cut at the
+// front (a path's end names the file). False when there is no row for it.
+bool draw_question() {
+    int top = 0;
+    const int rows = question_rows(&top);
+    WINDOW *w = page.pf.panel.win;
+    const int width = getmaxx(w) - 4;
+    if (rows < 1 || width < 8) return false;
+    clear_question_rows();
+    const std::size_t room = static_cast<std::size_t>(rows) * static_cast<std::size_t>(width);
+    const std::size_t len = std::strlen(asked.text);
+    char shown[kQuestionMax];
+    if (len <= room) {
+        std::memcpy(shown, asked.text, len + 1);
+    } else {
+        std::memcpy(shown, "...", 3);
+        std::memcpy(shown + 3, asked.text + len - (room - 3), room - 3 + 1);
+    }
+    const std::size_t n = std::strlen(shown);
+    for (std::size_t at = 0, r = 0; at < n; at += static_cast<std::size_t>(width), ++r)
+        mvwaddnstr(w, top + static_cast<int>(r), 2, shown + at, width);
+    pos_form_cursor(page.pf.form);
+    top_menu_notice(kAskHint);
+    return true;
+}
+
+const char *job_name(int field) { return kLabels[(field - 1) / 2]; }
+
+// The question goes: answered, cancelled, or overtaken by a change. The log
+// line takes the job's name; the message is for the operator (null: none).
+void withdraw_question(const char *log_line, const char *message) {
+    if (asked.field == 0) return;
+    const int field = asked.field;
+    asked.field = 0;
+    clear_question_rows();
+    if (log_line != nullptr) console_log(log_line, job_name(field));
+    if (message != nullptr) top_menu_message(message);
 }
 
 // What the page shows of its sources: the three buttons and the paths
@@ -318,20 +444,21 @@ Shown shown_now() {
 
 // Enter on a button that starts a board script: the page is examined once
 // more, so the script gets what the marker files say at this moment. When
-// the source failed since, or what the page shows changed, nothing starts
-// and the keys typed after this Enter are dropped: they were meant for what
-// the operator saw. `valid` is the pressed source's flag, which the look
-// sets anew.
+// the source failed since, or what the page shows (or, for the answer to
+// the question, what would run) changed, nothing starts and the keys typed
+// after this Enter are dropped: they were meant for what the operator saw.
+// `valid` is the pressed source's flag, which the look sets anew.
 bool still_as_shown(const char *what, const bool &valid) {
     char name[sizeof rom_image_path];
     std::snprintf(name, sizeof name, "%s", what);
     const Shown before = shown_now();
     last_refresh = board::now();
     examine_sources();
+    const bool same = asked.field != 0 ? !asked_job_changed() : shown_now() == before;
     if (!valid) {
         console_log("E[RECOVERY_PAGE]: %s failed its check, nothing is started\n", name);
         top_menu_message("Not started: its image failed its check");
-    } else if (!(shown_now() == before)) {
+    } else if (!same) {
         console_log("L[RECOVERY_PAGE]: %s changed, nothing is started\n", name);
         top_menu_message("Not started: the page changed, press Enter again");
     } else {
@@ -354,40 +481,78 @@ int field_number(FIELD *f) {
     return -1;
 }
 
+const bool &flag_of(int field) {
+    if (field == kExtButton) return ext_recovery_valid;
+    if (field == kIntButton) return int_recovery_valid;
+    return rom_taken == RomSource::usb ? rom_usb_found : rom_web_found;
+}
+
+const char *path_of(int field) {
+    return field == kExtButton ? ext_recovery_tar : field == kIntButton ? int_recovery_tar : rom_image_path;
+}
+
+void start_job(int field) {
+    if (field == kRomButton) {
+        ExitAction = EXIT_ROM_UPDATE;
+        console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
+        return;
+    }
+    const bool internal = field == kIntButton;
+    ExitAction = internal ? EXIT_INT_RECOVERY : EXIT_EXT_RECOVERY;
+    console_log("L[RECOVERY_PAGE]: Set start %s recovery flag\n", internal ? "internal" : "external");
+}
+
+// The first Enter on a job that still stands as shown: what would run and
+// how to answer go up, and the keys typed ahead of them are dropped once
+// they are out.
+void ask(int field) {
+    asked.field = field;
+    describe(field, asked.text);
+    if (!draw_question()) {
+        asked.field = 0;
+        console_log("L[RECOVERY_PAGE]: %s: no room to ask, nothing is started\n", job_name(field));
+        top_menu_message("Not started: the window is too small to ask first");
+        return;
+    }
+    console_log("L[RECOVERY_PAGE]: Asking before the start: %s\n", asked.text);
+    flush_after_draw = true;
+}
+
+// The key after the question: Enter starts the job when one more look finds
+// what was asked about; any other key cancels and does nothing else.
+void answer(int key) {
+    const int field = asked.field;
+    if (key != '\n') {
+        withdraw_question("L[RECOVERY_PAGE]: %s not confirmed, nothing is started\n",
+                          "Cancelled: nothing was started");
+        return;
+    }
+    console_log("L[RECOVERY_PAGE]: enter pressed\n");
+    const bool ok = still_as_shown(path_of(field), flag_of(field));
+    // The refusal's message stays on the help line.
+    withdraw_question(nullptr, nullptr);
+    if (ok) start_job(field);
+}
+
 void press_enter(FIELD *current, bool sources_changed) {
     console_log("L[RECOVERY_PAGE]: enter pressed\n");
     const int field = field_number(current);
-    if (sources_changed && (field == kExtButton || field == kIntButton || field == kRomButton)) {
+    const bool job = field == kExtButton || field == kIntButton || field == kRomButton;
+    if (sources_changed && job) {
         // The operator pressed Enter on what the page showed before.
         console_log("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n");
         top_menu_message("Not started: the page changed, press Enter again");
         terminal_flush_input();
         return;
     }
-    switch (field) {
-    case kExtButton:
-    case kIntButton: {
-        const bool internal = field == kIntButton;
-        const bool &valid = internal ? int_recovery_valid : ext_recovery_valid;
-        if (valid && still_as_shown(internal ? int_recovery_tar : ext_recovery_tar, valid)) {
-            ExitAction = internal ? EXIT_INT_RECOVERY : EXIT_EXT_RECOVERY;
-            console_log("L[RECOVERY_PAGE]: Set start %s recovery flag\n", internal ? "internal" : "external");
-        } else {
-            console_log("L[RECOVERY_PAGE]: Recovery is not considered valid\n");
-        }
-        break;
+    if (job) {
+        const bool present = field == kRomButton ? rom_usb_found || rom_web_found : flag_of(field);
+        if (present && still_as_shown(path_of(field), flag_of(field))) ask(field);
+        else console_log(field == kRomButton ? "L[RECOVERY_PAGE]: ROM is not considered valid\n"
+                                             : "L[RECOVERY_PAGE]: Recovery is not considered valid\n");
+        return;
     }
-    case kRomButton: {
-        const bool &valid = rom_taken == RomSource::usb ? rom_usb_found : rom_web_found;
-        if ((rom_usb_found || rom_web_found) && still_as_shown(rom_image_path, valid)) {
-            ExitAction = EXIT_ROM_UPDATE;
-            console_log("L[RECOVERY_PAGE]: Set start rom update flag\n");
-        } else {
-            console_log("L[RECOVERY_PAGE]: ROM is not considered valid\n");
-        }
-        break;
-    }
-    case kDownloadButton: {
+    if (field == kDownloadButton) {
         const char *url = url_buffer();
         std::size_t len = std::strlen(url);
         if (len > sizeof rom_url - 1) len = sizeof rom_url - 1;
@@ -395,9 +560,6 @@ void press_enter(FIELD *current, bool sources_changed) {
         rom_url[len] = '\0';
         ExitAction = EXIT_ROM_DOWNLOAD;
         console_log("L[RECOVERY_PAGE]: Set start rom download flag\n");
-        break;
-    }
-    default: break;
     }
 }
 
@@ -422,8 +584,11 @@ void handle_focused_key(int key, bool sources_changed) {
 }  // namespace
 
 void recovery_page_create() {
-    // Start as a fresh program does: nothing examined yet, nothing valid.
+    // Start as a fresh program does: nothing examined yet, nothing valid,
+    // nothing asked.
     last_refresh = 0;
+    asked.field = 0;
+    flush_after_draw = false;
     ext_recovery_valid = int_recovery_valid = rom_usb_found = rom_web_found = false;
     rom_taken = RomSource::none;
     page_form_begin(page.pf, kFields, page.fields);
@@ -441,22 +606,49 @@ int recovery_page_handle_key(int key) {
     // An Enter in the same turn as a refresh that changed a source was
     // pressed on what the page showed before it.
     bool sources_changed = false;
+    bool looked = false;
     if (key == '\n' && page.pf.page_focus) {
         const Shown before = shown_now();
-        refresh_sources(now);
+        looked = refresh_sources(now);
         sources_changed = !(shown_now() == before);
     } else {
-        refresh_sources(now);
+        looked = refresh_sources(now);
+    }
+
+    if (asked.field != 0) {
+        if (looked && (!job_valid(asked.field) || asked_job_changed())) {
+            // This key and those typed after it answered another question.
+            withdraw_question("L[RECOVERY_PAGE]: %s changed while asked, nothing is started\n",
+                              "Cancelled: what would run has changed");
+            terminal_flush_input();
+        } else if (key != ERR && !page_key_is_event(key)) {
+            answer(key);
+        }
+        page_form_turn_end(page.pf);
+        return 0;
     }
 
     // Without the keyboard an address typed before the form was dropped for
     // a small terminal keeps its colours until Up or Down leaves it.
     if (page_form_turn(page.pf, key) == PageTurn::kKey) handle_focused_key(key, sources_changed);
     page_form_turn_end(page.pf);
+    if (flush_after_draw) {
+        // Out on the line first: only what is typed after that answers.
+        flush_after_draw = false;
+        update_panels();
+        doupdate();
+        terminal_flush_input();
+    }
     return 0;
 }
 
-void recovery_page_relayout() { page_form_resize(page.pf); }
+void recovery_page_relayout() {
+    page_form_resize(page.pf);
+    // The new window holds no question: again where it fits, else cancelled.
+    if (asked.field != 0 && !draw_question())
+        withdraw_question("L[RECOVERY_PAGE]: %s: no room to ask, nothing is started\n",
+                          "Cancelled: the window is too small to ask first");
+}
 
 void recovery_page_destroy() {
     page_form_end(page.pf);

@@ -81,6 +81,11 @@ protected:
         bool answers = true;       // the terminal answers the console's size query
         bool shell = false;        // a shell on the line instead of the console
         std::string rtc = "";      // the RTC at power-on; "" for now
+        std::string term = "";     // the caller's TERM; "" for the harness's
+        bool keypad_left_application = false;  // an earlier program sent "\E="
+        // The kernel's console on the operator's line, as on the board: init
+        // holds the line open, and what one console set there the next finds.
+        bool kernel_on_line = false;
     };
 
     void SetUp() override {
@@ -104,12 +109,15 @@ protected:
         vm_.reset();
         vm_.emplace(m.rows, m.cols);
         if (!m.answers) vm_->set_sizeless(false);
-        std::vector<std::string> argv = {BOARD_VM_SCRIPT, "--image", image_dir(), "--board", root(),
-                                         "--log", console_path()};
+        if (m.keypad_left_application) vm_->noise("\033=");
+        std::vector<std::string> argv = {BOARD_VM_SCRIPT, "--image", image_dir(), "--board", root()};
+        if (!m.kernel_on_line) argv.insert(argv.end(), {"--log", console_path()});
         if (!m.rtc.empty()) argv.insert(argv.end(), {"--rtc", m.rtc});
         if (m.shell) argv.push_back("--shell");
         powered_on_ = Clock::now();
-        if (!vm_->start(argv)) return testing::AssertionFailure() << "could not start board-vm";
+        std::vector<std::string> env;
+        if (!m.term.empty()) env.push_back("TERM=" + m.term);
+        if (!vm_->start(argv, env)) return testing::AssertionFailure() << "could not start board-vm";
         return testing::AssertionSuccess();
     }
 
@@ -204,6 +212,8 @@ TEST_F(BoardVm, SizeFromTheAnswerOrTerminfo) {
     ASSERT_TRUE(console_up());
     ASSERT_TRUE(wait_board_log("L[TERMINAL]: Size 80x24 from terminfo (no answer)\n"));
     ASSERT_TRUE(framed_at(24, 80));
+    // The short legend says what F6 and F10 end in.
+    ASSERT_TRUE(line().wait_row(23, "F6: power off | F10: save, power off", left()));
     // Nothing drawn past it.
     for (int r = 0; r < line().rows(); ++r)
         for (int c = r < 24 ? 80 : 0; c < line().cols(); ++c)
@@ -223,6 +233,45 @@ TEST_F(BoardVm, SizeFromTheAnswerOrTerminfo) {
     ASSERT_TRUE(manufacturer.has_value());
     EXPECT_GT(manufacturer->col, 40);  // the second column
     EXPECT_TRUE(shows("Kernel release", "6.1.0-"));  // the kernel's own
+    line().fkey(6);
+    ASSERT_TRUE(powered_off());
+}
+
+// The operator's TERM reaches the console, and a keypad an earlier program
+// left in application mode types digits: under linux its 5 and 8 would
+// otherwise be F6 and F10.
+TEST_F(BoardVm, KeypadDigitsUnderLinuxWithTheKeypadLeftInApplicationMode) {
+    ASSERT_TRUE(boot({.term = "linux", .keypad_left_application = true}));
+    ASSERT_TRUE(console_up());
+    // linux's own way of hiding the cursor: init's vt102 did not stand in.
+    EXPECT_NE(line().output().find("\033[?1c"), std::string::npos);
+    line().key(Key::Down);  // the hour cell
+    line().keypad(5);
+    line().keypad(8);
+    ASSERT_TRUE(line().wait_text("58:", left()));
+    ASSERT_TRUE(line().wait_quiet(500ms, left()));
+    EXPECT_TRUE(line().running());
+    EXPECT_EQ(effects().find("poweroff"), std::string::npos) << effects();
+    line().fkey(6);
+    ASSERT_TRUE(powered_off());
+}
+
+// The console sets the size it learnt on the line; one started again there
+// (after udhcpc) asks the terminal anew and takes the window's new size.
+TEST_F(BoardVm, ConsoleStartedAgainAsksForTheNewSize) {
+    ASSERT_TRUE(boot({.rows = 30, .cols = 100, .kernel_on_line = true}));
+    ASSERT_TRUE(console_up());
+    ASSERT_TRUE(wait_board_log("L[TERMINAL]: Size 100x30 from the terminal's answer\n"));
+    ASSERT_TRUE(tab(2));
+    line().key(Key::Down);  // the spinner, on Automatic
+    line().key(Key::Down);  // Start
+    line().resize(24, 80);  // the operator's window shrinks meanwhile
+    line().key(Key::Enter);
+    ASSERT_TRUE(line().wait_for(
+        [&] { return line().output().find("lease of 10.0.2.15 obtained") != std::string::npos; },
+        left(), "udhcpc's lease on the line"));
+    ASSERT_TRUE(wait_board_log("L[TERMINAL]: Size 80x24 from the terminal's answer\n"));
+    ASSERT_TRUE(framed_at(24, 80));
     line().fkey(6);
     ASSERT_TRUE(powered_off());
 }
@@ -311,6 +360,8 @@ TEST_F(BoardVm, ToolsOnTheEepromAndTheMtdDevice) {
     ASSERT_TRUE(shell("grep mtd2: /proc/mtd; test -c /dev/mtd2; echo char=$?",
                       "mtd2: 00001000 00001000 \"block2mtd: /dev/loop2\""));
     ASSERT_TRUE(line().wait_text("char=0", left()));
+    // No magic SysRq: a BREAK on the line resets nothing.
+    ASSERT_TRUE(shell("echo sysrq=$(cat /proc/sys/kernel/sysrq)", "sysrq=0"));
     ASSERT_TRUE(shell("quellet -r >/board/sim/quellet-r.txt 2>&1; echo quellet=$?", "quellet=0"));
     ASSERT_TRUE(shell("sarvik >/board/sim/sarvik.txt 2>&1; echo sarvik=$?", "sarvik=0"));
     // The board script the ROM update starts is a stand-in that records how.

@@ -14,6 +14,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 #include <vector>
 
@@ -74,8 +75,9 @@ protected:
     }
     Outcome finish(const std::unique_ptr<test_support::Child> &child, const std::string &out,
                    const std::string &err) {
-        int st = child->wait();
-        return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, slurp(out), slurp(err)};
+        int st = child->wait();  // a signal's end as a shell gives it: 128 + its number
+        return {WIFEXITED(st) ? WEXITSTATUS(st) : WIFSIGNALED(st) ? 128 + WTERMSIG(st) : -1,
+                slurp(out), slurp(err)};
     }
     Bytes eeprom() const {
         std::string s = slurp(root_ + kEeprom);
@@ -88,9 +90,9 @@ protected:
         return WEXITSTATUS(std::system(line.c_str()));
     }
     // The runs that follow under the fault shim (which ASan lets go first).
-    void shim(const std::string &setting) {
+    template <class... Settings> void shim(const Settings &...settings) {
         const char *asan = std::getenv("ASAN_OPTIONS");
-        env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, setting,
+        env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, std::string(settings)...,
                 "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
     }
     test_support::TempDir tmp_{"/tmp/quellet-cli-XXXXXX"};
@@ -679,8 +681,9 @@ TEST_F(Quellet, RestoreWritesNothingForAnImageThatFailsTheCheck) {
     EXPECT_EQ(eeprom(), before);
 }
 
-// A write that does not read back the same is a failure, whatever the write said.
-TEST_F(Quellet, RestoreThatDoesNotReadBackEndsWith249) {
+// A write that does not read back the same is a failure, whatever the write
+// said; one that cannot be put back either may have damaged the EEPROM.
+TEST_F(Quellet, RestoreThatDoesNotReadBackFails) {
     const std::string f = root_ + "/backup.bin";
     ASSERT_EQ(run({"-q", "--backup", f}).status, 0);
     const std::string dev = root_ + kEeprom;
@@ -689,7 +692,7 @@ TEST_F(Quellet, RestoreThatDoesNotReadBackEndsWith249) {
         std::filesystem::remove(dev);
         std::filesystem::create_symlink(target, dev);
         Outcome r = run({"--restore", f});
-        EXPECT_EQ(r.status, 249);
+        EXPECT_EQ(r.status, 247);
         EXPECT_NE(r.out.find("L[QUELLET]: Writing image to EEPROM\n"
                              "E[FRU]: FRU: verify after write failed\n"),
                   std::string::npos) << r.out;
@@ -746,6 +749,28 @@ TEST_F(Quellet, BackupWritesIntoWhatItIsGiven) {
     EXPECT_NE(slurp(root_ + "/fsync.log").find(root_ + "/usb\n"), std::string::npos);
 }
 
+// A name of the tool's own descriptor is written through it: a file opened
+// for appending keeps its content and its mode; an endless stream is read
+// one byte past an image.
+TEST_F(Quellet, DescriptorNamesAndEndlessStreams) {
+    const Bytes img = eeprom();
+    const std::string log = root_ + "/app.log";
+    write_file(log, {'h', 'i'});
+    ASSERT_EQ(chmod(log.c_str(), 0644), 0);
+    Bytes want = {'h', 'i'};
+    for (const std::string to : {"/dev/stdout >>", "/proc/self/fd/1 >>", "/dev/fd/3 3>>"}) {
+        EXPECT_EQ(sh("$Q --backup " + to + log + " 2>/dev/null"), 0) << to;
+        want.insert(want.end(), img.begin(), img.end());
+        struct ::stat st {};
+        EXPECT_TRUE(read_file(log) == want && stat(log.c_str(), &st) == 0 &&
+                    (st.st_mode & 07777) == 0644) << to;
+    }
+    put(damaged(img));
+    EXPECT_EQ(sh("timeout 20 $Q -q --check-image /dev/zero"), 255);
+    EXPECT_EQ(sh("{ tail -c 4096 " + log + "; cat /dev/zero; } | timeout 20 $Q -q --restore -"), 249);
+    EXPECT_TRUE(eeprom() == damaged(img));
+}
+
 // The shim lets a write put 2048 bytes into the EEPROM and fails the rest.
 TEST_F(Quellet, WriteThatFailsHalfWayIsUndone) {
     const Bytes before = eeprom();
@@ -759,11 +784,55 @@ TEST_F(Quellet, WriteThatFailsHalfWayIsUndone) {
                   std::string::npos) << r.out;
         EXPECT_EQ(eeprom(), before);
     }
-    shim("FAIL_EEPROM_WRITE=2048,always");  // the write-back fails as well
+    // The write-back fails as well: a status of its own tells a script to
+    // restore a backup.
+    for (auto args : {std::vector<std::string>{"-s", "c4", "-d", "2"}, {"--restore", f}}) {
+        shim("FAIL_EEPROM_WRITE=2048,always");
+        Outcome r = run(args);
+        EXPECT_EQ(r.status, 247);
+        EXPECT_NE(r.out.find(failed + "E[FRU]: FRU: eeprom may be damaged, restore a backup\n"),
+                  std::string::npos) << r.out;
+    }
+}
+
+// A dropped line (SIGHUP), a timeout (SIGTERM) or a reader gone (a broken
+// pipe) during a write that fails half-way: the old image, never a mix; a
+// signal takes effect once the image is whole again.
+TEST_F(Quellet, SignalsDuringAWriteLeaveTheOldImageOrTheNew) {
+    const Bytes before = eeprom();
+    const std::string f = root_ + "/other.bin", cut = std::to_string(before[5] * 8 + 16);  // in c1
+    write_file(f, sim::make_fru_image(long_records()));
+    const std::vector<std::string> set = {"-s", "c1", "-d", "sata0:1"}, restore = {"--restore", f};
+    const std::tuple<std::vector<std::string>, std::string, int, int> cases[] = {
+        {set, cut, 13, 249},  // the lines are lost, the undo goes on
+        {set, cut, 1, 128 + 1}, {restore, "2048", 15, 128 + 15}, {restore, "2048", 13, 249}};
+    for (const auto &[args, fail, sig, status] : cases) {
+        SCOPED_TRACE(args[0] + " " + std::to_string(sig));
+        shim("FAIL_EEPROM_WRITE=" + fail, "EEPROM_WRITE_SIGNAL=" + std::to_string(sig));
+        EXPECT_EQ(run(args).status, status);
+        EXPECT_TRUE(eeprom() == before);
+    }
+    EXPECT_EQ(sh("{ env LD_PRELOAD=" EEPROM_FAULT_SHIM " FAIL_EEPROM_WRITE=" + cut +  // as a script meets it
+                 " ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 $Q -s c1 -d sata0:1; echo $? >" +
+                 f + "; } | head -c 300 >/dev/null"), 0);
+    EXPECT_EQ(slurp(f), "249\n");
+    EXPECT_TRUE(eeprom() == before);
+}
+
+// An I2C error while reading is said as one: nothing parsed, nothing written.
+TEST_F(Quellet, ReadErrorsOfTheEepromAreNamed) {
+    const Bytes before = eeprom();
+    const std::string f = root_ + "/b.bin",
+                      failed = "E[FRU]: FRU: failed to read eeprom: Input/output error\n";
+    write_file(f, before);
+    shim("FAIL_EEPROM_READ=2048");
+    expect(run({"--check"}), 255, kBanner + failed + "eeprom: could not be read: Input/output error\n");
+    expect(run({"-r"}), 255, kBanner + failed + "E[QUELLET]: Failed to load data from EEPROM\n");
+    put(damaged(before));  // a restore could not undo what it cannot read: nothing written
     Outcome r = run({"--restore", f});
     EXPECT_EQ(r.status, 249);
-    EXPECT_NE(r.out.find(failed + "E[FRU]: FRU: eeprom may be damaged, restore a backup\n"),
-              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Writing image to EEPROM\n" + failed), std::string::npos) << r.out;
+    EXPECT_TRUE(eeprom() == damaged(before));
 }
 
 // What a JSON parser makes of the output: "key hex-of-latin-1-bytes" for

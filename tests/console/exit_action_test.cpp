@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -87,6 +88,40 @@ TEST_F(RecoveryStat, UnopenableFileKeepsItsOwnLine) {
     EXPECT_EQ(write_recovery_stat(), -1);
     EXPECT_NE(log().find("L[MAIN]: Failed to open /var/run/tolvane/recovery.stat for writing\n"),
               std::string::npos);
+}
+
+// After the screen is left Ctrl-C, Ctrl-\\ and Ctrl-Z stop nothing, and the
+// jobs that replace the OS, the backup or the ROM, and the power-off, keep
+// them ignored across the exec; a download or a network job may be stopped.
+// No program inherits the console's ignored SIGPIPE.
+TEST_F(RecoveryStat, StartedProgramsInheritTheKeyboardSignalsIgnoredOnlyWhenIrreversible) {
+    const std::string out = tree().host("/sim/signals");
+    for (const char *prog : {"/bin/ash", "/sbin/udhcpc", "/sbin/poweroff"}) {
+        tree().remove(prog);
+        tree().write(prog, "#!/bin/sh\nsed -n 's/^SigIgn:\\t//p' /proc/$$/status > " + out + "\n");
+        std::filesystem::permissions(tree().host(prog), std::filesystem::perms::owner_all);
+    }
+    constexpr unsigned long kKeys = 1ul << (SIGINT - 1) | 1ul << (SIGQUIT - 1) | 1ul << (SIGTSTP - 1);
+    constexpr unsigned long kPipe = 1ul << (SIGPIPE - 1);
+    const struct {
+        int action;  // 0: the power-off
+        bool ignored;
+    } rows[] = {{1, true}, {2, true}, {3, true}, {4, false}, {5, false}, {6, false}, {0, true}};
+    for (const auto &row : rows) {
+        std::filesystem::remove(out);
+        test_support::run_in_child(
+            [&] {
+                std::signal(SIGPIPE, SIG_IGN);  // as the console runs
+                exit_action_hold_signals();
+                ExitAction = row.action;
+                if (row.action != 0) exit_action_run();
+                else exit_action_poweroff();
+            },
+            99);
+        const unsigned long ignored = std::strtoul(tree().read("/sim/signals").c_str(), nullptr, 16);
+        EXPECT_EQ(ignored & kKeys, row.ignored ? kKeys : 0) << "action " << row.action;
+        EXPECT_EQ(ignored & kPipe, 0u) << "action " << row.action;
+    }
 }
 
 }  // namespace

@@ -45,6 +45,11 @@ protected:
         mvwinnstr(win(), 2 + row, 2 + col, buf, width);
         return buf;
     }
+    // The question a job asks first, row by row below the form.
+    std::string question(int row) {
+        std::string t = field_text(10 + row, 0, 76);
+        return t.substr(0, t.find_last_not_of(' ') + 1);
+    }
     // Focus on the form, then Down n times.
     void focus_field(int downs) {
         press(KEY_DOWN);
@@ -76,11 +81,16 @@ TEST_F(RecoverySources, ExternalSourceValidShowsLineAndStartsActionOne) {
     EXPECT_STREQ(ext_recovery_dev, "/dev/sda1");
 
     press(KEY_DOWN);  // the form takes the keyboard on field 1
-    // Enter reads the markers again: the script gets the device of now.
-    tree().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sdb1");
+    // Enter reads the markers again: the question names the device of now,
+    // a line end stored with it shown as one, and passed on as stored.
+    tree().write("/var/run/tolvane/ext/recovery-mdev", "/dev/sdb1\n");
+    press(10);
+    EXPECT_EQ(ExitAction, 0);
+    EXPECT_EQ(question(0), "Update OS: archive /media/usb0/recovery.tar, device /dev/sdb1\\n");
     press(10);
     EXPECT_EQ(ExitAction, 1);
-    EXPECT_STREQ(ext_recovery_dev, "/dev/sdb1");
+    EXPECT_STREQ(ext_recovery_dev, "/dev/sdb1\n");
+    EXPECT_EQ(question(0), "") << "the question goes with the answer";
     l = log.text();
     EXPECT_LT(pos_of(l, "L[RECOVERY_PAGE]: enter pressed\n"),
               pos_of(l, "L[RECOVERY_PAGE]: Set start external recovery flag\n"));
@@ -147,6 +157,7 @@ TEST_F(RecoverySources, InternalSourceNeedsItsLineFileAndIsCheckedAtCreation) {
 
     write_int_source(tree());
     refresh();
+    press(10);
     press(10);
     EXPECT_EQ(ExitAction, 2);
     EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Set start internal recovery flag\n"), std::string::npos);
@@ -275,6 +286,7 @@ TEST_F(RecoverySources, UsbWinsTheSameRefreshAndWebTakesOverWhenUsbGoes) {
 
     focus_field(2);
     press(10);
+    press(10);
     EXPECT_EQ(ExitAction, 3);
     EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Set start rom update flag\n"), std::string::npos);
 }
@@ -328,6 +340,7 @@ TEST_F(RecoverySources, EnterInTheTurnOfAChangingRefreshStartsNothing) {
     EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n"),
               std::string::npos);
     press(10);  // pressed again on what is on show now
+    press(10);
     EXPECT_EQ(ExitAction, 3);
     EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
 }
@@ -351,6 +364,13 @@ TEST_F(RecoverySources, RomPathLengthLimit) {
     refresh();
     EXPECT_EQ(field_text(4), "     Start from USB     ");
     EXPECT_EQ(std::string(rom_image_path), ok);
+    // A question longer than its rows keeps its end: the image's name.
+    focus_field(2);
+    press(10);
+    EXPECT_EQ(question(0).substr(0, 4), "...p");
+    EXPECT_EQ(question(7), std::string(57, 'p') + "q/" + std::string(17, 'f'));
+    press(10);
+    EXPECT_EQ(ExitAction, 3);
 }
 
 }  // namespace

@@ -81,6 +81,18 @@ TEST_F(Store, MissingOrErasedEepromFailsTheLoad) {
     put(Bytes(4096, 0xFF));
     EXPECT_EQ(fru_load(), -2);
     EXPECT_TRUE(log.has("W[FRU]: FRU: Empty EEPROM detected\n"));
+    // One that opens but cannot be read is said so, and nothing is parsed.
+    sim::BoardTree(root_).remove(kEeprom);
+    std::filesystem::create_directory(host());
+    EXPECT_EQ(fru_load(), FRU_LOAD_UNREADABLE);
+    EXPECT_TRUE(log.text().ends_with("W[FRU]: FRU: Empty EEPROM detected\n"
+                                     "E[FRU]: FRU: failed to read eeprom: Is a directory\n"));
+    // A zero-length EEPROM after a good load is no image, not the old one.
+    std::filesystem::remove(host());
+    tree();
+    ASSERT_EQ(fru_load(), 0);
+    put(Bytes{});
+    EXPECT_EQ(fru_load(), -2);
 }
 
 TEST_F(Store, SaveWithoutChangesRewritesRecordsAndZerosTheRest) {

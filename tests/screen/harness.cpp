@@ -433,7 +433,26 @@ std::pair<int, int> Terminal::pty_size() const {
     return {ws.ws_row, ws.ws_col};
 }
 
+void Terminal::pace() {
+    // The console takes an Enter or Tab that follows the byte before it
+    // within a few ms for part of a paste: wait until the program has read
+    // what was sent, then as long again as a quick hand would.
+    const char *slave = master_ >= 0 ? ::ptsname(master_) : nullptr;
+    const auto give_up = Clock::now() + 2000ms;
+    while (slave != nullptr && Clock::now() < give_up) {
+        int fd = ::open(slave, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        int unread = 0;
+        bool read_all = fd < 0 || ::ioctl(fd, FIONREAD, &unread) != 0 || unread == 0;
+        if (fd >= 0) ::close(fd);
+        if (read_all) break;
+        pump(1ms);
+    }
+    const auto until = Clock::now() + 30ms;
+    while (Clock::now() < until) pump(std::chrono::duration_cast<Millis>(until - Clock::now()) + 1ms);
+}
+
 void Terminal::key(Key k, unsigned mods) {
+    if (k == Key::Enter || k == Key::Tab) pace();
     vterm_keyboard_key(vt_, vterm_key(k), static_cast<VTermModifier>(mods));
 }
 

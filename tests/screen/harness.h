@@ -107,6 +107,8 @@ public:
                const std::vector<std::string> &env = {});
 
     // Keys, sent through libvterm's own keyboard encoder (what xterm sends).
+    // Enter and Tab (Shift-Tab too) come as a person's would: only once the
+    // program has read the keys before them, and a moment later.
     void key(Key k, unsigned mods = kNoMod);
     void fkey(int n, unsigned mods = kNoMod);   // F1..F12
     void keypad(int digit);                     // the numeric keypad's 0..9
@@ -168,6 +170,7 @@ public:
     std::string dump() const;
 
 private:
+    void pace();
     void feed(const char *p, std::size_t n);
     void write_out(const char *p, std::size_t n);
     void reap(bool block);

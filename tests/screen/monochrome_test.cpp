@@ -45,7 +45,7 @@ TEST_F(Monochrome, AttributesCarryTheColoursMeaning) {
     EXPECT_FALSE(at(minute).bold);
     // The next key gives the legend back.
     term().key(Key::Right);
-    ASSERT_TRUE(term().wait_row(23, "Enter: select | Arrows: move | F6: exit | F10: save and exit"));
+    ASSERT_TRUE(term().wait_row(23, "Enter: select | Arrows: move | F6: power off | F10: save, power off"));
     ASSERT_TRUE(leave());
 
     // The octets Automatic mode shows cannot be reached: plain, unlike the

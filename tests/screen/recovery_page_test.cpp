@@ -64,6 +64,14 @@ protected:
     // Move the board clock on, so the next tick refreshes at once.
     void jump_clock(long seconds) { board().set_clock_offset(seconds); }
     bool has_effect(const std::string &line) { return effects().find(line + "\n") != std::string::npos; }
+    // A job asks first: what would run below the buttons, how to answer on
+    // the help line.
+    testing::AssertionResult asks(const std::string &what) {
+        auto r = term().wait_text(what);
+        return r ? term().wait_row(23, "Enter: start, any other key: cancel") : r;
+    }
+    static constexpr const char *kAskExt = "Update OS: archive /media/usb0/recovery.tar, device /dev/sda1";
+    static constexpr const char *kAskInt = "Restore backup: archive /mnt/backup/recovery.tar, device /dev/mmcblk0p3";
     // A script the console left for, as the effects log has it.
     static std::string ash(std::initializer_list<std::string_view> args) {
         std::string l = "exec /bin/ash \"ash\"";
@@ -102,6 +110,9 @@ TEST_F(RecoveryScreen, ExternalRecoveryShowsItsLineAndStartsWithBothBuffers) {
     EXPECT_EQ(term().cell(kDownloadRow, kButtonCol + 10).bg, 4);
 
     enter_on(1);
+    ASSERT_TRUE(asks(kAskExt));
+    EXPECT_EQ(log_count("L[RECOVERY_PAGE]: Set start external recovery flag"), 0);
+    term().key(Key::Enter);
     ASSERT_TRUE(wait_exit());
     EXPECT_EQ(log_count("L[RECOVERY_PAGE]: Set start external recovery flag"), 1);
     EXPECT_TRUE(has_effect(ash({"/var/run/tolvane/ext/recovery.rc", kExtTar, "/dev/sda1"}))) << effects();
@@ -142,6 +153,8 @@ TEST_F(RecoveryScreen, InternalSourceIsCheckedWhenThePageIsBuilt) {
     EXPECT_LT(found, l.find("L[TOP_MENU]: Show panel 3\n"));
     ASSERT_TRUE(wait_button(kIntRow, "          Start"));
     enter_on(2);
+    ASSERT_TRUE(asks(kAskInt));
+    term().key(Key::Enter);
     ASSERT_TRUE(wait_exit());
     EXPECT_TRUE(has_effect(ash({"/var/run/tolvane/int/recovery.rc", kIntTar, "/dev/mmcblk0p3"}))) << effects();
     EXPECT_EQ(board().read("/var/run/tolvane/recovery.stat"), "0\n");
@@ -168,6 +181,8 @@ TEST_F(RecoveryScreen, UsbImageWinsAndWebTakesOverWithinThreeSecondsOfUsbGoing) 
         "the WEB image"));
     EXPECT_LT(std::chrono::steady_clock::now() - gone, 3600ms);
     enter_on(3);
+    ASSERT_TRUE(asks("Update ROM from WEB: image /tmp/web-rom.bin"));
+    term().key(Key::Enter);
     ASSERT_TRUE(wait_exit());
     EXPECT_TRUE(has_effect(ash({"/usr/bin/btflash.sh", kWebRom}))) << effects();
 }
@@ -204,6 +219,8 @@ protected:
         ASSERT_TRUE(just_refreshed(failure));
         ASSERT_TRUE(term().wait_quiet(50ms));
         EXPECT_EQ(button(kRomRow, 19), "     Start from USB");
+        term().key(Key::Enter);
+        ASSERT_TRUE(asks("Update ROM from USB: image /media/usb0/rom.bin"));
         term().key(Key::Enter);
         ASSERT_TRUE(wait_exit());
         EXPECT_TRUE(has_effect(ash({"/usr/bin/btflash.sh", kUsbRom}))) << effects();
@@ -286,6 +303,70 @@ TEST_F(EnterRecheck, RecoveryArchivesGoneStartNoScript) {
     ASSERT_TRUE(leave());
     EXPECT_EQ(effects().find("recovery.rc"), std::string::npos) << effects();
     EXPECT_FALSE(board().exists("/var/run/tolvane/recovery.stat"));
+}
+
+// Update OS, Restore backup and Update ROM ask first. For each: another key
+// cancels and does nothing else (Down moves nowhere); a second Enter typed
+// ahead of the question (both in one write) is dropped; a refresh that
+// changes what would run cancels and says so; only an Enter typed after the
+// question starts the job, with what the question named.
+TEST_F(RecoveryScreen, JobsAskFirstAndStartOnlyOnAnEnterAfterTheQuestion) {
+    const struct {
+        int button;
+        const char *asks;
+        const char *marker, *changed;  // a marker rewritten while asked
+        const char *asks_then;
+        std::string effect;
+    } jobs[] = {
+        {1, kAskExt, "/var/run/tolvane/ext/recovery-mdev", "/dev/sdb1",
+         "Update OS: archive /media/usb0/recovery.tar, device /dev/sdb1",
+         ash({"/var/run/tolvane/ext/recovery.rc", kExtTar, "/dev/sdb1"})},
+        {2, kAskInt, "/var/run/tolvane/int/recovery-mdev", "/dev/mmcblk0p4",
+         "Restore backup: archive /mnt/backup/recovery.tar, device /dev/mmcblk0p4",
+         ash({"/var/run/tolvane/int/recovery.rc", kIntTar, "/dev/mmcblk0p4"})},
+        {3, "Update ROM from USB: image /media/usb0/rom.bin", kUsbRomMarker, "/media/usb0/rom-2.bin",
+         "Update ROM from USB: image /media/usb0/rom-2.bin", ash({"/usr/bin/btflash.sh", "/media/usb0/rom-2.bin"})},
+    };
+    for (const auto &j : jobs) {
+        SCOPED_TRACE(j.asks);
+        write_ext_source(board());
+        write_int_source(board());
+        write_usb_rom(board());
+        board().write_sparse("/media/usb0/rom-2.bin", kRomSize);
+        jump_clock(0);
+        ASSERT_TRUE(start_on_page());
+        ASSERT_TRUE(wait_button(kRomRow, "     Start from USB"));
+        enter_on(j.button);
+        ASSERT_TRUE(asks(j.asks));
+        if (j.button == 1) {  // a window with no row for the question withdraws it
+            term().resize(16, 80);
+            ASSERT_TRUE(term().wait_row(15, "Cancelled: the window is too small to ask first"));
+            term().resize(24, 80);
+            ASSERT_TRUE(term().wait_for([&] { return term().cell(22, 0).text == "└"; }));
+            term().key(Key::Enter);
+            ASSERT_TRUE(asks(j.asks));
+        }
+        term().key(Key::Down);
+        ASSERT_TRUE(term().wait_row(23, "Cancelled: nothing was started"));
+        ASSERT_TRUE(term().wait_gone(j.asks));
+        EXPECT_EQ(term().cursor().row, kExtRow + 2 * (j.button - 1));
+        term().send_raw("\r\r");
+        ASSERT_TRUE(asks(j.asks));
+        ASSERT_TRUE(term().wait_quiet(300ms));
+        EXPECT_TRUE(term().running());
+        board().write(j.marker, j.changed);
+        jump_clock(10);
+        ASSERT_TRUE(term().wait_row(23, "Cancelled: what would run has changed"));
+        ASSERT_TRUE(term().wait_gone(j.asks));
+        term().key(Key::Enter);
+        ASSERT_TRUE(asks(j.asks_then));
+        term().key(Key::Enter);
+        ASSERT_TRUE(wait_exit());
+        EXPECT_EQ(effect_lines().size(), 1u) << effects();
+        EXPECT_TRUE(has_effect(j.effect)) << effects();
+        board().remove("/sim/effects.log");
+        board().remove("/var/log/tolvane.log");
+    }
 }
 
 // Marker and state files that are FIFOs (an open would block) count as
@@ -390,6 +471,8 @@ TEST_F(RecoveryScreen, UnwritableRecoveryStatPowersOffInstead) {
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_button(kExtRow, "  Start from USB stick"));
     enter_on(1);
+    ASSERT_TRUE(asks(kAskExt));
+    term().key(Key::Enter);
     ASSERT_TRUE(wait_exit());
     EXPECT_EQ(log_count("L[MAIN]: Failed to open /var/run/tolvane/recovery.stat for writing"), 1);
     EXPECT_TRUE(has_effect("exec /sbin/poweroff \"poweroff\"")) << effects();

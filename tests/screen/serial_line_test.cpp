@@ -162,13 +162,16 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
     }
 }
 
-// The keypad is put back into numeric mode: its digits type digits, and
-// keypad 5 and 8 are never vt100's F6 and F10 (nor 8 xterm's F10).
+// The keypad is put back into numeric mode under every TERM, also when an
+// earlier program left it in application mode: its digits type digits, and
+// keypad 5 and 8 are never vt100's or linux's F6 and F10 (nor 8 xterm's F10).
 TEST_F(SerialLine, KeypadDigitsTypeDigits) {
-    for (const char *type : {"vt100", "linux", "xterm-256color"}) {
-        SCOPED_TRACE(type);
+    for (const char *type : {"vt100", "linux", "xterm-256color"})
+    for (const char *before : {"", "printf '\\033='; "}) {
+        SCOPED_TRACE(std::string(type) + " " + before);
         write_state("0\n");  // on Main, the address empty
-        ASSERT_TRUE(start(30, 100, {}, {std::string("TERM=") + type}));
+        ASSERT_TRUE(start(30, 100, {"sh", "-c", std::string(before) + "exec \"$0\""},
+                          {std::string("TERM=") + type}));
         for (int tab = 0; tab < 3; ++tab) term().key(Key::Right);
         ASSERT_TRUE(term().wait_text("ROM URL"));
         for (int field = 0; field < 4; ++field) term().key(Key::Down);
@@ -187,12 +190,15 @@ TEST_F(SerialLine, UnknownSequencesAreDroppedWhole) {
         const char *type;
         std::vector<const char *> sequences;
     } cases[] = {
-        // F5, F7-F9, F11, F12 as xterm sends them
-        {"vt100", {"\033[15~", "\033[18~", "\033[19~", "\033[20~", "\033[23~", "\033[24~"}},
-        // xterm's F1-F5
-        {"linux", {"\033OP", "\033OQ", "\033OR", "\033OS", "\033[15~"}},
-        // bracketed paste marks, focus reports, an F-key no terminfo has
-        {"xterm-256color", {"\033[200~", "\033[201~", "\033[I", "\033[O", "\033[99;7~"}},
+        // F5, F7-F9, F11, F12 as xterm sends them; the Linux console's F1, F5
+        {"vt100", {"\033[15~", "\033[18~", "\033[19~", "\033[20~", "\033[23~", "\033[24~",
+                   "\033[[A", "\033[[E"}},
+        // xterm's F1-F5; an X10 mouse report, its bytes past 0x7e too
+        {"linux", {"\033OP", "\033OQ", "\033OR", "\033OS", "\033[15~", "\033[M #%", "\033[M\x83\xa0\xff"}},
+        // focus reports, an F-key no terminfo has, the Linux console's F3,
+        // mouse reports: SGR press and release, X10
+        {"xterm-256color", {"\033[I", "\033[O", "\033[99;7~", "\033[[C", "\033[<0;10;5M",
+                            "\033[<0;10;5m", "\033[M *%"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.type);
@@ -212,6 +218,53 @@ TEST_F(SerialLine, UnknownSequencesAreDroppedWhole) {
         ASSERT_TRUE(leave());
         EXPECT_EQ(clock_settings(), 0);
     }
+}
+
+// A paste is text, never keys: an Enter, Tab or Shift-Tab in it (one write,
+// or between bracketed-paste marks) moves, presses and applies nothing, and
+// inside the marks only printable bytes count.
+TEST_F(SerialLine, APasteIsTextNeverKeys) {
+    const struct {
+        int downs;  // on the Maintenance page: 1 Update OS, 4 the ROM URL
+        const char *bytes;
+        const char *typed;
+    } cases[] = {
+        {1, "http://10.0.0.1/rom.bin\n", nullptr},
+        {4, "url\tx\n", "urlx"},
+        {4, "url\r\033[Zx\r\n", "urlx"},
+        {4, "\033[200~url\tx\r\n\033[A\033[17~\033[1;5Ry\xc3\xa9\033[201~", "urlxy"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.bytes)));
+        write_state("3\n");
+        ASSERT_TRUE(start(30, 100));
+        for (int i = 0; i < c.downs; ++i) term().key(Key::Down);
+        ASSERT_TRUE(term().wait_for([&] { return log_count(ch_line(kDown)) == c.downs; }));
+        const std::size_t effects_before = effects().size();
+        term().send_raw(c.bytes);
+        ASSERT_TRUE(wait_log(" dropped\n"));
+        ASSERT_TRUE(c.typed == nullptr || term().wait_text(c.typed));
+        ASSERT_TRUE(term().wait_quiet(300ms));
+        EXPECT_EQ(effects().substr(effects_before), "");
+        for (int key : {int{'\n'}, int{'\t'}, kBackTab, kUp, kDown, kF6, kF27})
+            EXPECT_EQ(log_count(ch_line(key)), key == kDown ? c.downs : 0) << key << "\n" << log();
+        ASSERT_TRUE(leave());
+    }
+}
+
+// A console started again on the same serial line (after udhcpc, after a
+// crash) finds there the size the one before set: it asks the terminal
+// again and takes the window's size now.
+TEST_F(SerialLine, AConsoleStartedAgainOnTheLineAsksAgain) {
+    serial.sizeless = true;
+    ASSERT_TRUE(start(30, 100, {"sh", "-c", "\"$0\"; exec \"$0\""}));
+    EXPECT_EQ(term().pty_size(), std::make_pair(30, 100));
+    term().resize(24, 80);  // only the screen: the line keeps what was set
+    term().fkey(6);
+    ASSERT_TRUE(wait_log("L[TERMINAL]: Size 80x24 from the terminal's answer\n"));
+    EXPECT_EQ(term().pty_size(), std::make_pair(24, 80));
+    ASSERT_TRUE(term().wait_row(0, "                           Norvane Service Mode"));
+    ASSERT_TRUE(leave());
 }
 
 // A cursor position report is never typed: late, it is still the answer

@@ -22,7 +22,7 @@ using screen::Key;
 constexpr const char *kTitle = "Norvane Service Mode";
 constexpr const char *kHelp =
     "Enter: select | Left/Right: select page | Up/Down: select option | F6: exit | F10: save and exit";
-constexpr const char *kLegend = "Enter: select | Arrows: move | F6: exit | F10: save and exit";
+constexpr const char *kLegend = "Enter: select | Arrows: move | F6: power off | F10: save, power off";
 constexpr const char *kTabs[] = {"Main", "Boot", "Network", "Maintenance"};
 constexpr const char *kEeprom = "/sys/bus/i2c/devices/1-0053/eeprom";
 constexpr const char *kPoweroff = "exec /sbin/poweroff \"poweroff\"";
@@ -219,7 +219,7 @@ TEST_F(Spine, EightyColumnsTitleCentredTabsFromColumnTwoLegendOnTheHelpRow) {
         EXPECT_NE(t.cell(2, c).bg, 4) << "row 2 col " << c;
     }
     // The short legend, centred, in place of the 96-column help line.
-    EXPECT_EQ(t.row_trimmed(23), std::string(10, ' ') + kLegend);
+    EXPECT_EQ(t.row_trimmed(23), std::string(6, ' ') + kLegend);
     // Tabs in order on row 1, the first in column 2.
     EXPECT_EQ(tab_col(0), 2) << t.dump();
     for (int i = 1; i < 4; ++i) EXPECT_GT(tab_col(i), tab_col(i - 1)) << kTabs[i];
@@ -249,6 +249,7 @@ struct HelpCase {
     int cols;
     int help_col;  // -1: no help text
     int title_col;
+    const char *legend = kLegend;  // where there is no help text
 };
 
 class SpineWidth : public Spine, public testing::WithParamInterface<HelpCase> {};
@@ -259,8 +260,8 @@ TEST_P(SpineWidth, HelpLineCentredWhenItFitsTitleAlways) {
     auto &t = term();
     std::string help = t.row_text(23);
     if (p.help_col < 0) {
-        const std::size_t legend_col = (static_cast<std::size_t>(p.cols) - std::strlen(kLegend)) / 2;
-        EXPECT_EQ(t.row_trimmed(23), std::string(legend_col, ' ') + kLegend) << t.dump();
+        const std::size_t legend_col = (static_cast<std::size_t>(p.cols) - std::strlen(p.legend)) / 2;
+        EXPECT_EQ(t.row_trimmed(23), std::string(legend_col, ' ') + p.legend) << t.dump();
     } else {
         EXPECT_EQ(help.find(kHelp), static_cast<std::size_t>(p.help_col)) << t.dump();
         for (int c = 0; c < p.cols; ++c) {
@@ -276,7 +277,10 @@ TEST_P(SpineWidth, HelpLineCentredWhenItFitsTitleAlways) {
 
 INSTANTIATE_TEST_SUITE_P(Columns, SpineWidth,
                          testing::Values(HelpCase{96, 0, 38}, HelpCase{95, -1, 37}, HelpCase{97, 0, 38},
-                                         HelpCase{100, 2, 40}, HelpCase{81, -1, 30}));
+                                         HelpCase{100, 2, 40}, HelpCase{81, -1, 30},
+                                         HelpCase{60, -1, 20, "Enter | Arrows | F6: power off | F10: save, power off"},
+                                         HelpCase{40, -1, 10, "F6: power off | F10: save, power off"},
+                                         HelpCase{30, -1, 5, "F6, F10 (save): power off"}));
 
 TEST_F(Spine, RightFourTimesWalksEveryTabAndBackWithOneShowAndThreeHides) {
     ASSERT_TRUE(start(24, 80));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,7 @@ enum : int {
     QUELLET_BAD_NUMBER = -6,
     QUELLET_NOT_STORED = -7,
     QUELLET_OUTPUT = -8,
+    QUELLET_DAMAGED = -9,  // a write failed half-way and was not undone
 };
 
 // Long options: actions that work on the whole image, and --help.
@@ -167,6 +169,12 @@ int call_setter(const FruRecord &r, const char *data) {
     return result == -2 ? QUELLET_NOT_STORED : QUELLET_OK;
 }
 
+// A failed write's status: a script restores a backup only when the
+// EEPROM may no longer hold either image.
+int not_written(int write_result) {
+    return write_result == FRU_WRITE_DAMAGED ? QUELLET_DAMAGED : QUELLET_NOT_STORED;
+}
+
 // Writes board_info back, unless the EEPROM holds those bytes already.
 int store() {
     fru_log_set_sink(nullptr, false);  // the packing lines belong to the save
@@ -177,9 +185,9 @@ int store() {
         return QUELLET_OK;
     }
     say("L[QUELLET]: Updating multirecord\n");
-    if (fru_save() != 0) {
+    if (int saved = fru_save(); saved != FRU_WRITE_OK) {
         say("E[QUELLET]: Failed to save data to EEPROM\n");
-        return QUELLET_NOT_STORED;
+        return not_written(saved);
     }
     say("L[QUELLET]: Saving data to EEPROM\n");
     // The EEPROM driver writes in the background; give it time before the
@@ -208,22 +216,52 @@ int set(const char *id_text, const char *data) {
 // "-" names standard input or output.
 bool is_dash(const char *file) { return file[0] == '-' && file[1] == '\0'; }
 
-// The EEPROM whole (file null), or FILE ("-": standard input) read to its
-// end with read(), so a pipe gives its bytes too: the size, or -1. Bytes
-// beyond image are counted up to one, enough to see a longer file.
+// The descriptor a name stands for in every process: /dev/stdin,
+// /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N; -1 for others.
+int descriptor_name(const char *name) {
+    constexpr const char *kStd[] = {"/dev/stdin", "/dev/stdout", "/dev/stderr"};
+    for (int fd = 0; fd < 3; ++fd)
+        if (std::strcmp(name, kStd[fd]) == 0) return fd;
+    for (const char *dir : {"/dev/fd/", "/proc/self/fd/"}) {
+        std::size_t len = std::strlen(dir);
+        if (std::strncmp(name, dir, len) != 0 || name[len] == '\0') continue;
+        int fd = 0;
+        const char *d = name + len;
+        for (; *d >= '0' && *d <= '9' && fd <= (INT_MAX - 9) / 10; ++d) fd = fd * 10 + (*d - '0');
+        if (*d == '\0') return fd;
+    }
+    return -1;
+}
+
+// The program's own descriptor that file names ("-" is dash), as it is or
+// through one link, or -1. Such a file is read and written through the
+// descriptor: opening its name again would start a file opened for
+// appending from its first byte, or replace it.
+int own_descriptor(const char *file, int dash) {
+    if (is_dash(file)) return dash;
+    char link[PATH_MAX];
+    ssize_t n = ::readlink(file, link, sizeof link - 1);
+    link[n > 0 ? n : 0] = '\0';
+    int fd = descriptor_name(file);
+    return fd >= 0 ? fd : descriptor_name(link);
+}
+
+// The EEPROM whole (file null: the count, or fru_read_image's -1 or -2),
+// or FILE (standard input for "-") read with read(), so a pipe gives its
+// bytes too: the size, or -1. One byte more than an image is read, enough
+// to see a longer file: an endless stream is not read forever.
 long read_image(const char *file) {
     if (file == nullptr) return fru_read_image(image);
-    bool in = is_dash(file);
-    board::Fd own(in ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
-    int fd = in ? STDIN_FILENO : own.get();
+    int in = own_descriptor(file, STDIN_FILENO);
+    board::Fd own(in >= 0 ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
+    int fd = in >= 0 ? in : own.get();
     std::size_t got = 0;
-    std::uint8_t rest[512];
     ssize_t n = 0;
-    while (fd >= 0 && (n = ::read(fd, got < sizeof image ? image + got : rest,
-                                  got < sizeof image ? sizeof image - got : sizeof rest)) != 0) {
+    while (fd >= 0 && got < sizeof image &&
+           (n = ::read(fd, image + got, sizeof image - got)) != 0) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
-        got = std::min(got + static_cast<std::size_t>(n), sizeof image);
+        got += static_cast<std::size_t>(n);
     }
     if (fd < 0 || n < 0) {
         say_file("E[QUELLET]: Failed to read %s: %s\n", file);
@@ -293,11 +331,12 @@ bool replace_file(const char *file) {
     return dir && (::fsync(dir.get()) == 0 || errno == EINVAL);
 }
 
-// "-" is standard output. A missing path or a regular file is replaced
-// whole (through its links); anything else (a device, a FIFO, a terminal,
-// /dev/stdout on a pipe) takes the bytes in place.
+// A name of one of the program's descriptors ("-" is standard output)
+// takes the bytes through it, appending where it was opened so. A missing
+// path or a regular file is replaced whole (through its links); anything
+// else (a device, a FIFO, a terminal) takes the bytes in place.
 bool write_backup(const char *file) {
-    if (is_dash(file)) return write_all(STDOUT_FILENO);
+    if (int own = own_descriptor(file, STDOUT_FILENO); own >= 0) return write_all(own);
     struct ::stat st {};
     bool exists = ::stat(file, &st) == 0;
     if (!exists && errno != ENOENT) return false;
@@ -318,7 +357,7 @@ bool write_backup(const char *file) {
 // pipe, file or terminal): then the tool's lines go to standard error.
 bool backup_to_stdout(const char *file) {
     struct ::stat a {}, b {};
-    if (is_dash(file)) return true;
+    if (own_descriptor(file, STDOUT_FILENO) == STDOUT_FILENO) return true;
     return ::stat(file, &a) == 0 && ::fstat(STDOUT_FILENO, &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino && (!S_ISCHR(a.st_mode) || isatty(STDOUT_FILENO));
 }
@@ -339,6 +378,8 @@ int backup(const char *file) {
 // The EEPROM's image (file null) or a file's, part by part.
 int check(const char *file) {
     long n = read_image(file);
+    if (n == -2 && file == nullptr && !quiet)  // the bus failed: no part was checked
+        std::printf("eeprom: could not be read: %s\n", std::strerror(errno));
     if (n < 0) return QUELLET_LOAD;
     // The report alone: the parse's own lines would repeat it.
     fru_log_set_sink(nullptr, false);
@@ -372,7 +413,8 @@ int restore(const char *file, bool force) {
     }
     if (!force && !keeps_identity()) return QUELLET_NOT_STORED;
     say("L[QUELLET]: Writing image to EEPROM\n");
-    if (fru_write_image(image, nullptr) != 0) return QUELLET_NOT_STORED;
+    if (int written = fru_write_image(image, nullptr); written != FRU_WRITE_OK)
+        return not_written(written);
     sync();
     say("L[QUELLET]: EEPROM restored\n");
     return QUELLET_OK;
@@ -552,6 +594,9 @@ int leave(int r) {
 
 int main(int argc, char **argv) {
     board::fill_standard_fds();
+    // A reader that went away is an output error the run tells of; it never
+    // ends the run, least of all between an EEPROM write and its undo.
+    std::signal(SIGPIPE, SIG_IGN);
     if (!board::require_root("quellet")) return 2;
     return leave(run(argc, argv));
 }

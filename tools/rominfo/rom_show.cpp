@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include "board/files.h"
 #include "tools/rominfo/rom_block.h"
@@ -29,11 +30,21 @@ bool skip(std::FILE *f, std::int32_t offset) {
     return true;
 }
 
+// Standard input through a copy of its descriptor: closing the image
+// leaves standard input to the program.
+std::FILE *open_standard_input() {
+    board::Fd fd(::dup(STDIN_FILENO));
+    std::FILE *f = fd ? ::fdopen(fd.get(), "rb") : nullptr;
+    if (f != nullptr) fd.release();
+    return f;
+}
+
 }  // namespace
 
 int rom_show(const char *open_path, const char *shown_path, std::int32_t offset,
              std::FILE *out, RomAlloc alloc) {
-    board::File f(std::fopen(open_path, "rb"));
+    bool in = open_path[0] == '-' && open_path[1] == '\0';
+    board::File f(in ? open_standard_input() : std::fopen(open_path, "rb"));
     if (!f) {
         report(out, REPORT_MESSAGE, "Error: File '%s' couldn't be opened", shown_path);
         return ROM_SHOW_OPEN;

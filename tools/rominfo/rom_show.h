@@ -17,7 +17,7 @@ enum RomShowResult {
 
 using RomAlloc = void *(*)(std::size_t);
 
-// open_path is what is opened; shown_path is what messages name (the board
+// open_path is what is opened ("-": standard input); shown_path is what messages name (the board
 // path when open_path was resolved under the board root). Every message and
 // the report go to out. alloc gets the block's buffer (released with free).
 int rom_show(const char *open_path, const char *shown_path, std::int32_t offset,
