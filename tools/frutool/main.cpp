@@ -250,15 +250,13 @@ int own_descriptor(const char *file, int dash) {
 // or FILE (standard input for "-") read with read(), so a pipe gives its
 // bytes too: the size, or -1. One byte more than an image is read, enough
 // to see a longer file: an endless stream is not read forever.
-long read_image(const char *file) {
-    if (file == nullptr) return fru_read_image(image);
+long read_file(const char *file, std::uint8_t *into, std::size_t size) {
     int in = own_descriptor(file, STDIN_FILENO);
     board::Fd own(in >= 0 ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
     int fd = in >= 0 ? in : own.get();
     std::size_t got = 0;
     ssize_t n = 0;
-    while (fd >= 0 && got < sizeof image &&
-           (n = ::read(fd, image + got, sizeof image - got)) != 0) {
+    while (fd >= 0 && got < size && (n = ::read(fd, into + got, size - got)) != 0) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
         got += static_cast<std::size_t>(n);
@@ -268,6 +266,23 @@ long read_image(const char *file) {
         return -1;
     }
     return static_cast<long>(got);
+}
+
+long read_image(const char *file) {
+    return file == nullptr ? fru_read_image(image) : read_file(file, image, sizeof image);
+}
+
+// A JSON document (for --build and --apply) into doc; a status.
+int read_document(const char *file, QuelletDoc *doc, std::FILE *log) {
+    // A --json line is under 6 KiB; the rest is room for hand-written layout.
+    static std::uint8_t text[32768];
+    long n = read_file(file, text, sizeof text);
+    if (n < 0) return QUELLET_OPTION;
+    if (n == sizeof text) {
+        say("E[QUELLET]: The document is too large\n");
+        return QUELLET_OPTION;
+    }
+    return quellet_read_document({reinterpret_cast<const char *>(text), static_cast<std::size_t>(n)}, doc, log);
 }
 
 // All of image to fd with write(), which pipes and terminals take too, then
@@ -428,7 +443,7 @@ int build(const char *file) {
     }
     QuelletDoc doc;
     std::FILE *log = quiet ? nullptr : log_out;
-    int r = quellet_read_document(file, &doc, log);
+    int r = read_document(file, &doc, log);
     if (r == QUELLET_OK) r = quellet_build_image(doc, image, log);
     if (r != QUELLET_OK) return r == -1 ? QUELLET_NOT_STORED : r;
     if (!write_all(STDOUT_FILENO)) {
@@ -443,7 +458,7 @@ int build(const char *file) {
 int apply(const char *file) {
     QuelletDoc doc;
     std::FILE *log = quiet ? nullptr : log_out;
-    int r = quellet_read_document(file, &doc, log);
+    int r = read_document(file, &doc, log);
     if (r != QUELLET_OK) return r;
     if (fru_load() != 0) {
         say("E[QUELLET]: Failed to load data from EEPROM\n");

@@ -1,20 +1,14 @@
 #include "tools/frutool/quellet_document.h"
 
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "board/board.h"
-#include "board/files.h"
 #include "tools/frutool/quellet_json.h"
 
 namespace {
 
-// A --json line is under 6 KiB; the rest is room for hand-written layout.
-char text[32768];
-char pool[sizeof text];
+char pool[32768];
 JsonMember members[64];
 
 void tell(std::FILE *log, std::string_view key, const char *what) {
@@ -22,30 +16,6 @@ void tell(std::FILE *log, std::string_view key, const char *what) {
     char shown[4 * 40 + 1];
     board::show_text(key, shown, sizeof shown);
     std::fprintf(log, "E[QUELLET]: %s: %s\n", shown, what);
-}
-
-// The whole file, or -1 (told) when it cannot be read or is too big.
-long read_text(const char *file, std::FILE *log) {
-    bool in = file[0] == '-' && file[1] == '\0';
-    board::Fd own(in ? -1 : ::open(file, O_RDONLY | O_CLOEXEC));
-    int fd = in ? STDIN_FILENO : own.get();
-    std::size_t got = 0;
-    ssize_t n = fd < 0 ? -1 : 1;
-    while (n != 0 && fd >= 0 && got < sizeof text) {
-        n = ::read(fd, text + got, sizeof text - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    if (n < 0) {
-        tell(log, in ? "standard input" : file, std::strerror(errno));
-        return -1;
-    }
-    if (got == sizeof text) {
-        tell(log, in ? "standard input" : file, "document too large");
-        return -1;
-    }
-    return static_cast<long>(got);
 }
 
 // Exactly "xx:xx:xx:xx:xx:xx", two hexadecimal digits a byte.
@@ -124,12 +94,10 @@ int take(const JsonMember &m, QuelletDoc *doc, const char **why) {
 
 }  // namespace
 
-int quellet_read_document(const char *file, QuelletDoc *doc, std::FILE *log) {
+int quellet_read_document(std::string_view text, QuelletDoc *doc, std::FILE *log) {
     *doc = {};
-    long n = read_text(file, log);
-    if (n < 0) return QUELLET_DOC_SYNTAX;
     JsonError err{};
-    int count = json_read_object({text, static_cast<std::size_t>(n)}, members, pool, &err);
+    int count = json_read_object(text, members, pool, &err);
     if (count < 0) {
         if (log != nullptr)
             std::fprintf(log, "E[QUELLET]: JSON error at line %i, column %i: %s\n", err.line,

@@ -50,17 +50,17 @@ struct QuelletDoc {
 // that kind of value.
 enum : int {
     QUELLET_DOC_OK = 0,
-    QUELLET_DOC_SYNTAX = 1,       // unreadable, not JSON, an unknown key or format
+    QUELLET_DOC_SYNTAX = 1,       // not JSON, an unknown key or format
     QUELLET_DOC_BAD_MAC = -5,
     QUELLET_DOC_BAD_VALUE = -6,   // a number, text or date that is not one
 };
 
-// Reads FILE ("-": standard input) into doc, which points into this
-// module's buffers until the next call. Each refusal is one
+// Reads the document text into doc, which points into this module's pool
+// until the next call (never into text). Each refusal is one
 // "E[QUELLET]: ..." line to log (null: quiet) naming the key, or the line
 // and column of a syntax error. Texts are not checked here: --build and
 // --apply take them differently.
-int quellet_read_document(const char *file, QuelletDoc *doc, std::FILE *log);
+int quellet_read_document(std::string_view text, QuelletDoc *doc, std::FILE *log);
 
 // "YYYY-MM-DD HH:MM" (UTC) as minutes since 1996-01-01 00:00, or 0 when the
 // text is not such a date or lies outside 1..QUELLET_DATE_MAX; and back.
