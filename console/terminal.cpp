@@ -403,8 +403,10 @@ int terminal_getch() {
             more_waiting = input_waiting();
         }
         if (key == ERR) {
-            // Half a second of silence: a paste whose end mark was lost is
-            // over, or no key would ever act again.
+            // Half a second of silence: nothing is waiting any more, and a
+            // paste whose end mark was lost is over, or no key would ever
+            // act again.
+            more_waiting = false;
             if (in_paste) console_log("L[TERMINAL]: Paste ends unmarked\n");
             in_paste = false;
             return ERR;
@@ -443,6 +445,7 @@ void terminal_modes_off() { (void)write_all("\033[?2004l"); }
 void terminal_flush_input() {
     flushinp();
     kept_at = kept_len = 0;
+    more_waiting = false;  // what was waiting is gone: the next key is typed anew
     pending = ERR;
 }
 
