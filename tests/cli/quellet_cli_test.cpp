@@ -81,7 +81,7 @@ protected:
         return Bytes(s.begin(), s.end());
     }
     void put(const Bytes &b) { sim::BoardTree(root_).write_bytes(kEeprom, b); }
-    // Status of a shell command line on this board, $Q naming quellet.
+    // Status of a shell command line on this board, "$Q" naming quellet.
     int sh(const std::string &line) {
         setenv("BOARD_ROOT", root_.c_str(), 1), setenv("Q", QUELLET_PATH, 1);
         return WEXITSTATUS(std::system(line.c_str()));
@@ -89,7 +89,11 @@ protected:
     // The runs that follow under the fault shim (which ASan lets go first).
     void shim(const std::string &setting) {
         const char *asan = std::getenv("ASAN_OPTIONS");
-        env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, setting,
+        // ld.so splits LD_PRELOAD at blanks: a link with a plain path.
+        const std::string link = root_ + "/fault-shim.so";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(EEPROM_FAULT_SHIM, link);
+        env_ = {"LD_PRELOAD=" + link, setting,
                 "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
     }
     test_support::TempDir tmp_{"/tmp/quellet-cli-XXXXXX"};
@@ -362,7 +366,7 @@ TEST_F(Quellet, PolicySetLogsAndKeepsTheLow8Bits) {
 // What two independent FRU parsers see, as "parser key value" lines.
 std::map<std::string, std::string> foreign_view(const std::string &image) {
     std::string out = image + ".view";
-    std::string cmd = "/usr/bin/python3 " QUELLET_INTEROP " '" + image + "' > '" + out + "' 2>&1";
+    std::string cmd = "/usr/bin/python3 '" QUELLET_INTEROP "' '" + image + "' > '" + out + "' 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(out);
     std::map<std::string, std::string> v;
     std::istringstream in(slurp(out));
@@ -608,7 +612,7 @@ TEST_F(Quellet, CheckAndCheckImageGiveTheThreeStatuses) {
         EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
         EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7) << r.out;
         expect(run({"-q", "--check-image", f}), c.status, "");
-        EXPECT_EQ(sh("cat " + f + " | $Q -q --check-image /dev/stdin"), c.status);  // a pipe
+        EXPECT_EQ(sh("cat '" + f + "' | \"$Q\" -q --check-image /dev/stdin"), c.status);  // a pipe
         if (c.what[0] == 's' || c.what[0] == 'l') continue;  // an EEPROM file may be bigger
         put(c.img);
         r = run({"--check"});
@@ -647,7 +651,7 @@ TEST_F(Quellet, RestoreOfABackupRepairsACorruptedEeprom) {
     expect(run({"-q", "--restore", f}), 0, "");
     EXPECT_EQ(eeprom(), good);
     put(damaged(good));
-    EXPECT_EQ(sh("cat " + f + " | $Q -q --restore -"), 0);
+    EXPECT_EQ(sh("cat '" + f + "' | \"$Q\" -q --restore -"), 0);
     EXPECT_EQ(eeprom(), good);
 }
 
@@ -711,10 +715,10 @@ TEST_F(Quellet, ClosedStandardDescriptorsNeverBecomeTheEeprom) {
     Bytes small = eeprom();
     small.resize(2048);  // the save's error line would land in it
     put(small);
-    EXPECT_EQ(sh("$Q -s c4 -d 1 >&-"), 249);
+    EXPECT_EQ(sh("\"$Q\" -s c4 -d 1 >&-"), 249);
     EXPECT_EQ(eeprom(), small);
 #ifdef TOLVANE_PATH  // nor curses' word on an unknown terminal (which leaks) in the console's log
-    sh("ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 TERM=no-such-terminal " TOLVANE_PATH
+    sh("ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 TERM=no-such-terminal '" TOLVANE_PATH "'"
        " </dev/null >/dev/null 2>&-");
     std::string log = slurp(root_ + "/var/log/tolvane.log");
     EXPECT_TRUE(log.find("Started log") != std::string::npos && log.find("no-such") == std::string::npos);
@@ -730,9 +734,9 @@ TEST_F(Quellet, BackupWritesIntoWhatItIsGiven) {
     std::filesystem::create_symlink("/dev/null", null);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (std::string to : {std::string("-"), root_ + "/stdout"})
-        EXPECT_EQ(sh("$Q --backup " + to + " 2>/dev/null | cmp -s - " + f), 0) << to;
-    EXPECT_EQ(sh("(timeout 9 cat " + fifo + " | cmp -s - " + f + ") & $Q -q --backup " + fifo +
-                 " && $Q -q --backup " + null + " && wait $!"), 0);
+        EXPECT_EQ(sh("\"$Q\" --backup '" + to + "' 2>/dev/null | cmp -s - '" + f + "'"), 0) << to;
+    EXPECT_EQ(sh("(timeout 9 cat '" + fifo + "' | cmp -s - '" + f + "') & \"$Q\" -q --backup '" + fifo +
+                 "' && \"$Q\" -q --backup '" + null + "' && wait $!"), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/stdout") && std::filesystem::is_symlink(null) &&
                 std::filesystem::is_fifo(fifo));
     // A link is followed and stays; the folder is synced after the rename.
