@@ -55,11 +55,13 @@ set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
 # ncursesw needs libtinfo resolved at link time; the folder is not the
 # compiler's own sysroot. No -O1 for the linker: it sizes the symbol hash
 # table for faster lookups, 272 bytes more in quellet, whose 56 names the
-# dynamic linker searches only while the program starts.
-set(CMAKE_EXE_LINKER_FLAGS_INIT
-  "-no-pie -Wl,--gc-sections -Wl,--as-needed -L${_norvane_libdir} -Wl,-rpath-link,${_norvane_libdir}")
+# dynamic linker searches only while the program starts. The folder is
+# quoted: the flags reach the linker through a shell, and a checkout's path
+# may hold a blank.
+set(_norvane_libflags "\"-L${_norvane_libdir}\" \"-Wl,-rpath-link,${_norvane_libdir}\"")
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-no-pie -Wl,--gc-sections -Wl,--as-needed ${_norvane_libflags}")
 foreach(kind SHARED MODULE)
-  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-L${_norvane_libdir} -Wl,-rpath-link,${_norvane_libdir}")
+  set(CMAKE_${kind}_LINKER_FLAGS_INIT "${_norvane_libflags}")
 endforeach()
 
 # The cross linker links with --as-needed and the libraries are not in the

@@ -4,9 +4,14 @@
 NORVANE_TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$NORVANE_TOP/build}
 
-# Debian packages the host build, the tests and the simulated board need.
-NORVANE_PACKAGES=(cmake ninja-build g++ clang pkg-config libncurses-dev libgtest-dev
-  libvterm-dev ncurses-base net-tools iproute2 gawk grep e2fsprogs
+# Debian packages the programs and the board-tree builder need (the demo):
+# the compiler, ncursesw, its terminal types, and route for the Network
+# page's gateway.
+NORVANE_DEMO_PACKAGES=(cmake ninja-build g++ pkg-config libncurses-dev ncurses-base net-tools)
+# ... and what the tests add: GoogleTest, the screen harness's terminal
+# (libvterm), network namespaces, chattr, and the FRU decoders the output
+# is checked against. The fuzz gate brings its own clang.
+NORVANE_PACKAGES=("${NORVANE_DEMO_PACKAGES[@]}" libgtest-dev libvterm-dev iproute2 e2fsprogs
   python3 python3-pyipmi freeipmi-tools)
 
 norvane_install_packages() {
@@ -26,9 +31,19 @@ norvane_install_packages() {
   fi
 }
 
+# Everything, tests included.
 norvane_build() {
-  cmake -S "$NORVANE_TOP" -B "$BUILD_DIR" -G Ninja "$@" >/dev/null
+  cmake -S "$NORVANE_TOP" -B "$BUILD_DIR" -G Ninja -DNORVANE_TESTS=ON "$@" >/dev/null
   cmake --build "$BUILD_DIR"
+}
+
+# The programs and the board-tree builder alone. A fresh folder is set up
+# without the tests (GoogleTest may be missing); one the tests use keeps them.
+norvane_build_programs() {
+  local args=()
+  [ -f "$BUILD_DIR/CMakeCache.txt" ] || args=(-DNORVANE_TESTS=OFF)
+  cmake -S "$NORVANE_TOP" -B "$BUILD_DIR" -G Ninja "${args[@]}" >/dev/null
+  cmake --build "$BUILD_DIR" --target tolvane quellet sarvik sim-board-tree
 }
 
 # The Debian 12 archive named by the machine's own apt sources (a mirror set

@@ -84,7 +84,7 @@ protected:
         return Bytes(s.begin(), s.end());
     }
     void put(const Bytes &b) { sim::BoardTree(root_).write_bytes(kEeprom, b); }
-    // Status of a shell command line on this board, $Q naming quellet.
+    // Status of a shell command line on this board, "$Q" naming quellet.
     int sh(const std::string &line) {
         setenv("BOARD_ROOT", root_.c_str(), 1), setenv("Q", QUELLET_PATH, 1);
         return WEXITSTATUS(std::system(line.c_str()));
@@ -92,7 +92,11 @@ protected:
     // The runs that follow under the fault shim (which ASan lets go first).
     template <class... Settings> void shim(const Settings &...settings) {
         const char *asan = std::getenv("ASAN_OPTIONS");
-        env_ = {"LD_PRELOAD=" EEPROM_FAULT_SHIM, std::string(settings)...,
+        // ld.so splits LD_PRELOAD at blanks: a link with a plain path.
+        const std::string link = root_ + "/fault-shim.so";
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(EEPROM_FAULT_SHIM, link);
+        env_ = {"LD_PRELOAD=" + link, std::string(settings)...,
                 "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":verify_asan_link_order=0"};
     }
     test_support::TempDir tmp_{"/tmp/quellet-cli-XXXXXX"};
@@ -365,7 +369,7 @@ TEST_F(Quellet, PolicySetLogsAndKeepsTheLow8Bits) {
 // What two independent FRU parsers see, as "parser key value" lines.
 std::map<std::string, std::string> foreign_view(const std::string &image) {
     std::string out = image + ".view";
-    std::string cmd = "/usr/bin/python3 " QUELLET_INTEROP " '" + image + "' > '" + out + "' 2>&1";
+    std::string cmd = "/usr/bin/python3 '" QUELLET_INTEROP "' '" + image + "' > '" + out + "' 2>&1";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << slurp(out);
     std::map<std::string, std::string> v;
     std::istringstream in(slurp(out));
@@ -611,7 +615,7 @@ TEST_F(Quellet, CheckAndCheckImageGiveTheThreeStatuses) {
         EXPECT_NE(r.out.find(c.line), std::string::npos) << r.out;
         EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 7) << r.out;
         expect(run({"-q", "--check-image", f}), c.status, "");
-        EXPECT_EQ(sh("cat " + f + " | $Q -q --check-image /dev/stdin"), c.status);  // a pipe
+        EXPECT_EQ(sh("cat '" + f + "' | \"$Q\" -q --check-image /dev/stdin"), c.status);  // a pipe
         if (c.what[0] == 's' || c.what[0] == 'l') continue;  // an EEPROM file may be bigger
         put(c.img);
         r = run({"--check"});
@@ -650,7 +654,7 @@ TEST_F(Quellet, RestoreOfABackupRepairsACorruptedEeprom) {
     expect(run({"-q", "--restore", f}), 0, "");
     EXPECT_EQ(eeprom(), good);
     put(damaged(good));
-    EXPECT_EQ(sh("cat " + f + " | $Q -q --restore -"), 0);
+    EXPECT_EQ(sh("cat '" + f + "' | \"$Q\" -q --restore -"), 0);
     EXPECT_EQ(eeprom(), good);
 }
 
@@ -715,10 +719,10 @@ TEST_F(Quellet, ClosedStandardDescriptorsNeverBecomeTheEeprom) {
     Bytes small = eeprom();
     small.resize(2048);  // the save's error line would land in it
     put(small);
-    EXPECT_EQ(sh("$Q -s c4 -d 1 >&-"), 249);
+    EXPECT_EQ(sh("\"$Q\" -s c4 -d 1 >&-"), 249);
     EXPECT_EQ(eeprom(), small);
 #ifdef TOLVANE_PATH  // nor curses' word on an unknown terminal (which leaks) in the console's log
-    sh("ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 TERM=no-such-terminal " TOLVANE_PATH
+    sh("ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 TERM=no-such-terminal '" TOLVANE_PATH "'"
        " </dev/null >/dev/null 2>&-");
     std::string log = slurp(root_ + "/var/log/tolvane.log");
     EXPECT_TRUE(log.find("Started log") != std::string::npos && log.find("no-such") == std::string::npos);
@@ -734,9 +738,9 @@ TEST_F(Quellet, BackupWritesIntoWhatItIsGiven) {
     std::filesystem::create_symlink("/dev/null", null);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (std::string to : {std::string("-"), root_ + "/stdout"})
-        EXPECT_EQ(sh("$Q --backup " + to + " 2>/dev/null | cmp -s - " + f), 0) << to;
-    EXPECT_EQ(sh("(timeout 9 cat " + fifo + " | cmp -s - " + f + ") & $Q -q --backup " + fifo +
-                 " && $Q -q --backup " + null + " && wait $!"), 0);
+        EXPECT_EQ(sh("\"$Q\" --backup '" + to + "' 2>/dev/null | cmp -s - '" + f + "'"), 0) << to;
+    EXPECT_EQ(sh("(timeout 9 cat '" + fifo + "' | cmp -s - '" + f + "') & \"$Q\" -q --backup '" + fifo +
+                 "' && \"$Q\" -q --backup '" + null + "' && wait $!"), 0);
     EXPECT_TRUE(std::filesystem::is_symlink(root_ + "/stdout") && std::filesystem::is_symlink(null) &&
                 std::filesystem::is_fifo(fifo));
     // A link is followed and stays; the folder is synced after the rename.
@@ -759,15 +763,15 @@ TEST_F(Quellet, DescriptorNamesAndEndlessStreams) {
     ASSERT_EQ(chmod(log.c_str(), 0644), 0);
     Bytes want = {'h', 'i'};
     for (const std::string to : {"/dev/stdout >>", "/proc/self/fd/1 >>", "/dev/fd/3 3>>"}) {
-        EXPECT_EQ(sh("$Q --backup " + to + log + " 2>/dev/null"), 0) << to;
+        EXPECT_EQ(sh("\"$Q\" --backup " + to + log + " 2>/dev/null"), 0) << to;
         want.insert(want.end(), img.begin(), img.end());
         struct ::stat st {};
         EXPECT_TRUE(read_file(log) == want && stat(log.c_str(), &st) == 0 &&
                     (st.st_mode & 07777) == 0644) << to;
     }
     put(damaged(img));
-    EXPECT_EQ(sh("timeout 20 $Q -q --check-image /dev/zero"), 255);
-    EXPECT_EQ(sh("{ tail -c 4096 " + log + "; cat /dev/zero; } | timeout 20 $Q -q --restore -"), 249);
+    EXPECT_EQ(sh("timeout 20 \"$Q\" -q --check-image /dev/zero"), 255);
+    EXPECT_EQ(sh("{ tail -c 4096 " + log + "; cat /dev/zero; } | timeout 20 \"$Q\" -q --restore -"), 249);
     EXPECT_TRUE(eeprom() == damaged(img));
 }
 
@@ -812,8 +816,8 @@ TEST_F(Quellet, SignalsDuringAWriteLeaveTheOldImageOrTheNew) {
         EXPECT_EQ(run(args).status, status);
         EXPECT_TRUE(eeprom() == before);
     }
-    EXPECT_EQ(sh("{ env LD_PRELOAD=" EEPROM_FAULT_SHIM " FAIL_EEPROM_WRITE=" + cut +  // as a script meets it
-                 " ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 $Q -s c1 -d sata0:1; echo $? >" +
+    EXPECT_EQ(sh("{ env LD_PRELOAD='" + root_ + "/fault-shim.so' FAIL_EEPROM_WRITE=" + cut +  // as a script meets it
+                 " ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0 \"$Q\" -s c1 -d sata0:1; echo $? >" +
                  f + "; } | head -c 300 >/dev/null"), 0);
     EXPECT_EQ(slurp(f), "249\n");
     EXPECT_TRUE(eeprom() == before);
@@ -1102,7 +1106,7 @@ TEST_F(Quellet, BuildGivesBackEveryValueAndOneBadValueRefusesTheWhole) {
         d = random_document(rng);
         std::ofstream(f) << written(d.in, rng);
         Outcome r = round % 2 ? run({"-q", "--build", f})  // and from standard input:
-                              : Outcome{sh("$Q -q --build - <" + f + " >" + root_ + "/out.txt"), slurp(root_ + "/out.txt"), ""};
+                              : Outcome{sh("\"$Q\" -q --build - <" + f + " >" + root_ + "/out.txt"), slurp(root_ + "/out.txt"), ""};
         if (d.json.find("\"records\": []") != std::string::npos) {  // the board loads none such
             EXPECT_EQ(r.status, 249);
             EXPECT_EQ(r.out, "");
@@ -1236,7 +1240,7 @@ TEST_F(Quellet, RestoreKeepsABoardsSerialNumberUnlessForced) {
     const std::string f = root_ + "/board.json", img = root_ + "/golden.bin";
     std::string line = run({"-q", "--json"}).out;
     std::ofstream(f) << replaced(line, "NV74-000123", "NV74-000999");
-    ASSERT_EQ(sh("$Q -q --build " + f + " > " + img), 0);
+    ASSERT_EQ(sh("\"$Q\" -q --build " + f + " > " + img), 0);
     const Bytes mine = eeprom(), golden = read_file(img);
     Outcome r = run({"--restore", img});
     EXPECT_EQ(r.status, 249);
@@ -1253,11 +1257,11 @@ TEST_F(Quellet, RestoreKeepsABoardsSerialNumberUnlessForced) {
     EXPECT_EQ(run({"-q", "--restore", img}).status, 0);
     EXPECT_EQ(eeprom(), golden);
     put(Bytes(4096, 0xFF));
-    EXPECT_EQ(sh("$Q -q --build " + f + " | $Q -q --restore -"), 0);
+    EXPECT_EQ(sh("\"$Q\" -q --build " + f + " | \"$Q\" -q --restore -"), 0);
     EXPECT_EQ(run({"-q", "-g", "c1"}).out, "sata0:0\n");
     EXPECT_EQ(eeprom(), golden);
     // Never an image on a terminal.
-    EXPECT_EQ(sh("script -qec '$Q -q --build " + f + "' /dev/null > " + root_ + "/tty.txt"), 1);
+    EXPECT_EQ(sh("script -qec '\"$Q\" -q --build " + f + "' /dev/null > " + root_ + "/tty.txt"), 1);
     EXPECT_EQ(slurp(root_ + "/tty.txt").find('\x01'), std::string::npos);
 }
 

@@ -48,9 +48,9 @@ std::string slurp_file(const std::string &p) {
 // The program as a shell runs it.
 std::string program() {
 #ifdef SARVIK_EMULATOR
-    return "env -u BOARD_ROOT " SARVIK_EMULATOR " " SARVIK_PATH;
+    return "env -u BOARD_ROOT '" SARVIK_EMULATOR "' '" SARVIK_PATH "'";
 #else
-    return "env -u BOARD_ROOT " SARVIK_PATH;
+    return "env -u BOARD_ROOT '" SARVIK_PATH "'";
 #endif
 }
 
@@ -80,10 +80,10 @@ TEST_F(Sarvik, OffsetFormsSelectTheSameBlock) {
     // offset 0 of that image holds no block
     expect(sarvik({"-r", rom}), 249, "Error: Invalid info block identifier\n");
     // a pipe cannot seek: the offset is read past; "-" is standard input
-    for (std::string cmd : {"cat " + rom + " | " + program() + " -r /dev/stdin -o 0x1000",
-                            "cat " + rom + " | " + program() + " -r - -o 0x1000",
-                            program() + " -r - -o 0x1000 < " + rom}) {
-        cmd += " >" + dir_ + "/out";
+    for (std::string cmd : {"cat '" + rom + "' | " + program() + " -r /dev/stdin -o 0x1000",
+                            "cat '" + rom + "' | " + program() + " -r - -o 0x1000",
+                            program() + " -r - -o 0x1000 < '" + rom + "'"}) {
+        cmd += " >'" + dir_ + "/out'";
         EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 0) << cmd;
         EXPECT_EQ(slurp_file(dir_ + "/out"), kDefaultReport) << cmd;
     }

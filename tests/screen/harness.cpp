@@ -679,7 +679,7 @@ std::vector<std::uint8_t> ConsoleTest::eeprom() const {
 }
 
 std::string ConsoleTest::quellet(const std::string &args) const {
-    const std::string cmd = "BOARD_ROOT=" + root_ + " " + QUELLET_PATH + " -q " + args;
+    const std::string cmd = "BOARD_ROOT='" + root_ + "' '" + QUELLET_PATH + "' -q " + args;
     std::FILE *p = ::popen(cmd.c_str(), "r");
     std::string out;
     char buf[256];
