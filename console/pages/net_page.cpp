@@ -414,12 +414,13 @@ bool net_page_check_pending() {
     return false;
 }
 
-void net_page_apply_pending() {
+bool net_page_apply_pending() {
     if (page.pf.form != nullptr) leave_field_step();
+    return true;
 }
 
 bool net_page_has_pending() {
-    if (!page.pf.edited || page.pf.form == nullptr) return false;
+    if (!fru_loaded() || !page.pf.edited || page.pf.form == nullptr) return false;
     std::uint8_t mac[kMacCount];
     int bad = -1;
     // Cells that are no address yet are a change all the same; six that
