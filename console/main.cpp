@@ -207,8 +207,9 @@ int next_key() {
     // sizeless line's terminal now answers with another size.
     if (key == kKeyRepaint) key = terminal_refresh();
     // In a page's form Tab and Shift-Tab move as Down and Up do.
-    if (!tab_focus && key == '\t') key = KEY_DOWN;
-    if (!tab_focus && key == KEY_BTAB) key = KEY_UP;
+    const bool form_has_keyboard = top_menu_keyboard() != nullptr;
+    if (form_has_keyboard && key == '\t') key = KEY_DOWN;
+    if (form_has_keyboard && key == KEY_BTAB) key = KEY_UP;
     return key;
 }
 

@@ -11,8 +11,6 @@
 
 #include "console/log.h"
 
-bool tab_focus = false;
-
 namespace {
 
 constexpr const char *kTitle = "Norvane Service Mode";
@@ -45,6 +43,8 @@ PANEL *help_panel;
 std::array<ITEM *, kMaxPages + 1> tab_items;
 MENU *tab_menu;
 
+// The one owner of the keyboard: the tab bar (null) or a page.
+const PagePanel *keyboard_owner;
 bool unsaved;
 // vt100 and its kin have no way to hide the cursor.
 bool cursor_hides;
@@ -179,8 +179,12 @@ void top_menu_create(std::span<const PageOps> rows) {
     const char *civis = tigetstr("civis");
     cursor_hides = civis != nullptr && civis != reinterpret_cast<char *>(-1);
     build_bar();
-    tab_focus = true;
+    keyboard_owner = nullptr;
 }
+
+const PagePanel *top_menu_keyboard() { return keyboard_owner; }
+
+void top_menu_give_keyboard(const PagePanel *page) { keyboard_owner = page; }
 
 void top_menu_relayout() {
     // The selected tab stays; the menu forgets nothing while unposted, but
@@ -236,7 +240,7 @@ void top_menu_set_unsaved(bool changes) {
 }
 
 void top_menu_place_cursor() {
-    if (!tab_focus || cursor_hides || top_win == nullptr) return;
+    if (keyboard_owner != nullptr || cursor_hides || top_win == nullptr) return;
     pos_menu_cursor(tab_menu);
     leaveok(top_win, FALSE);
     wnoutrefresh(top_win);
@@ -251,7 +255,7 @@ int top_menu_handle_key(int key) {
         draw_help();
         wnoutrefresh(help_win);
     }
-    if (!tab_focus) return 0;
+    if (keyboard_owner != nullptr) return 0;
     if (key == KEY_LEFT || key == KEY_RIGHT) {
         menu_driver(tab_menu, key == KEY_LEFT ? REQ_LEFT_ITEM : REQ_RIGHT_ITEM);
         top_menu_show_page(static_cast<PagePanel *>(item_userptr(current_item(tab_menu))));

@@ -218,12 +218,12 @@ TEST_F(NetKeys, FocusAndKeysThatAreNotEdits) {
     // Without the keyboard nothing reacts, Enter included.
     keys({'\n', 'a', KEY_UP});
     EXPECT_EQ(form_text(win(), 0, 23, 9), "Automatic");
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     keys({KEY_DOWN});
-    EXPECT_FALSE(tab_focus);
+    EXPECT_FALSE(tab_focus());
     // Up on the spinner gives the keyboard back.
     keys({KEY_UP});
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     keys({'\n'});
     EXPECT_EQ(form_text(win(), 0, 23, 9), "Automatic");
     keys({KEY_DOWN});
@@ -259,7 +259,7 @@ TEST_F(NetKeys, HiddenPageIgnoresEveryKey) {
     create();
     net_page_panel()->hidden = true;
     keys({KEY_DOWN, '\n', KEY_DOWN, '\n'});
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     EXPECT_EQ(ExitAction, 0);
     EXPECT_EQ(form_text(win(), 0, 23, 9), "Automatic");
 }
