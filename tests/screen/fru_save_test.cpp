@@ -61,18 +61,13 @@ TEST_F(SaveScreen, SetterThatCouldNotStoreMakesF10SayNotStored) {
 TEST_F(SaveScreen, MacCellsLeftAsStoredAreNoChangeForF10) {
     opts.fru.records = {{0xC4, {0}}};
     ASSERT_TRUE(start(24, 80));
-    term().key(Key::Right);
-    term().key(Key::Right);
-    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 2\n"));
-    for (int i = 0; i < 3; ++i) term().key(Key::Down);  // the spinner, Start, the first MAC byte
-    term().key(Key::Right);
-    term().key(Key::Left);
-    ASSERT_TRUE(term().wait_quiet());
+    // The Network tab; the spinner, Start, the first MAC byte; a cursor walk.
+    for (Key k : {Key::Right, Key::Right, Key::Down, Key::Down, Key::Down, Key::Right, Key::Left}) term().key(k);
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 2\n") && term().wait_quiet());
     ASSERT_TRUE(save_and_wait());
-    EXPECT_EQ(term_output().find("Saving failed"), std::string::npos) << term_output();
-    EXPECT_EQ(term_output().find("MAC address cannot be stored"), std::string::npos) << term_output();
+    for (const char *said : {"Saving failed", "MAC address cannot be stored"})
+        EXPECT_EQ(term_output().find(said), std::string::npos) << term_output();
     EXPECT_EQ(log_count("Save MAC"), 0) << log();
-    EXPECT_NE(effects().find("/sbin/poweroff"), std::string::npos);
 }
 
 // A MAC byte failing its pattern (a pasted address puts ":1" into the
