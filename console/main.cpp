@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <ncurses.h>
 #include <panel.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "board/files.h"
 #include "console/exit_action.h"
 #include "console/log.h"
+#include "console/page_ops.h"
 #include "console/page_state.h"
 #include "console/pages/boot_page.h"
 #include "console/pages/main_page.h"
@@ -26,6 +28,20 @@
 namespace {
 
 constexpr const char *kLogPath = "/var/log/tolvane.log";
+
+// The pages in tab order. Main comes first: the Boot page reads the BMC
+// version it finds.
+constexpr PageOps kPages[] = {
+    {"Main", main_page_create, main_page_panel, main_page_relayout, main_page_handle_key, nullptr,
+     main_page_apply_pending, main_page_has_pending, main_page_destroy},
+    {"Boot", boot_page_create, boot_page_panel, boot_page_relayout, boot_page_handle_key, nullptr, nullptr,
+     nullptr, boot_page_destroy},
+    {"Network", net_page_create, net_page_panel, net_page_relayout, net_page_handle_key,
+     net_page_check_pending, net_page_apply_pending, net_page_has_pending, net_page_destroy},
+    {"Maintenance", recovery_page_create, recovery_page_panel, recovery_page_relayout,
+     recovery_page_handle_key, nullptr, nullptr, nullptr, recovery_page_destroy},
+};
+static_assert(std::size(kPages) <= kMaxPages);
 
 void start_colours() {
     init_pair(1, COLOR_BLACK, COLOR_WHITE);
@@ -48,9 +64,9 @@ BoardInfo at_start;
 // record for it, a full table) is no change F10 could save, nor is anything
 // when the EEPROM was not read.
 bool unsaved_changes(bool fru_read) {
-    if (main_page_has_pending()) return true;
+    for (const PageOps &page : kPages)
+        if (page.has_pending != nullptr && page.has_pending()) return true;
     if (!fru_read) return false;
-    if (net_page_has_pending()) return true;
     const std::uint8_t unstored = fru_unstored_settings();
     for (std::uint8_t id : kSettings) {
         const FruRecord &r = *fru_record(id);
@@ -159,11 +175,8 @@ void start_curses() {
 }
 
 void build_pages() {
-    main_page_create();
-    boot_page_create();
-    net_page_create();
-    recovery_page_create();
-    top_menu_create(main_page_panel(), boot_page_panel(), net_page_panel(), recovery_page_panel());
+    for (const PageOps &page : kPages) page.create();
+    top_menu_create(kPages);
 }
 
 // The tab of the last session, and the notice of an EEPROM that did not load.
@@ -172,7 +185,7 @@ void restore_pages(bool fru_read) {
     // select it too, so the tab on show and the selected tab never differ.
     int restored = restore_state(recovery_page_load_state);
     if (restored == -4) top_menu_select_tab(0);
-    if (restored != 0) top_menu_show_page(main_page_panel());
+    if (restored != 0) top_menu_show_page(kPages[0].panel());
     if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
 }
 
@@ -194,27 +207,22 @@ int next_key() {
     // sizeless line's terminal now answers with another size.
     if (key == kKeyRepaint) key = terminal_refresh();
     // In a page's form Tab and Shift-Tab move as Down and Up do.
-    if (!tab_focus && key == '\t') key = KEY_DOWN;
-    if (!tab_focus && key == KEY_BTAB) key = KEY_UP;
+    const bool form_has_keyboard = top_menu_keyboard() != nullptr;
+    if (form_has_keyboard && key == '\t') key = KEY_DOWN;
+    if (form_has_keyboard && key == KEY_BTAB) key = KEY_UP;
     return key;
 }
 
 void relayout_pages() {
     top_menu_relayout();
-    main_page_relayout();
-    boot_page_relayout();
-    net_page_relayout();
-    recovery_page_relayout();
+    for (const PageOps &page : kPages) page.relayout();
 }
 
-// Every key goes to the tab bar and to each page, in this order; hidden
-// pages return at once.
+// Every key goes to the tab bar, then to each page; hidden pages return at
+// once.
 void offer_key(int key) {
     top_menu_handle_key(key);
-    main_page_handle_key(key);
-    net_page_handle_key(key);
-    boot_page_handle_key(key);
-    recovery_page_handle_key(key);
+    for (const PageOps &page : kPages) page.handle_key(key);
 }
 
 // One turn's changes on the screen; after a resize everything is repainted
@@ -227,10 +235,20 @@ void draw_turn(bool resized) {
 }
 
 // The page of tab `tab` on show, when it is not.
-void show_tab(int tab, PagePanel *page) {
+void show_tab(int tab) {
+    PagePanel *page = kPages[tab].panel();
     if (!page->hidden) return;
     top_menu_select_tab(tab);
     top_menu_show_page(page);
+}
+
+// The first page whose `step` refuses, or -1 when every page took it.
+int refusing_page(bool (*PageOps::*step)()) {
+    for (int i = 0; i < static_cast<int>(std::size(kPages)); ++i) {
+        bool (*run)() = kPages[i].*step;
+        if (run != nullptr && !run()) return i;
+    }
+    return -1;
 }
 
 // F10: what was typed and not applied yet is applied as Up or Down would,
@@ -238,20 +256,12 @@ void show_tab(int tab, PagePanel *page) {
 // for its text keeps the console up, with nothing stored or set and the
 // keyboard on the refused cell; so every check comes before any storing.
 bool pending_accepted() {
-    bool accepted = true;
-    if (!net_page_check_pending()) {
-        show_tab(2, net_page_panel());
-        accepted = false;
-    } else if (!main_page_apply_pending()) {
-        show_tab(0, main_page_panel());
-        accepted = false;
-    }
-    if (!accepted) {
-        console_log("W[MAIN]: F10 refused: a typed value was not accepted\n");
-        return false;
-    }
-    net_page_apply_pending();
-    return true;
+    int refused = refusing_page(&PageOps::check_pending);
+    if (refused < 0) refused = refusing_page(&PageOps::apply_pending);
+    if (refused < 0) return true;
+    show_tab(refused);
+    console_log("W[MAIN]: F10 refused: a typed value was not accepted\n");
+    return false;
 }
 
 // Keys until F6, F10 or a page's exit action; true when F10 asked for the save.
@@ -275,10 +285,7 @@ void leave_screen() {
     exit_action_hold_signals();
     save_state(recovery_page_save_state);
     curs_set(1);
-    recovery_page_destroy();
-    net_page_destroy();
-    boot_page_destroy();
-    main_page_destroy();
+    for (auto page = std::rbegin(kPages); page != std::rend(kPages); ++page) page->destroy();
     top_menu_destroy();
     terminal_modes_off();
     endwin();

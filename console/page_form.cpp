@@ -8,9 +8,6 @@
 
 namespace {
 
-// The page that last took the keyboard; it may have given it back since.
-PageForm *keyboard_page;
-
 // The form's own size; the window's when the library cannot tell.
 void form_size(FORM *form, WINDOW *win, int *rows, int *cols) {
     if (scale_form(form, rows, cols) != E_OK) getmaxyx(win, *rows, *cols);
@@ -143,7 +140,6 @@ void page_form_begin(PageForm &p, std::span<const FieldDesc> table, std::span<FI
     p.fields = fields.data();
     p.first_input = nullptr;
     p.last_input = nullptr;
-    p.page_focus = false;
     p.edited = false;
     page_panel_create(p.panel);
     for (std::size_t i = 0; i < table.size(); ++i) {
@@ -185,33 +181,21 @@ void page_form_end(PageForm &p) {
         }
     }
     if (p.form_win != nullptr) delwin(p.form_win);
+    if (page_form_has_keyboard(p)) top_menu_give_keyboard(nullptr);
     page_panel_destroy(p.panel);
-    if (keyboard_page == &p) keyboard_page = nullptr;
     p.form = nullptr;
     p.form_win = nullptr;
     p.fields = nullptr;
     p.table = {};
     p.first_input = nullptr;
     p.last_input = nullptr;
-    p.page_focus = false;
     p.edited = false;
 }
 
-PageTurn page_form_turn(PageForm &p, int key) {
-    if (!p.page_focus) {
-        curs_set(0);
-        if (key != KEY_DOWN || p.form_win == nullptr) return PageTurn::kNone;
-        p.page_focus = true;
-        tab_focus = false;
-        keyboard_page = &p;
-        return PageTurn::kTookKeyboard;
-    }
-    curs_set(1);
-    return page_key_is_event(key) ? PageTurn::kNone : PageTurn::kKey;
-}
+bool page_form_has_keyboard(const PageForm &p) { return top_menu_keyboard() == &p.panel; }
 
 void page_form_turn_end(PageForm &p) {
-    const bool marked = p.page_focus && p.form != nullptr && p.form_win != nullptr;
+    const bool marked = page_form_has_keyboard(p) && p.form != nullptr && p.form_win != nullptr;
     field_mark_keyboard(marked ? current_field(p.form) : nullptr);
     wnoutrefresh(p.panel.win);
 }
@@ -247,30 +231,14 @@ PageKey page_form_key(int key, const FIELD *current) {
     return {PageKeyKind::kNone, 0};
 }
 
-void page_form_move(PageForm &p, int key) {
-    FIELD *current = current_field(p.form);
-    if (key == KEY_DOWN) {
-        if (current != p.last_input) form_driver(p.form, REQ_NEXT_FIELD);
-    } else if (key == KEY_UP) {
-        if (current == p.first_input) {
-            p.page_focus = false;
-            tab_focus = true;
-        } else {
-            form_driver(p.form, REQ_PREV_FIELD);
-        }
-    }
-}
-
 bool page_form_drop_keyboard(PageForm &p) {
-    if (!p.page_focus) return false;
-    p.page_focus = false;
-    tab_focus = true;
+    if (!page_form_has_keyboard(p)) return false;
+    top_menu_give_keyboard(nullptr);
     curs_set(0);
     return true;
 }
 
 void page_form_give_keyboard(PageForm &p, FIELD *field) {
-    if (keyboard_page != nullptr && keyboard_page != &p) keyboard_page->page_focus = false;
     if (p.form != nullptr && field != nullptr && set_current_field(p.form, field) == E_INVALID_FIELD) {
         // The cell the cursor is in refuses to be left (its text fails its
         // pattern); off the screen for a moment, the form moves anyway.
@@ -279,15 +247,86 @@ void page_form_give_keyboard(PageForm &p, FIELD *field) {
         post_form(p.form);
     }
     if (p.form_win == nullptr) {
-        p.page_focus = false;
-        tab_focus = true;
+        // Whichever page had it gives it up as well.
+        top_menu_give_keyboard(nullptr);
         return;
     }
     // At the cell's start, where typing replaces what was refused.
     form_driver(p.form, REQ_BEG_FIELD);
-    p.page_focus = true;
-    tab_focus = false;
-    keyboard_page = &p;
+    top_menu_give_keyboard(&p.panel);
+}
+
+namespace {
+
+// Down to the next field unless the current one is the last; Up to the
+// previous field, or from the first back to the tab bar.
+void move(PageForm &p, int key) {
+    FIELD *current = current_field(p.form);
+    if (key == KEY_DOWN) {
+        if (current != p.last_input) form_driver(p.form, REQ_NEXT_FIELD);
+    } else if (current == p.first_input) {
+        top_menu_give_keyboard(nullptr);
+    } else {
+        form_driver(p.form, REQ_PREV_FIELD);
+    }
+}
+
+void leave_edit(PageForm &p, const PageMeanings &m) {
+    if (!p.edited) return;
+    if (m.leave_edit != nullptr) {
+        m.leave_edit(p);
+        return;
+    }
+    page_form_unmark_edit(p);
+    p.edited = false;
+}
+
+// The key with the keyboard in the form: what it means for the current
+// field, then the page's meaning of that.
+void form_key(PageForm &p, const PageMeanings &m, int key) {
+    FIELD *current = current_field(p.form);
+    const PageKey k = page_form_key(key, current);
+    switch (k.kind) {
+    case PageKeyKind::kMove:
+        leave_edit(p, m);
+        move(p, key);
+        break;
+    case PageKeyKind::kCursor:
+        if (!m.cursor_edits) {
+            form_driver(p.form, k.request);
+            break;
+        }
+        [[fallthrough]];
+    case PageKeyKind::kEdit:
+        if (m.edit != nullptr) m.edit(p, k.request);
+        break;
+    case PageKeyKind::kEnter:
+        if (m.enter != nullptr) m.enter(current);
+        break;
+    case PageKeyKind::kNone: break;
+    }
+}
+
+}  // namespace
+
+int page_form_run_turn(PageForm &p, const PageMeanings &m, int key) {
+    if (p.panel.hidden) return 0;
+    if (m.tick != nullptr) m.tick(key);
+    if (m.own_turn != nullptr && m.own_turn(key)) return 0;
+    if (!page_form_has_keyboard(p)) {
+        curs_set(0);
+        // Down from the tab bar, to a form on the screen.
+        if (key == KEY_DOWN && p.form_win != nullptr) {
+            top_menu_give_keyboard(&p.panel);
+            if (m.took_keyboard != nullptr) m.took_keyboard();
+        }
+    } else {
+        curs_set(1);
+        if (!page_key_is_event(key)) form_key(p, m, key);
+    }
+    if (m.turn_end != nullptr) m.turn_end(p);
+    else page_form_turn_end(p);
+    return 0;
 }
 
 void page_form_type(PageForm &p, int request) {

@@ -71,8 +71,7 @@ struct PageForm {
     FIELD **fields;                    // table.size() fields, then a null
     FIELD *first_input;                // the first and last field the keyboard reaches
     FIELD *last_input;
-    bool page_focus;  // the page, not the tab bar, has the keyboard
-    bool edited;      // typed into since the keyboard last left a field
+    bool edited;  // typed into since the keyboard last left a field
 };
 
 // The page's window, then its fields from `table` into `fields` (one slot
@@ -93,20 +92,45 @@ void page_form_resize(PageForm &p);
 // record as before page_form_begin.
 void page_form_end(PageForm &p);
 
-// What a key asks of the page in its turn.
-enum class PageTurn {
-    kNone,          // nothing: hidden, no key press, or no form with the keyboard
-    kTookKeyboard,  // Down from the tab bar: the page has the keyboard now
-    kKey,           // the form has the keyboard and this key is for it
+// What a page makes of its turn; the core runs the rest (the hand-over with
+// the tab bar, the key's reading, the end of the turn). Null: nothing of
+// the page's own.
+struct PageMeanings {
+    // First in every turn of the page on show, with the key or ERR: the
+    // page's clock (values read again, sources looked at).
+    void (*tick)(int key);
+    // The page takes this turn whole, its end included (a question waiting
+    // for its answer, no form to hand the keyboard to): true when it did.
+    bool (*own_turn)(int key);
+    // Down from the tab bar gave the page the keyboard.
+    void (*took_keyboard)();
+    // Up or Down in a field typed into, before the keyboard leaves it; null:
+    // the edit mark goes and the field counts as left.
+    void (*leave_edit)(PageForm &p);
+    // Enter on `current`.
+    void (*enter)(FIELD *current);
+    // A key that types or deletes in the current field; null: no field of
+    // the page takes typing.
+    void (*edit)(PageForm &p, int request);
+    // Left and Right (Home, End) in an editable field count as an edit (an
+    // address whose cells are re-read on leaving) rather than a bare move.
+    bool cursor_edits;
+    // The end of the turn; null: page_form_turn_end.
+    void (*turn_end)(PageForm &p);
 };
-// The page's turn begins: the keyboard hand-over with the tab bar, as every
-// page does it. Without the keyboard the cursor is hidden and Down takes
-// it, but only for a form on the screen. With it the cursor shows, and a
-// code that is no key press (a resize, a mouse report) is nobody's.
-PageTurn page_form_turn(PageForm &p, int key);
+
+// The page's turn with `key` (ERR: a tick), as every page runs it. A hidden
+// page returns at once. Without the keyboard the cursor is hidden and Down
+// takes it, but only for a form on the screen; with it the cursor shows, a
+// code that is no key press is nobody's, Up and Down move (Up on the first
+// field gives the keyboard back) and the rest goes to the page's meanings.
+// Always 0.
+int page_form_run_turn(PageForm &p, const PageMeanings &m, int key);
 // The page's turn ends: without colours the field with the keyboard (none
 // while the tab bar has it) shows in reverse, and the window goes out.
 void page_form_turn_end(PageForm &p);
+// The page, not the tab bar, has the keyboard.
+bool page_form_has_keyboard(const PageForm &p);
 
 // What a key does in a page's form.
 enum class PageKeyKind {
@@ -125,11 +149,6 @@ struct PageKey {
 // (in a fixed cell they are no key). Backspace (either code) and Delete
 // delete; printable ASCII types (page_key_types_text).
 PageKey page_form_key(int key, const FIELD *current);
-
-// With the keyboard: Down goes to the next field unless the current one is
-// the last; Up goes to the previous field, or from the first gives the
-// keyboard back to the tab bar. Other keys are left alone.
-void page_form_move(PageForm &p, int key);
 
 // The page lost its form (the terminal became too small): if it had the
 // keyboard, the tab bar gets it back. True when the keyboard moved.

@@ -178,7 +178,8 @@ struct ExtraKey {
     int code;
 };
 // Enter, Backspace and Delete as terminals send them besides the plain
-// bytes; plain ^H and DEL are mapped in terminal_getch.
+// bytes; a plain ^H is mapped in plain_key, and the form reads DEL as
+// Backspace (page_form_key).
 constexpr std::array<ExtraKey, 25> kExtraKeys = {{
     {"\033[17~", KEY_F(6)},  {"\033[21~", KEY_F(10)},   // xterm, VT220, Linux console
     {"\033Ou", KEY_F(6)},    {"\033Ox", KEY_F(10)},     // VT100's, where terminfo has none

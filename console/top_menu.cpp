@@ -1,5 +1,6 @@
 #include "console/top_menu.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +10,6 @@
 #include <string_view>
 
 #include "console/log.h"
-
-bool tab_focus = false;
 
 namespace {
 
@@ -31,16 +30,7 @@ constexpr const char *kUnsavedNote = " (unsaved changes)";
 constexpr const char *kUnsavedTitle = "unsaved changes";
 constexpr long long kMessageMs = 5000;
 
-struct Tab {
-    const char *name;
-    const char *description;
-};
-constexpr std::array<Tab, 4> kTabs = {{
-    {"Main", "MAIN"},
-    {"Boot", "BOOT"},
-    {"Network", "NETWORK"},
-    {"Maintenance", "MAINTENANCE"},
-}};
+std::span<const PageOps> pages;
 
 WINDOW *top_win;
 WINDOW *tab_win;
@@ -50,9 +40,11 @@ WINDOW *help_win;
 // that when the terminal changes size, and drawn last it would blank them.
 PANEL *top_panel;
 PANEL *help_panel;
-std::array<ITEM *, kTabs.size() + 1> tab_items;
+std::array<ITEM *, kMaxPages + 1> tab_items;
 MENU *tab_menu;
 
+// The one owner of the keyboard: the tab bar (null) or a page.
+const PagePanel *keyboard_owner;
 bool unsaved;
 // vt100 and its kin have no way to hide the cursor.
 bool cursor_hides;
@@ -66,6 +58,8 @@ long long now_ms() {
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<long long>(ts.tv_sec) * 1000LL + ts.tv_nsec / 1000000L;
 }
+
+int tab_count() { return static_cast<int>(pages.size()); }
 
 PagePanel *tab_page(int i) { return static_cast<PagePanel *>(item_userptr(tab_items[static_cast<std::size_t>(i)])); }
 
@@ -162,20 +156,19 @@ void delete_bar() {
 
 }  // namespace
 
-void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
-                     PagePanel *recovery_page) {
-    PagePanel *pages[] = {main_page, boot_page, net_page, recovery_page};
-    for (std::size_t i = 0; i < kTabs.size(); ++i) {
-        tab_items[i] = new_item(kTabs[i].name, kTabs[i].description);
-        set_item_userptr(tab_items[i], pages[i]);
+void top_menu_create(std::span<const PageOps> rows) {
+    pages = rows.first(std::min(rows.size(), tab_items.size() - 1));
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        tab_items[i] = new_item(pages[i].name, pages[i].name);
+        set_item_userptr(tab_items[i], pages[i].panel());
     }
-    tab_items[kTabs.size()] = nullptr;
+    tab_items[pages.size()] = nullptr;
 
     tab_menu = new_menu(tab_items.data());
     // ncurses starts menus non-cyclic; the tabs wrap (Left on Main goes to
     // Maintenance, Right on Maintenance to Main).
     menu_opts_off(tab_menu, O_SHOWDESC | O_NONCYCLIC);
-    set_menu_format(tab_menu, 1, 4);
+    set_menu_format(tab_menu, 1, static_cast<int>(pages.size()));
     set_menu_mark(tab_menu, "");
     // The menu draws its foreground as given, without the window's colour:
     // name the bar's pair so the selected tab shows the bar's colours reversed.
@@ -186,8 +179,12 @@ void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_
     const char *civis = tigetstr("civis");
     cursor_hides = civis != nullptr && civis != reinterpret_cast<char *>(-1);
     build_bar();
-    tab_focus = true;
+    keyboard_owner = nullptr;
 }
+
+const PagePanel *top_menu_keyboard() { return keyboard_owner; }
+
+void top_menu_give_keyboard(const PagePanel *page) { keyboard_owner = page; }
 
 void top_menu_relayout() {
     // The selected tab stays; the menu forgets nothing while unposted, but
@@ -203,7 +200,7 @@ void top_menu_relayout() {
 }
 
 void top_menu_show_page(PagePanel *page) {
-    for (int i = 0; i < static_cast<int>(kTabs.size()); ++i) {
+    for (int i = 0; i < tab_count(); ++i) {
         PagePanel *p = tab_page(i);
         if (p == page) {
             console_log("L[TOP_MENU]: Show panel %i\n", i);
@@ -218,7 +215,7 @@ void top_menu_show_page(PagePanel *page) {
 }
 
 void top_menu_select_tab(int i) {
-    if (i >= 0 && i < static_cast<int>(kTabs.size())) set_current_item(tab_menu, tab_items[static_cast<std::size_t>(i)]);
+    if (i >= 0 && i < tab_count()) set_current_item(tab_menu, tab_items[static_cast<std::size_t>(i)]);
 }
 
 void top_menu_message(const char *text) {
@@ -243,7 +240,7 @@ void top_menu_set_unsaved(bool changes) {
 }
 
 void top_menu_place_cursor() {
-    if (!tab_focus || cursor_hides || top_win == nullptr) return;
+    if (keyboard_owner != nullptr || cursor_hides || top_win == nullptr) return;
     pos_menu_cursor(tab_menu);
     leaveok(top_win, FALSE);
     wnoutrefresh(top_win);
@@ -258,7 +255,7 @@ int top_menu_handle_key(int key) {
         draw_help();
         wnoutrefresh(help_win);
     }
-    if (!tab_focus) return 0;
+    if (keyboard_owner != nullptr) return 0;
     if (key == KEY_LEFT || key == KEY_RIGHT) {
         menu_driver(tab_menu, key == KEY_LEFT ? REQ_LEFT_ITEM : REQ_RIGHT_ITEM);
         top_menu_show_page(static_cast<PagePanel *>(item_userptr(current_item(tab_menu))));
@@ -274,7 +271,7 @@ int top_menu_save_state(std::FILE *f) { return std::fprintf(f, "%i\n", item_inde
 int top_menu_load_state(std::FILE *f) {
     int tab = 0;
     if (std::fscanf(f, "%i\n", &tab) != 1) return -1;
-    if (tab < 0 || tab > 3) return -2;
+    if (tab < 0 || tab >= tab_count()) return -2;
     set_current_item(tab_menu, tab_items[static_cast<std::size_t>(tab)]);
     top_menu_show_page(tab_page(tab));
     return 0;
@@ -283,6 +280,7 @@ int top_menu_load_state(std::FILE *f) {
 void top_menu_destroy() {
     delete_bar();
     free_menu(tab_menu);
-    for (std::size_t i = 0; i < kTabs.size(); ++i) free_item(tab_items[i]);
+    for (std::size_t i = 0; i < pages.size(); ++i) free_item(tab_items[i]);
     tab_menu = nullptr;
+    pages = {};
 }

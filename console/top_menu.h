@@ -1,19 +1,24 @@
-// The tab bar: title, the four tabs and the help line; it owns the choice of
-// the page on show.
+// The tab bar: title, a tab per page and the help line; it owns the choice
+// of the page on show.
 #pragma once
 
 #include <cstdio>
+#include <span>
 
+#include "console/page_ops.h"
 #include "console/page_panel.h"
 
-// 1 while the tab bar owns the keyboard, 0 while a page's form does.
-extern bool tab_focus;
-
-void top_menu_create(PagePanel *main_page, PagePanel *boot_page, PagePanel *net_page,
-                     PagePanel *recovery_page);
+// A tab for each row, in their order; the rows (at most kMaxPages) must
+// outlive the bar, their pages built already.
+void top_menu_create(std::span<const PageOps> pages);
 // The terminal has a new size: title, tab bar and help line again for it,
 // the same tab selected.
 void top_menu_relayout();
+// Who has the keyboard: the tab bar (null) or the page of this panel. The
+// bar has it from top_menu_create on.
+const PagePanel *top_menu_keyboard();
+// The keyboard to that page's form, or back to the tab bar (null).
+void top_menu_give_keyboard(const PagePanel *page);
 void top_menu_show_page(PagePanel *page);
 // Make tab i the current item without showing or hiding any page.
 void top_menu_select_tab(int i);

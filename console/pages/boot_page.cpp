@@ -85,6 +85,29 @@ void save_policy() {
         top_menu_message("Power policy cannot be stored: the EEPROM's record table is full");
 }
 
+// Enter turns a spinner on and stores its setting at once.
+void on_enter(FIELD *current) {
+    if (current == port_field()) {
+        spinner_next(current);
+        save_bootdev();
+    } else if (page.policy_supported && current == policy_field()) {
+        spinner_next(current);
+        save_policy();
+    }
+}
+
+// Spinners only: nothing is typed. The keyboard comes to the first one.
+constexpr PageMeanings kMeanings = {
+    .tick = nullptr,
+    .own_turn = nullptr,
+    .took_keyboard = [] { set_current_field(page.pf.form, page.pf.first_input); },
+    .leave_edit = nullptr,
+    .enter = on_enter,
+    .edit = nullptr,
+    .cursor_edits = false,
+    .turn_end = nullptr,
+};
+
 }  // namespace
 
 void boot_page_create() {
@@ -120,29 +143,7 @@ std::span<const FieldDesc> boot_page_table() { return kFields; }
 
 PagePanel *boot_page_panel() { return &page.pf.panel; }
 
-int boot_page_handle_key(int key) {
-    if (page.pf.panel.hidden) return 0;
-    switch (page_form_turn(page.pf, key)) {
-    case PageTurn::kTookKeyboard: set_current_field(page.pf.form, page.pf.first_input); break;
-    case PageTurn::kKey: {
-        FIELD *current = current_field(page.pf.form);
-        const PageKey k = page_form_key(key, current);
-        if (k.kind == PageKeyKind::kMove) {
-            page_form_move(page.pf, key);
-        } else if (k.kind == PageKeyKind::kEnter && current == port_field()) {
-            spinner_next(current);
-            save_bootdev();
-        } else if (k.kind == PageKeyKind::kEnter && page.policy_supported && current == policy_field()) {
-            spinner_next(current);
-            save_policy();
-        }
-        break;
-    }
-    case PageTurn::kNone: break;
-    }
-    page_form_turn_end(page.pf);
-    return 0;
-}
+int boot_page_handle_key(int key) { return page_form_run_turn(page.pf, kMeanings, key); }
 
 void boot_page_relayout() { page_form_resize(page.pf); }
 

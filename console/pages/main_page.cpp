@@ -363,7 +363,7 @@ void status_cells(std::int64_t now) {
 // and the cells keep following the clock: the cursor keeps its column in
 // its cell, which the new text would put back to the first.
 void show_clock(std::int64_t now) {
-    const int col = page.pf.page_focus && page.pf.form_win != nullptr ? page.pf.form->curcol : 0;
+    const int col = page_form_has_keyboard(page.pf) && page.pf.form_win != nullptr ? page.pf.form->curcol : 0;
     clock_show_at(now);
     for (int i = 0; i < col; ++i) form_driver(page.pf.form, REQ_NEXT_CHAR);
 }
@@ -463,6 +463,33 @@ void edit(int request) {
     page.pf.edited = true;
 }
 
+// No form to hand the keyboard to: the tab bar keeps it.
+bool too_small_turn(int) {
+    if (!page.too_small) return false;
+    curs_set(0);
+    if (page.pf.panel.win != nullptr) wnoutrefresh(page.pf.panel.win);
+    return true;
+}
+
+void turn_end(PageForm &pf) {
+    // With the cursor hidden, ncurses would still carry it back to the hour
+    // field after every clock tick: bytes on a serial line for nothing.
+    leaveok(pf.panel.win, !page_form_has_keyboard(pf));
+    page_form_turn_end(pf);
+}
+
+// Moving the cursor edits nothing: the cells keep following the clock.
+constexpr PageMeanings kMeanings = {
+    .tick = [](int) { refresh_values(); },
+    .own_turn = too_small_turn,
+    .took_keyboard = [] { page.pf.edited = false; },
+    .leave_edit = [](PageForm &) { apply_clock(); },
+    .enter = nullptr,
+    .edit = [](PageForm &, int request) { edit(request); },
+    .cursor_edits = false,
+    .turn_end = turn_end,
+};
+
 }  // namespace
 
 void main_page_create() {
@@ -522,42 +549,7 @@ void main_page_create() {
 
 PagePanel *main_page_panel() { return &page.pf.panel; }
 
-int main_page_handle_key(int key) {
-    if (page.pf.panel.hidden) return 0;
-    refresh_values();
-
-    if (page.too_small) {
-        // No form to hand the keyboard to: the tab bar keeps it.
-        curs_set(0);
-        if (page.pf.panel.win != nullptr) wnoutrefresh(page.pf.panel.win);
-        return 0;
-    }
-
-    switch (page_form_turn(page.pf, key)) {
-    case PageTurn::kTookKeyboard: page.pf.edited = false; break;
-    case PageTurn::kKey: {
-        const PageKey k = page_form_key(key, current_field(page.pf.form));
-        switch (k.kind) {
-        case PageKeyKind::kMove:
-            if (page.pf.edited) apply_clock();
-            page_form_move(page.pf, key);
-            break;
-        // Moving the cursor edits nothing: the cells keep following the clock.
-        case PageKeyKind::kCursor: form_driver(page.pf.form, k.request); break;
-        case PageKeyKind::kEdit: edit(k.request); break;
-        case PageKeyKind::kEnter:
-        case PageKeyKind::kNone: break;
-        }
-        break;
-    }
-    case PageTurn::kNone: break;
-    }
-    // With the cursor hidden, ncurses would still carry it back to the hour
-    // field after every clock tick: bytes on a serial line for nothing.
-    leaveok(page.pf.panel.win, !page.pf.page_focus);
-    page_form_turn_end(page.pf);
-    return 0;
-}
+int main_page_handle_key(int key) { return page_form_run_turn(page.pf, kMeanings, key); }
 
 bool main_page_apply_pending() {
     if (!page.pf.edited || page.pf.form_win == nullptr) return true;

@@ -241,14 +241,20 @@ int refused_mac_cell(std::uint8_t (&mac)[kMacCount]) {
     return i;
 }
 
+// Six cells that spell the stored address again.
+bool mac_unchanged() {
+    std::uint8_t mac[kMacCount];
+    int bad = -1;
+    return read_mac(mac, &bad) && std::memcmp(mac, board_info.mac, sizeof mac) == 0;
+}
+
 // Up, Down and F10 after an edit: the MAC is stored. A refused one stays
-// pending, so the next Up, Down or F10 tries again. True when stored.
-bool leave_field_step() {
-    if (!page.pf.edited) return true;
+// pending, so the next Up, Down or F10 tries again.
+void leave_field_step() {
+    if (!page.pf.edited) return;
     page_form_unmark_edit(page.pf);
-    if (net_page_save_mac() != 0) return false;
+    if (net_page_save_mac() != 0) return;
     page.pf.edited = false;
-    return true;
 }
 
 void on_enter(FIELD *current) {
@@ -267,6 +273,19 @@ void on_enter(FIELD *current) {
         net_page_set_manual(page.auto_mode);
     }
 }
+
+// Left and Right in a MAC cell count as an edit of the address: leaving
+// the cells stores what they spell.
+constexpr PageMeanings kMeanings = {
+    .tick = nullptr,
+    .own_turn = nullptr,
+    .took_keyboard = nullptr,
+    .leave_edit = [](PageForm &) { leave_field_step(); },
+    .enter = on_enter,
+    .edit = page_form_type,
+    .cursor_edits = true,
+    .turn_end = nullptr,
+};
 
 }  // namespace
 
@@ -381,27 +400,7 @@ std::span<const FieldDesc> net_page_table() { return kFields; }
 
 PagePanel *net_page_panel() { return &page.pf.panel; }
 
-int net_page_handle_key(int key) {
-    if (page.pf.panel.hidden) return 0;
-    // Without the keyboard an edit typed before the form was dropped for a
-    // small terminal is still pending: Up, Down or F10 stores it as typed.
-    if (page_form_turn(page.pf, key) == PageTurn::kKey) {
-        FIELD *current = current_field(page.pf.form);
-        const PageKey k = page_form_key(key, current);
-        switch (k.kind) {
-        case PageKeyKind::kMove:
-            leave_field_step();
-            page_form_move(page.pf, key);
-            break;
-        case PageKeyKind::kCursor:
-        case PageKeyKind::kEdit: page_form_type(page.pf, k.request); break;
-        case PageKeyKind::kEnter: on_enter(current); break;
-        case PageKeyKind::kNone: break;
-        }
-    }
-    page_form_turn_end(page.pf);
-    return 0;
-}
+int net_page_handle_key(int key) { return page_form_run_turn(page.pf, kMeanings, key); }
 
 bool net_page_check_pending() {
     if (!page.pf.edited || page.pf.form == nullptr) return true;
@@ -414,17 +413,23 @@ bool net_page_check_pending() {
     return false;
 }
 
-void net_page_apply_pending() {
-    if (page.pf.form != nullptr) leave_field_step();
+bool net_page_apply_pending() {
+    if (page.pf.form == nullptr || !page.pf.edited) return true;
+    // Six cells that spell the stored address are no change: nothing is
+    // stored and nothing said (a board without a MAC record would otherwise
+    // call a cursor walk through the cells a failed save).
+    if (mac_unchanged()) {
+        page_form_unmark_edit(page.pf);
+        page.pf.edited = false;
+        return true;
+    }
+    leave_field_step();
+    return true;
 }
 
 bool net_page_has_pending() {
-    if (!page.pf.edited || page.pf.form == nullptr) return false;
-    std::uint8_t mac[kMacCount];
-    int bad = -1;
-    // Cells that are no address yet are a change all the same; six that
-    // spell the stored address again are none.
-    return !read_mac(mac, &bad) || std::memcmp(mac, board_info.mac, sizeof mac) != 0;
+    // Cells that are no address yet are a change all the same.
+    return fru_loaded() && page.pf.edited && page.pf.form != nullptr && !mac_unchanged();
 }
 
 void net_page_relayout() { page_form_resize(page.pf); }

@@ -22,10 +22,13 @@ void net_page_destroy();
 // digits: it is refused as on Down, and the page's keyboard goes to it.
 [[nodiscard]] bool net_page_check_pending();
 // F10, once every pending value passed its check: the pending MAC is
-// stored (a board without a MAC record keeps it unstored, as on Down).
-void net_page_apply_pending();
+// stored (a board without a MAC record keeps it unstored, as on Down),
+// unless it spells the stored address: then nothing is stored or said.
+// Always true: nothing is left to refuse.
+bool net_page_apply_pending();
 // A MAC typed and not stored yet that differs from the address in the
-// records: F10 would store it, F6 drop it.
+// records: F10 would store it, F6 drop it. Never while the EEPROM was not
+// read: nothing would be stored.
 bool net_page_has_pending();
 
 // The page's 43-row field table.

@@ -563,23 +563,61 @@ void press_enter(FIELD *current, bool sources_changed) {
     }
 }
 
-void handle_focused_key(int key, bool sources_changed) {
-    FIELD *current = current_field(page.pf.form);
-    const PageKey k = page_form_key(key, current);
-    switch (k.kind) {
-    case PageKeyKind::kMove:
-        if (page.pf.edited) {
-            page_form_unmark_edit(page.pf);
-            page.pf.edited = false;
-        }
-        page_form_move(page.pf, key);
-        break;
-    case PageKeyKind::kCursor:
-    case PageKeyKind::kEdit: page_form_type(page.pf, k.request); break;
-    case PageKeyKind::kEnter: press_enter(current, sources_changed); break;
-    case PageKeyKind::kNone: break;
+// An Enter in the same turn as a refresh that changed a source was pressed
+// on what the page showed before it.
+bool sources_changed;
+// This turn's refresh looked at the sources.
+bool looked;
+
+void tick(int key) {
+    const std::int64_t now = board::now();
+    sources_changed = false;
+    if (key == '\n' && page_form_has_keyboard(page.pf)) {
+        const Shown before = shown_now();
+        looked = refresh_sources(now);
+        sources_changed = !(shown_now() == before);
+    } else {
+        looked = refresh_sources(now);
     }
 }
+
+// While a question is up, the key answers it.
+bool question_turn(int key) {
+    if (asked.field == 0) return false;
+    if (looked && (!job_valid(asked.field) || asked_job_changed())) {
+        // This key and those typed after it answered another question.
+        withdraw_question("L[RECOVERY_PAGE]: %s changed while asked, nothing is started\n",
+                          "Cancelled: what would run has changed");
+        terminal_flush_input();
+    } else if (key != ERR && !page_key_is_event(key)) {
+        answer(key);
+    }
+    page_form_turn_end(page.pf);
+    return true;
+}
+
+void turn_end(PageForm &pf) {
+    page_form_turn_end(pf);
+    if (flush_after_draw) {
+        // Out on the line first: only what is typed after that answers.
+        flush_after_draw = false;
+        update_panels();
+        doupdate();
+        terminal_flush_input();
+    }
+}
+
+// The address is the one field typed into; Enter is for the buttons.
+constexpr PageMeanings kMeanings = {
+    .tick = tick,
+    .own_turn = question_turn,
+    .took_keyboard = nullptr,
+    .leave_edit = nullptr,
+    .enter = [](FIELD *current) { press_enter(current, sources_changed); },
+    .edit = page_form_type,
+    .cursor_edits = true,
+    .turn_end = turn_end,
+};
 
 }  // namespace
 
@@ -589,6 +627,7 @@ void recovery_page_create() {
     last_refresh = 0;
     asked.field = 0;
     flush_after_draw = false;
+    sources_changed = looked = false;
     ext_recovery_valid = int_recovery_valid = rom_usb_found = rom_web_found = false;
     rom_taken = RomSource::none;
     page_form_begin(page.pf, kFields, page.fields);
@@ -600,47 +639,7 @@ PagePanel *recovery_page_panel() { return &page.pf.panel; }
 
 std::span<const FieldDesc> recovery_page_fields() { return kFields; }
 
-int recovery_page_handle_key(int key) {
-    if (page.pf.panel.hidden) return 0;
-    const std::int64_t now = board::now();
-    // An Enter in the same turn as a refresh that changed a source was
-    // pressed on what the page showed before it.
-    bool sources_changed = false;
-    bool looked = false;
-    if (key == '\n' && page.pf.page_focus) {
-        const Shown before = shown_now();
-        looked = refresh_sources(now);
-        sources_changed = !(shown_now() == before);
-    } else {
-        looked = refresh_sources(now);
-    }
-
-    if (asked.field != 0) {
-        if (looked && (!job_valid(asked.field) || asked_job_changed())) {
-            // This key and those typed after it answered another question.
-            withdraw_question("L[RECOVERY_PAGE]: %s changed while asked, nothing is started\n",
-                              "Cancelled: what would run has changed");
-            terminal_flush_input();
-        } else if (key != ERR && !page_key_is_event(key)) {
-            answer(key);
-        }
-        page_form_turn_end(page.pf);
-        return 0;
-    }
-
-    // Without the keyboard an address typed before the form was dropped for
-    // a small terminal keeps its colours until Up or Down leaves it.
-    if (page_form_turn(page.pf, key) == PageTurn::kKey) handle_focused_key(key, sources_changed);
-    page_form_turn_end(page.pf);
-    if (flush_after_draw) {
-        // Out on the line first: only what is typed after that answers.
-        flush_after_draw = false;
-        update_panels();
-        doupdate();
-        terminal_flush_input();
-    }
-    return 0;
-}
+int recovery_page_handle_key(int key) { return page_form_run_turn(page.pf, kMeanings, key); }
 
 void recovery_page_relayout() {
     page_form_resize(page.pf);

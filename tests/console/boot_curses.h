@@ -20,6 +20,9 @@
 #include "console/top_menu.h"
 #include "tests/console/null_screen.h"
 
+// The tab bar, not a page, has the keyboard.
+inline bool tab_focus() { return top_menu_keyboard() == nullptr; }
+
 namespace boot_test {
 
 class Curses : public testing::Environment {
@@ -85,7 +88,7 @@ template <void (*Create)(), void (*Destroy)(), int (*HandleKey)(int), PagePanel 
 class PageTest : public testing::Test {
 protected:
     void SetUp() override {
-        tab_focus = true;
+        top_menu_give_keyboard(nullptr);
         ExitAction = 0;
     }
     void TearDown() override {

@@ -260,7 +260,7 @@ TEST_F(MainPage, TooSmallTerminalShowsTheSizeAndKeepsTheKeyboardOnTheTabs) {
                  "Screen too small for this page: needs 73x24, has 60x20");
     EXPECT_EQ(log.count("W[MAIN_PAGE]: Screen too small"), 1u);
     for (int key : {KEY_DOWN, int{'1'}, KEY_UP, ERR, KEY_RESIZE}) main_page_handle_key(key);
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     EXPECT_EQ(log.count("W[MAIN_PAGE]: Screen too small"), 1u);
     destroy();
     resizeterm(30, 120);

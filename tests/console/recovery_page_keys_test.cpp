@@ -116,13 +116,13 @@ TEST_F(RecoveryKeys, SourcesAreExaminedEveryThreeSecondsOnlyWhileShown) {
     EXPECT_EQ(refreshes(), 6);
 
     // Keys while the tab bar has the keyboard refresh too, and change nothing.
-    ASSERT_TRUE(tab_focus);
+    ASSERT_TRUE(tab_focus());
     clock(-97);
     press(KEY_RIGHT);
     EXPECT_EQ(refreshes(), 8);
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     press('z');
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     EXPECT_EQ(ExitAction, 0);
 }
 
@@ -130,11 +130,11 @@ TEST_F(RecoveryKeys, DownTakesTheKeyboardAndUpOnTheFirstButtonGivesItBack) {
     press(10);
     EXPECT_EQ(ExitAction, 0) << "Enter without the keyboard does nothing";
     press(KEY_DOWN);
-    EXPECT_FALSE(tab_focus);
+    EXPECT_FALSE(tab_focus());
     press(KEY_UP);  // on field 1
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
     press(KEY_UP);
-    EXPECT_TRUE(tab_focus);
+    EXPECT_TRUE(tab_focus());
 
     // Down past the last button stays there: Enter downloads.
     for (int i = 0; i < 8; ++i) press(KEY_DOWN);

@@ -56,6 +56,20 @@ TEST_F(SaveScreen, SetterThatCouldNotStoreMakesF10SayNotStored) {
     EXPECT_NE(effects().find("/sbin/poweroff"), std::string::npos);
 }
 
+// On a board without a MAC record, a cursor walk through the MAC cells
+// followed by F10 is no change: nothing is tried, nothing said, all saved.
+TEST_F(SaveScreen, MacCellsLeftAsStoredAreNoChangeForF10) {
+    opts.fru.records = {{0xC4, {0}}};
+    ASSERT_TRUE(start(24, 80));
+    // The Network tab; the spinner, Start, the first MAC byte; a cursor walk.
+    for (Key k : {Key::Right, Key::Right, Key::Down, Key::Down, Key::Down, Key::Right, Key::Left}) term().key(k);
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 2\n") && term().wait_quiet());
+    ASSERT_TRUE(save_and_wait());
+    for (const char *said : {"Saving failed", "MAC address cannot be stored"})
+        EXPECT_EQ(term_output().find(said), std::string::npos) << term_output();
+    EXPECT_EQ(log_count("Save MAC"), 0) << log();
+}
+
 // A MAC byte failing its pattern (a pasted address puts ":1" into the
 // second) stores nothing: white on red, a warning naming it. F10 then stays
 // in the console with the keyboard on that byte, and stores nothing else
