@@ -230,6 +230,13 @@ protected:
     testing::AssertionResult leave();
     testing::AssertionResult wait_exit(Millis timeout = kDefaultTimeout);
 
+    // The board clock, as the console reads it in a simulation build: `seconds`
+    // past the host's clock, or that much further on. Its next tick (half a
+    // second at most) sees the time gone: a refresh or a sensor read with no
+    // real wait.
+    void jump_clock(long long seconds);
+    void pass_clock(long long seconds) { jump_clock(clock_offset_ + seconds); }
+
     // Files of the board.
     std::string log() const;                 // /var/log/tolvane.log
     std::vector<std::string> log_lines() const;
@@ -251,6 +258,7 @@ protected:
 
 private:
     std::string root_;
+    long long clock_offset_ = 0;
     std::optional<sim::BoardTree> tree_;
     std::optional<Terminal> term_storage_;
     Terminal *term_ = nullptr;

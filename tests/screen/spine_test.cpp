@@ -119,6 +119,7 @@ TEST_F(Spine, FirstStartLogsTheMissingStateFileAndShowsMain) {
 struct StateCase {
     std::string content;
     int shown;
+    const char *name;
 };
 
 class SpineState : public Spine, public testing::WithParamInterface<StateCase> {};
@@ -140,13 +141,16 @@ TEST_P(SpineState, FirstLineChoosesTheTabOrFallsBackToMain) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, SpineState,
-    testing::Values(StateCase{"2\nhttp://10.0.0.1/rom.bin\n", 2}, StateCase{"3\nhttp://10.0.0.1/rom.bin\n", 3},
-                    StateCase{"1\nx\n", 1}, StateCase{"0x2\nx\n", 2},  // %i reads hexadecimal
-                    StateCase{"4\nx\n", 0}, StateCase{"-1\nx\n", 0}, StateCase{"abc\nx\n", 0},
-                    StateCase{"", 0}, StateCase{"\n\n", 0}, StateCase{"99999999999999999999\nx\n", 0},
-                    StateCase{"2\n", 2},  // no address line: nothing to restore there
+    testing::Values(StateCase{"2\nhttp://10.0.0.1/rom.bin\n", 2, "Network"},
+                    StateCase{"3\nhttp://10.0.0.1/rom.bin\n", 3, "Maintenance"}, StateCase{"1\nx\n", 1, "Boot"},
+                    StateCase{"0x2\nx\n", 2, "HexadecimalTab"},  // %i reads hexadecimal
+                    StateCase{"4\nx\n", 0, "TabPastTheLast"}, StateCase{"-1\nx\n", 0, "NegativeTab"},
+                    StateCase{"abc\nx\n", 0, "Letters"}, StateCase{"", 0, "Empty"},
+                    StateCase{"\n\n", 0, "BlankLines"}, StateCase{"99999999999999999999\nx\n", 0, "Overflow"},
+                    StateCase{"2\n", 2, "NoAddressLine"},  // nothing to restore there
                     // A good tab with an address the page refuses: Main is shown and selected.
-                    StateCase{"2\n" + std::string(1100, 'x') + "\n", 0}));
+                    StateCase{"2\n" + std::string(1100, 'x') + "\n", 0, "RefusedAddress"}),
+    [](const auto &c) { return std::string(c.param.name); });
 
 TEST_F(Spine, StateFileThatCannotBeReadFallsBackToMainAndIsLeftAlone) {
     board().mkdir("/var/run/tolvane/recovery.state");
@@ -280,7 +284,8 @@ INSTANTIATE_TEST_SUITE_P(Columns, SpineWidth,
                                          HelpCase{100, 2, 40}, HelpCase{81, -1, 30},
                                          HelpCase{60, -1, 20, "Enter | Arrows | F6: power off | F10: save, power off"},
                                          HelpCase{40, -1, 10, "F6: power off | F10: save, power off"},
-                                         HelpCase{30, -1, 5, "F6, F10 (save): power off"}));
+                                         HelpCase{30, -1, 5, "F6, F10 (save): power off"}),
+                         [](const auto &c) { return std::to_string(c.param.cols) + "Columns"; });
 
 TEST_F(Spine, RightFourTimesWalksEveryTabAndBackWithOneShowAndThreeHides) {
     ASSERT_TRUE(start(24, 80));
