@@ -633,11 +633,6 @@ std::vector<std::string> split_lines(const std::string &s) {
 }
 }  // namespace
 
-void ConsoleTest::jump_clock(long long seconds) {
-    board().set_clock_offset(seconds);
-    clock_offset_ = seconds;
-}
-
 std::string ConsoleTest::log() const { return read_file(root_ + "/var/log/tolvane.log"); }
 
 std::vector<std::string> ConsoleTest::log_lines() const { return split_lines(log()); }

@@ -230,11 +230,9 @@ protected:
     testing::AssertionResult leave();
     testing::AssertionResult wait_exit(Millis timeout = kDefaultTimeout);
 
-    // The board clock, as the console reads it in a simulation build: `seconds`
-    // past the host's clock, or that much further on. Its next tick (half a
-    // second at most) sees the time gone: a refresh or a sensor read with no
-    // real wait.
-    void jump_clock(long long seconds);
+    // The board clock `seconds` past the host's, or that much further on: the
+    // console's next tick sees the time gone, with no real wait.
+    void jump_clock(long long seconds) { board().set_clock_offset(clock_offset_ = seconds); }
     void pass_clock(long long seconds) { jump_clock(clock_offset_ + seconds); }
 
     // Files of the board.

@@ -150,10 +150,10 @@ TEST_F(MainScreen, MissingTemperatureIsOpenedAtMostEveryTwoSeconds) {
     const std::string miss = std::string("E[MAIN_PAGE]: Failed to open ") + kTemp;
     // One open at creation, one at the first tick; two seconds of the board
     // clock bring one more, and the next second on the page none.
-    ASSERT_TRUE(term().wait_for([&] { return log_count(miss) >= 2; }, 2000ms, "two opens"));
+    ASSERT_TRUE(term().wait_for([&] { return log_count(miss) >= 2; }, screen::kDefaultTimeout, "two opens"));
     const int before = log_count(miss);
     pass_clock(2);
-    ASSERT_TRUE(term().wait_for([&] { return log_count(miss) > before; }, 2000ms, "an open"));
+    ASSERT_TRUE(term().wait_for([&] { return log_count(miss) > before; }, screen::kDefaultTimeout, "an open"));
     ASSERT_TRUE(term().wait_quiet(50ms));
     const std::string time_before = cell_text(6, 23, 8);
     ASSERT_TRUE(term().wait_for([&] { return cell_text(6, 23, 8) != time_before; }, 3000ms,

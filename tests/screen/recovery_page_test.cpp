@@ -76,14 +76,12 @@ protected:
         for (std::string_view a : args) l += " \"" + std::string(a) + "\"";
         return l;
     }
-    // Three seconds of the board clock and the refresh they bring (its log
-    // line count grows): the next one is two real seconds away at least, so a
-    // change made now lands before it.
+    // Three seconds of the board clock and the refresh they bring: the next
+    // is two real seconds away at least, so a change made now lands before it.
     testing::AssertionResult refreshed(const std::string &line) {
         int before = log_count(line);
         pass_clock(3);
-        return term().wait_for([&] { return log_count(line) > before; }, screen::kDefaultTimeout,
-                               "a refresh");
+        return term().wait_for([&] { return log_count(line) > before; }, 4500ms, "a refresh");
     }
 };
 

@@ -365,8 +365,7 @@ TEST_F(Spine, SilentKeyboardLogsNoKeysWhileThePageKeepsBeingRefreshed) {
     std::size_t log_size = log().size();
     std::size_t bytes = term().bytes_read();
     int bursts = 0;
-    // Two more redraws without a key, each on a timeout after a second of
-    // the board clock.
+    // Two more redraws without a key, each a second of the board clock on.
     pass_clock(1);
     ASSERT_TRUE(term().wait_for(
         [&] {
