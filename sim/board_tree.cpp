@@ -55,8 +55,13 @@ void BoardTree::write_sparse(std::string_view board_path, std::int64_t size) con
     fs::resize_file(host(board_path), static_cast<std::uintmax_t>(size), ec);
 }
 
+// A running console reads the offset at every tick: it must find the old
+// one or the new one, never the empty file of a write in progress (which
+// reads as the clock set back to the host's).
 void BoardTree::set_clock_offset(std::int64_t seconds) const {
-    write("/sim/clock-offset", std::to_string(seconds) + "\n");
+    write("/sim/clock-offset.new", std::to_string(seconds) + "\n");
+    std::error_code ec;
+    fs::rename(host("/sim/clock-offset.new"), host("/sim/clock-offset"), ec);
 }
 
 const char *standin_path() { return SIM_STANDIN_PATH; }

@@ -230,6 +230,11 @@ protected:
     testing::AssertionResult leave();
     testing::AssertionResult wait_exit(Millis timeout = kDefaultTimeout);
 
+    // The board clock `seconds` past the host's, or that much further on: the
+    // console's next tick sees the time gone, with no real wait.
+    void jump_clock(long long seconds) { board().set_clock_offset(clock_offset_ = seconds); }
+    void pass_clock(long long seconds) { jump_clock(clock_offset_ + seconds); }
+
     // Files of the board.
     std::string log() const;                 // /var/log/tolvane.log
     std::vector<std::string> log_lines() const;
@@ -251,6 +256,7 @@ protected:
 
 private:
     std::string root_;
+    long long clock_offset_ = 0;
     std::optional<sim::BoardTree> tree_;
     std::optional<Terminal> term_storage_;
     Terminal *term_ = nullptr;

@@ -375,14 +375,16 @@ TEST_F(SerialLine, AnIdleClockTickSendsAtMost32Bytes) {
     } lines[] = {{"xterm-256color", 30, 100}, {"vt100", 30, 100}, {"vt100", 24, 80}};
     for (const auto &line : lines) {
         SCOPED_TRACE(std::string(line.type) + " " + std::to_string(line.cols));
-        // Ticks within one minute: the board's clock starts at second 5.
+        // Ticks within one minute: the board's clock starts at second 5 and
+        // is moved a second on for each, so the next timeout draws it.
         std::time_t now = std::time(nullptr);
-        board().set_clock_offset(65 - now % 60);
+        jump_clock(65 - now % 60);
         ASSERT_TRUE(start(line.rows, line.cols, {}, {std::string("TERM=") + line.type}));
         ASSERT_TRUE(term().wait_text("Board MFG date"));
         ASSERT_TRUE(term().wait_quiet(200ms));
         for (int tick = 0; tick < 3; ++tick) {
             std::size_t before = term().bytes_read();
+            pass_clock(1);
             ASSERT_TRUE(term().wait_for([&] { return term().bytes_read() > before; }, 3000ms,
                                         "a clock tick"));
             ASSERT_TRUE(term().wait_quiet(200ms));
