@@ -23,15 +23,13 @@ int fru_check_image(const std::uint8_t *image, std::size_t size, std::FILE *out)
     Part failed = r != 0 ? part_of(r) : kSave;  // the part that failed, kSave when it loads
     char records[64], save[80];
     const char *found[kPartCount] = {"ok", "ok", "ok", records, "allowed"};
-    std::snprintf(records, sizeof records, "%u, ok", static_cast<unsigned>(info.mrec_count));
+    std::snprintf(records, sizeof records, failed == kRecords ? "record %u: %s" : "%u, ok",
+                  static_cast<unsigned>(info.mrec_count), kFruFailures[why].report);
     for (int i = failed + 1; i < kPartCount; ++i) found[i] = "not checked";
     int result = FRU_CHECK_NO_LOAD;
-    if (failed == kRecords) {
-        std::snprintf(records, sizeof records, "record %u: %s",
-                      static_cast<unsigned>(info.mrec_count), kFruFailures[why].report);
-    } else if (failed != kSave) {
+    if (failed < kRecords) {
         found[failed] = kFruFailures[why].report;
-    } else {
+    } else if (failed == kSave) {
         fru_check_save(&info, image, &why);
         const char *why_not = size != FRU_IMAGE_SIZE           ? "not 4096 bytes"
                               : why != FRU_FAIL_NONE            ? kFruFailures[why].report

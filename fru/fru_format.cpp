@@ -9,14 +9,22 @@ namespace {
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kMrecHeader = 5;
 
-// Logs the failure's line (a and b: its values, where it has them) and
+// Logs the failure's line (a and b: its numbers, where it has them) and
 // passes its code on.
 FruFailure fail(FruFailure f, int a = 0, int b = 0) {
-    const FruFailureRow &row = kFruFailures[f];
-    if (row.parse == 0)
-        fru_log(row.log, row.report);
-    else
-        fru_log(row.log, a, b);
+    fru_log(kFruFailures[f].log, a, b);
+    return f;
+}
+
+// A save refusal: its line carries its report text.
+FruFailure refuse(FruFailure f) {
+    fru_log(kFruFailures[f].log, kFruFailures[f].report);
+    return f;
+}
+
+// An area's version or size failure: its line names the area.
+FruFailure fail_area(FruFailure f, const char *name) {
+    fru_log(kFruFailures[f].log, name);
     return f;
 }
 
@@ -34,15 +42,20 @@ struct AreaShape {
 constexpr FruString BoardInfo::*kBoardFields[] = {&BoardInfo::b_mfg_name, &BoardInfo::b_product_name,
                                                   &BoardInfo::b_serial_number, &BoardInfo::b_part_number,
                                                   &BoardInfo::b_fru_id};
-constexpr const char *kBoardLabels[] = {"Board mfg:          ", "Board name:         ",
-                                        "Board serial number:", "Board part number:  ",
-                                        "Board fru id:       "};
 constexpr FruString BoardInfo::*kProductFields[] = {
     &BoardInfo::p_product_mfg,     &BoardInfo::p_product_name, &BoardInfo::p_part_model_number,
     &BoardInfo::p_product_version, &BoardInfo::p_serial_number, &BoardInfo::p_fru_id};
+#if FRU_NO_DIAG
+// A build without diagnostics carries no labels.
+constexpr std::span<const char *const> kBoardLabels, kProductLabels;
+#else
+constexpr const char *kBoardLabels[] = {"Board mfg:          ", "Board name:         ",
+                                        "Board serial number:", "Board part number:  ",
+                                        "Board fru id:       "};
 constexpr const char *kProductLabels[] = {"Product mfg:          ", "Product name:         ",
                                           "Product model number: ", "Product version:      ",
                                           "Product serial number:", "Product fru id:       "};
+#endif
 constexpr AreaShape kBoard = {"Board", FRU_FAIL_BOARD_VERSION, 6, &BoardInfo::b_mfg_date,
                               kBoardFields, kBoardLabels};
 constexpr AreaShape kProduct = {"Product", FRU_FAIL_PRODUCT_VERSION, 3, nullptr, kProductFields,
@@ -76,12 +89,16 @@ std::size_t read_field(const std::uint8_t *area, std::size_t space, std::size_t 
     return pos + 1 + len;
 }
 
-// Version, size and checksum checks, then the fields.
-FruFailure parse_area(BoardInfo *info, const std::uint8_t *area, std::size_t space,
-                      const AreaShape &shape) {
-    if (space < 1 || area[0] != 1) return fail(shape.version);
+// Version, size and checksum checks, then the fields. An area that starts
+// behind the image (at or past length) has no space: it is never read.
+FruFailure parse_area(BoardInfo *info, const std::uint8_t *image, std::size_t length,
+                      std::int32_t at, const AreaShape &shape) {
+    auto off = static_cast<std::size_t>(at);
+    const std::size_t space = off < length ? length - off : 0;
+    const std::uint8_t *area = space != 0 ? image + off : image;
+    if (space < 1 || area[0] != 1) return fail_area(shape.version, shape.name);
     std::size_t len = (space > 1 ? area[1] : 0) * std::size_t{8};
-    if (space < len || space < 2) return fail(FruFailure(shape.version + 1));
+    if (space < len || space < 2) return fail_area(FruFailure(shape.version + 1), shape.name);
     fru_diag("L[FRU]: FRU %s area bin:", shape.name);
     dump_bytes(area, len);
     std::uint8_t sum = fru_checksum(area, len);
@@ -91,7 +108,7 @@ FruFailure parse_area(BoardInfo *info, const std::uint8_t *area, std::size_t spa
     std::size_t pos = shape.first_field;
     for (FruString BoardInfo::*f : shape.fields) pos = read_field(area, space, pos, &(info->*f));
     fru_diag("L[FRU]: FRU %s area:\n", shape.name);
-    for (std::size_t i = 0; i < shape.fields.size(); ++i)
+    for (std::size_t i = 0; fru_diag_on() && i < shape.fields.size(); ++i)
         fru_diag("L[FRU]: %s\t%s\n", shape.labels[i], (info->*shape.fields[i]).text);
     return FRU_FAIL_NONE;
 }
@@ -137,11 +154,11 @@ std::size_t fru_read_field(const std::uint8_t *area, std::size_t position, char 
 }
 
 int fru_parse_board_area(BoardInfo *info, const std::uint8_t *area, std::size_t space) {
-    return kFruFailures[parse_area(info, area, space, kBoard)].step;
+    return kFruFailures[parse_area(info, area, space, 0, kBoard)].step;
 }
 
 int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_t space) {
-    return kFruFailures[parse_area(info, area, space, kProduct)].step;
+    return kFruFailures[parse_area(info, area, space, 0, kProduct)].step;
 }
 
 namespace {
@@ -180,14 +197,8 @@ FruFailure parse(BoardInfo *info, const std::uint8_t *image, std::size_t length)
     info->product_offset = image[4] * 8;
     info->mrec_offset = image[5] * 8;
 
-    // An area that starts behind the image has no space: it is never read.
-    auto area = [&](std::int32_t at, const AreaShape &shape) {
-        auto off = static_cast<std::size_t>(at);
-        return off < length ? parse_area(info, image + off, length - off, shape)
-                            : parse_area(info, image, 0, shape);
-    };
-    FruFailure f = area(info->board_offset, kBoard);
-    if (f == FRU_FAIL_NONE) f = area(info->product_offset, kProduct);
+    FruFailure f = parse_area(info, image, length, info->board_offset, kBoard);
+    if (f == FRU_FAIL_NONE) f = parse_area(info, image, length, info->product_offset, kProduct);
     if (f != FRU_FAIL_NONE) return f;
 
     info->mrec_count = 0;
@@ -265,18 +276,18 @@ FruFailure check_save(const BoardInfo *info, const std::uint8_t *image) {
     auto m = static_cast<std::size_t>(info->mrec_offset);
     auto board = static_cast<std::size_t>(info->board_offset);
     auto product = static_cast<std::size_t>(info->product_offset);
-    if (board >= m || product >= m) return fail(FRU_FAIL_SAVE_AREA_BEHIND);
-    if (board + area_extent(image, board, kBoard) > m) return fail(FRU_FAIL_SAVE_BOARD_INTO);
-    if (product + area_extent(image, product, kProduct) > m) return fail(FRU_FAIL_SAVE_PRODUCT_INTO);
+    if (board >= m || product >= m) return refuse(FRU_FAIL_SAVE_AREA_BEHIND);
+    if (board + area_extent(image, board, kBoard) > m) return refuse(FRU_FAIL_SAVE_BOARD_INTO);
+    if (product + area_extent(image, product, kProduct) > m) return refuse(FRU_FAIL_SAVE_PRODUCT_INTO);
     std::size_t chassis = image[2] * std::size_t{8};
     if (chassis != 0 && (chassis >= m || chassis + image[chassis + 1] * std::size_t{8} > m))
-        return fail(FRU_FAIL_SAVE_CHASSIS);
+        return refuse(FRU_FAIL_SAVE_CHASSIS);
     // The internal use area has no length: it runs up to the next area, so
     // in front of the records it is kept whole.
     std::size_t internal = image[1] * std::size_t{8};
-    if (internal != 0 && internal >= m) return fail(FRU_FAIL_SAVE_INTERNAL);
+    if (internal != 0 && internal >= m) return refuse(FRU_FAIL_SAVE_INTERNAL);
     if (info->mrec_count >= FRU_MREC_MAX && info->mrecs[FRU_MREC_MAX - 1].end_of_list == 0)
-        return fail(FRU_FAIL_SAVE_LIST_GOES_ON);
+        return refuse(FRU_FAIL_SAVE_LIST_GOES_ON);
     return FRU_FAIL_NONE;
 }
 

@@ -44,7 +44,8 @@ struct FruFailureRow {
     FruFailure code;
     std::int8_t parse;  // what fru_parse returns for it; 0 for a save refusal
     std::int8_t step;   // what its own step returns (area, record, save rules)
-    const char *log;    // its line, with the step's values; a refusal's takes the report text
+    const char *log;    // its line, with the step's values: an area's name or numbers;
+                        // a refusal's takes the report text
     const char *report; // what the image check reports
 };
 
@@ -56,15 +57,15 @@ inline constexpr FruFailureRow kFruFailures[] = {
     {FRU_FAIL_HEADER_VERSION, -3, -3, "W[FRU]: FRU: Header version is not valid\n",
      "version is not valid"},
     {FRU_FAIL_HEADER_CHECKSUM, -4, -4, "W[FRU]: FRU: Bad header checksum: %i\n", "bad checksum"},
-    {FRU_FAIL_BOARD_VERSION, -5, -1, "W[FRU]: FRU: Board area version is not valid\n",
+    {FRU_FAIL_BOARD_VERSION, -5, -1, "W[FRU]: FRU: %s area version is not valid\n",
      "version is not valid"},
-    {FRU_FAIL_BOARD_SIZE, -5, -2, "W[FRU]: FRU: Board area size mismatch\n",
+    {FRU_FAIL_BOARD_SIZE, -5, -2, "W[FRU]: FRU: %s area size mismatch\n",
      "does not fit in the image"},
     {FRU_FAIL_BOARD_CHECKSUM, -5, -3, "W[FRU]: FRU: Bad board area checksum [0-%i]: %i\n",
      "bad checksum"},
-    {FRU_FAIL_PRODUCT_VERSION, -6, -1, "W[FRU]: FRU: Product area version is not valid\n",
+    {FRU_FAIL_PRODUCT_VERSION, -6, -1, "W[FRU]: FRU: %s area version is not valid\n",
      "version is not valid"},
-    {FRU_FAIL_PRODUCT_SIZE, -6, -2, "W[FRU]: FRU: Product area size mismatch\n",
+    {FRU_FAIL_PRODUCT_SIZE, -6, -2, "W[FRU]: FRU: %s area size mismatch\n",
      "does not fit in the image"},
     {FRU_FAIL_PRODUCT_CHECKSUM, -6, -3, "W[FRU]: FRU: Bad product area checksum\n",
      "bad checksum"},
