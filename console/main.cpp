@@ -54,44 +54,41 @@ void start_colours() {
     init_pair(8, COLOR_WHITE, COLOR_BLACK);
 }
 
-// The settings the console can change: the records of these ids, as the
-// EEPROM held them at start and as this session has them now.
-constexpr std::uint8_t kSettings[] = {MREC_MAC, MREC_MAC2, MREC_MAC3, MREC_BOOTDEV, MREC_POWER_POLICY};
+// The records as the EEPROM held them at start.
 BoardInfo at_start;
 
 // F10 would store what this session changed, or set a typed clock: the
 // operator is told F6 would drop it. A setting the EEPROM cannot take (no
 // record for it, a full table) is no change F10 could save, nor is anything
-// when the EEPROM was not read.
+// when the EEPROM was not read. The power state only follows a policy.
 bool unsaved_changes(bool fru_read) {
     for (const PageOps &page : kPages)
         if (page.has_pending != nullptr && page.has_pending()) return true;
     if (!fru_read) return false;
-    const std::uint8_t unstored = fru_unstored_settings();
-    for (std::uint8_t id : kSettings) {
-        const FruRecord &r = *fru_record(id);
-        if ((unstored & (1u << (id - MREC_MAC))) != 0) continue;
+    for (const FruRecord &r : kFruRecords) {
+        if (r.kind == FRU_VALUE_FLAG || fru_record_unstored(r)) continue;
         if (std::memcmp(fru_record_value(&board_info, r), fru_record_value(&at_start, r), r.size) != 0)
             return true;
     }
     return false;
 }
 
-// "a", "a and b", "a, b and c": the settings of the unstored bits.
-void name_settings(std::uint8_t bits, char *out, std::size_t size) {
+// "a", "a and b", "a, b and c": the settings not stored; their count.
+int name_unstored(char *out, std::size_t size) {
     int count = 0;
-    for (unsigned b = bits; b != 0; b &= b - 1) ++count;
+    for (const FruRecord &r : kFruRecords) count += fru_record_unstored(r) ? 1 : 0;
     std::size_t used = 0;
     out[0] = '\0';
     int n = 0;
-    for (int id = MREC_MAC; id <= MREC_MAC3; ++id) {
-        if ((bits & (1u << (id - MREC_MAC))) == 0) continue;
+    for (const FruRecord &r : kFruRecords) {
+        if (!fru_record_unstored(r)) continue;
         const char *sep = n == 0 ? "" : (n == count - 1 ? " and " : ", ");
-        const int w = std::snprintf(out + used, size - used, "%s%s", sep, fru_record(id)->setting);
-        if (w < 0 || static_cast<std::size_t>(w) >= size - used) return;
+        const int w = std::snprintf(out + used, size - used, "%s%s", sep, r.setting);
+        if (w < 0 || static_cast<std::size_t>(w) >= size - used) break;
         used += static_cast<std::size_t>(w);
         ++n;
     }
+    return count;
 }
 
 // The EEPROM written, one line when not everything reached it (naming what
@@ -104,18 +101,17 @@ void save_countdown(bool fru_read) {
     } else {
         // A setter that could not store its value leaves the EEPROM without
         // it: the operator must hear which, while the rest is saved.
-        const std::uint8_t unstored = fru_unstored_settings();
-        for (int id = MREC_MAC; id <= MREC_MAC3; ++id)
-            if ((unstored & (1u << (id - MREC_MAC))) != 0)
-                console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", fru_record(id)->setting, id);
+        for (const FruRecord &r : kFruRecords)
+            if (fru_record_unstored(r))
+                console_log("E[MAIN]: FRU: %s was not stored (id 0x%02x)\n", r.setting, r.id);
+        char names[128];
+        const int unstored = name_unstored(names, sizeof names);
         if (fru_save() != 0) {
             console_log("E[MAIN]: FRU save failed\n");
             std::snprintf(failed, sizeof failed, "Saving failed: settings were not stored");
         } else if (unstored != 0) {
-            char names[128];
-            name_settings(unstored, names, sizeof names);
-            const bool one = (unstored & (unstored - 1)) == 0;
-            std::snprintf(failed, sizeof failed, "Saving failed: %s %s not stored", names, one ? "was" : "were");
+            std::snprintf(failed, sizeof failed, "Saving failed: %s %s not stored", names,
+                          unstored == 1 ? "was" : "were");
         }
     }
     if (failed[0] != '\0') std::printf("%s\n", failed);

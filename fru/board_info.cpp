@@ -8,14 +8,10 @@ BoardInfo board_info;
 
 namespace {
 
-// Bit id - 0xC0 for each setting whose last setter call failed.
-std::uint8_t unstored = 0;
+// By row: whether its last setter call failed.
+bool unstored[FRU_RECORD_COUNT];
 
-void note_result(std::uint8_t id, bool stored) {
-    auto bit = static_cast<std::uint8_t>(1u << ((id - MREC_MAC) & 7));
-    unstored = static_cast<std::uint8_t>(stored ? unstored & ~bit : unstored | bit);
-}
-
+void note_result(const FruRecord &r, bool stored) { unstored[&r - kFruRecords] = !stored; }
 
 // Copies the first n value bytes of a record; bytes the record does not
 // have read as 0, so a short record never reaches into its neighbour. After
@@ -36,44 +32,41 @@ void log_mac(const char *which, const std::uint8_t *m) {
              m[4], m[5]);
 }
 
-// Which lines a setter logs: the check alone (the power state), the
-// check, found and create lines, or those with the value (the power policy).
-enum SetterLog { LOG_CHECK, LOG_LINES, LOG_VALUE };
-
 // Points every entry of the id at the value (what is read back is the
-// last of them, so all must carry it), or appends one. name is what the
-// lines call the record, in lower case: the lines that start with it
-// capitalise its first letter.
-int find_update_or_create(BoardInfo *info, std::uint8_t id, const std::uint8_t *value,
-                          std::int32_t n, const char *name, SetterLog log) {
+// last of them, so all must carry it), or appends one. The lines that
+// start with the row's name capitalise its first letter.
+int find_update_or_create(BoardInfo *info, const FruRecord &r, std::int32_t n) {
+    const std::uint8_t *value = fru_record_value(info, r);
+    const char *name = r.name;
+    const FruSetterLog log = r.lines;
     const int initial = name[0] - 'a' + 'A';
     fru_log("L[FRU]: Checking if %s mrec already exists\n", name);
-    if (log == LOG_VALUE) fru_log("L[FRU]: %c%s value: %i\n", initial, name + 1, value[0]);
+    if (log == FRU_LOG_VALUE) fru_log("L[FRU]: %c%s value: %i\n", initial, name + 1, value[0]);
     std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
     bool found = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         MultiRecord &e = info->mrecs[i];
-        if (e.type != id) continue;
+        if (e.type != r.id) continue;
         found = true;
         e.data = value;
         e.length = n;
     }
-    note_result(id, found || count < FRU_MREC_MAX);
+    note_result(r, found || count < FRU_MREC_MAX);
     if (found) {
-        if (log != LOG_CHECK) fru_log("L[FRU]: Found %s mrec, updating\n", name);
-        if (log == LOG_VALUE) fru_log("L[FRU]: Updating data: %02x\n", value[0]);
+        if (log != FRU_LOG_CHECK) fru_log("L[FRU]: Found %s mrec, updating\n", name);
+        if (log == FRU_LOG_VALUE) fru_log("L[FRU]: Updating data: %02x\n", value[0]);
         return 0;
     }
     if (count >= FRU_MREC_MAX) {
         fru_log("W[FRU]: FRU: multirecord table is full\n");
         return -2;
     }
-    if (log != LOG_CHECK)
+    if (log != FRU_LOG_CHECK)
         fru_log("L[FRU]: %c%s mrec not found, creating mrec %i\n", initial, name + 1,
                 static_cast<int>(count));
-    if (log == LOG_VALUE) fru_log("L[FRU]: Setting data: %02x\n", value[0]);
+    if (log == FRU_LOG_VALUE) fru_log("L[FRU]: Setting data: %02x\n", value[0]);
     MultiRecord &e = info->mrecs[count];
-    e.type = id;
+    e.type = r.id;
     e.format = 2;
     e.end_of_list = 1;
     e.length = n;
@@ -82,17 +75,8 @@ int find_update_or_create(BoardInfo *info, std::uint8_t id, const std::uint8_t *
     return -1;
 }
 
-std::int32_t store_text(char *field, std::size_t size, const char *text) {
-    std::memset(field, 0, size);
-    std::size_t n = text != nullptr ? strnlen(text, size) : 0;
-    if (n > 0) std::memcpy(field, text, n);
-    return static_cast<std::int32_t>(n);
-}
-
 // MAC records longer than the 6-byte field, per table slot, once set.
 std::uint8_t long_macs[FRU_MREC_MAX][255];
-
-const std::uint8_t *bytes(const void *p) { return static_cast<const std::uint8_t *>(p); }
 
 }  // namespace
 
@@ -116,18 +100,14 @@ void fru_extract_values() {
     }
 }
 
-int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
-    const FruRecord *row = nullptr;
-    for (const FruRecord &r : kFruRecords)
-        if (r.kind == FRU_VALUE_MAC && r.mac_index == index) row = &r;
-    if (row == nullptr) return -1;
-    std::uint8_t *field = fru_record_value(info, *row);
+int fru_set_record_mac(BoardInfo *info, const FruRecord &row, const std::uint8_t value[6]) {
+    std::uint8_t *field = fru_record_value(info, row);
     std::memcpy(field, value, 6);
     std::uint32_t count = info->mrec_count < FRU_MREC_MAX ? info->mrec_count : FRU_MREC_MAX;
     int r = -1;
     for (std::uint32_t i = 0; i < count; ++i) {
         MultiRecord &e = info->mrecs[i];
-        if (e.type != row->id) continue;
+        if (e.type != row.id) continue;
         r = 0;
         if (e.length > 6) {
             // A longer record keeps its length and the bytes behind the
@@ -142,37 +122,47 @@ int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
         e.data = field;
         e.length = 6;
     }
-    note_result(row->id, r == 0);
+    note_result(row, r == 0);
     return r;
 }
 
-std::uint8_t fru_unstored_settings() { return unstored; }
+int fru_set_record_text(BoardInfo *info, const FruRecord &r, const char *text) {
+    char *field = reinterpret_cast<char *>(fru_record_value(info, r));
+    std::memset(field, 0, r.size);
+    std::size_t n = text != nullptr ? strnlen(text, r.size) : 0;
+    if (n > 0) std::memcpy(field, text, n);
+    return find_update_or_create(info, r, static_cast<std::int32_t>(n));
+}
+
+int fru_set_record_byte(BoardInfo *info, const FruRecord &r, std::uint8_t value) {
+    *fru_record_value(info, r) = value;
+    return find_update_or_create(info, r, 1);
+}
+
+bool fru_record_unstored(const FruRecord &r) { return unstored[&r - kFruRecords]; }
+
+int fru_set_mac(BoardInfo *info, const std::uint8_t value[6], int index) {
+    for (const FruRecord &r : kFruRecords)
+        if (r.kind == FRU_VALUE_MAC && index-- == 0) return fru_set_record_mac(info, r, value);
+    return -1;
+}
 
 int fru_set_bootdev(BoardInfo *info, const char *text) {
-    std::int32_t n = store_text(info->bootdevice, sizeof info->bootdevice, text);
-    return find_update_or_create(info, MREC_BOOTDEV, bytes(info->bootdevice), n, "bootdev",
-                                 LOG_LINES);
+    return fru_set_record_text(info, *fru_record(MREC_BOOTDEV), text);
 }
 
 int fru_set_passwd_line(BoardInfo *info, const char *text) {
-    std::int32_t n = store_text(info->passwd_line, sizeof info->passwd_line, text);
-    return find_update_or_create(info, MREC_PASSWD_LINE, bytes(info->passwd_line), n, "passwd line",
-                                 LOG_LINES);
+    return fru_set_record_text(info, *fru_record(MREC_PASSWD_LINE), text);
 }
 
 int fru_set_test_ok(BoardInfo *info, std::uint8_t value) {
-    info->test_ok = value;
-    return find_update_or_create(info, MREC_TEST_OK, &info->test_ok, 1, "test ok", LOG_LINES);
+    return fru_set_record_byte(info, *fru_record(MREC_TEST_OK), value);
 }
 
 int fru_set_power_policy(BoardInfo *info, std::uint8_t value) {
-    info->power_policy = value;
-    return find_update_or_create(info, MREC_POWER_POLICY, &info->power_policy, 1, "power policy",
-                                 LOG_VALUE);
+    return fru_set_record_byte(info, *fru_record(MREC_POWER_POLICY), value);
 }
 
 int fru_set_power_state(BoardInfo *info) {
-    info->power_state = 1;
-    return find_update_or_create(info, MREC_POWER_STATE, &info->power_state, 1, "power state",
-                                 LOG_CHECK);
+    return fru_set_record_byte(info, *fru_record(MREC_POWER_STATE), 1);
 }

@@ -1,7 +1,6 @@
 #include "fru/fru_format.h"
 
 #include <cstring>
-#include <iterator>
 
 #include "fru/fru_log.h"
 
@@ -9,8 +8,58 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::size_t kMrecHeader = 5;
-constexpr int kBoardFields = 5;
-constexpr int kProductFields = 6;
+
+// Logs the failure's line (a and b: its numbers, where it has them) and
+// passes its code on.
+FruFailure fail(FruFailure f, int a = 0, int b = 0) {
+    fru_log(kFruFailures[f].log, a, b);
+    return f;
+}
+
+// A save refusal: its line carries its report text.
+FruFailure refuse(FruFailure f) {
+    fru_log(kFruFailures[f].log, kFruFailures[f].report);
+    return f;
+}
+
+// An area's version or size failure: its line names the area.
+FruFailure fail_area(FruFailure f, const char *name) {
+    fru_log(kFruFailures[f].log, name);
+    return f;
+}
+
+// The two info areas differ only in their names, where the fields start
+// (behind the board's date) and how many there are.
+struct AreaShape {
+    const char *name;  // as its lines start
+    FruFailure version;  // the first of its three failures
+    std::size_t first_field;
+    std::uint8_t (BoardInfo::*date)[3];  // the board's, read from bytes 3..5
+    std::span<FruString BoardInfo::*const> fields;
+    std::span<const char *const> labels;  // the diagnostic line of each field
+};
+
+constexpr FruString BoardInfo::*kBoardFields[] = {&BoardInfo::b_mfg_name, &BoardInfo::b_product_name,
+                                                  &BoardInfo::b_serial_number, &BoardInfo::b_part_number,
+                                                  &BoardInfo::b_fru_id};
+constexpr FruString BoardInfo::*kProductFields[] = {
+    &BoardInfo::p_product_mfg,     &BoardInfo::p_product_name, &BoardInfo::p_part_model_number,
+    &BoardInfo::p_product_version, &BoardInfo::p_serial_number, &BoardInfo::p_fru_id};
+#if FRU_NO_DIAG
+// A build without diagnostics carries no labels.
+constexpr std::span<const char *const> kBoardLabels, kProductLabels;
+#else
+constexpr const char *kBoardLabels[] = {"Board mfg:          ", "Board name:         ",
+                                        "Board serial number:", "Board part number:  ",
+                                        "Board fru id:       "};
+constexpr const char *kProductLabels[] = {"Product mfg:          ", "Product name:         ",
+                                          "Product model number: ", "Product version:      ",
+                                          "Product serial number:", "Product fru id:       "};
+#endif
+constexpr AreaShape kBoard = {"Board", FRU_FAIL_BOARD_VERSION, 6, &BoardInfo::b_mfg_date,
+                              kBoardFields, kBoardLabels};
+constexpr AreaShape kProduct = {"Product", FRU_FAIL_PRODUCT_VERSION, 3, nullptr, kProductFields,
+                                kProductLabels};
 
 char shown(std::uint8_t b) { return b < 32 ? ' ' : static_cast<char>(b); }
 
@@ -40,38 +89,36 @@ std::size_t read_field(const std::uint8_t *area, std::size_t space, std::size_t 
     return pos + 1 + len;
 }
 
-// Version, size and checksum checks shared by both areas.
-int check_area(const std::uint8_t *area, std::size_t space, const char *what,
-               const char *upper_what) {
-    if (space < 1 || area[0] != 1) {
-        fru_log("W[FRU]: FRU: %s area version is not valid\n", upper_what);
-        return FRU_AREA_VERSION;
-    }
+// Version, size and checksum checks, then the fields. An area that starts
+// behind the image (at or past length) has no space: it is never read.
+FruFailure parse_area(BoardInfo *info, const std::uint8_t *image, std::size_t length,
+                      std::int32_t at, const AreaShape &shape) {
+    auto off = static_cast<std::size_t>(at);
+    const std::size_t space = off < length ? length - off : 0;
+    const std::uint8_t *area = space != 0 ? image + off : image;
+    if (space < 1 || area[0] != 1) return fail_area(shape.version, shape.name);
     std::size_t len = (space > 1 ? area[1] : 0) * std::size_t{8};
-    if (space < len || space < 2) {
-        fru_log("W[FRU]: FRU: %s area size mismatch\n", upper_what);
-        return FRU_AREA_SIZE;
-    }
-    fru_diag("L[FRU]: FRU %s area bin:", upper_what);
+    if (space < len || space < 2) return fail_area(FruFailure(shape.version + 1), shape.name);
+    fru_diag("L[FRU]: FRU %s area bin:", shape.name);
     dump_bytes(area, len);
     std::uint8_t sum = fru_checksum(area, len);
-    if (sum != 0) {
-        if (what[0] == 'b')
-            fru_log("W[FRU]: FRU: Bad board area checksum [0-%i]: %i\n", static_cast<int>(len), sum);
-        else
-            fru_log("W[FRU]: FRU: Bad product area checksum\n");
-        return FRU_AREA_CHECKSUM;
-    }
-    return FRU_AREA_OK;
+    if (sum != 0) return fail(FruFailure(shape.version + 2), static_cast<int>(len), sum);
+    if (shape.date != nullptr)
+        for (std::size_t i = 0; i < 3; ++i) (info->*shape.date)[i] = 3 + i < space ? area[3 + i] : 0;
+    std::size_t pos = shape.first_field;
+    for (FruString BoardInfo::*f : shape.fields) pos = read_field(area, space, pos, &(info->*f));
+    fru_diag("L[FRU]: FRU %s area:\n", shape.name);
+    for (std::size_t i = 0; fru_diag_on() && i < shape.fields.size(); ++i)
+        fru_diag("L[FRU]: %s\t%s\n", shape.labels[i], (info->*shape.fields[i]).text);
+    return FRU_FAIL_NONE;
 }
 
 // Bytes the parse takes from an area at off: its stated length, or more
 // when its fields run past it (their bytes are read all the same).
-std::size_t area_extent(const std::uint8_t *image, std::size_t off, std::size_t first_field,
-                        int fields) {
+std::size_t area_extent(const std::uint8_t *image, std::size_t off, const AreaShape &shape) {
     std::size_t len = off + 1 < FRU_IMAGE_SIZE ? image[off + 1] * std::size_t{8} : 0;
-    std::size_t pos = first_field, end = len;
-    for (int i = 0; i < fields; ++i) {
+    std::size_t pos = shape.first_field, end = len;
+    for (std::size_t i = 0; i < shape.fields.size(); ++i) {
         std::uint8_t n = off + pos < FRU_IMAGE_SIZE ? image[off + pos] : 0;
         std::size_t stored = n < 32 ? n : 31;
         if (pos + 1 + stored > end) end = pos + 1 + stored;
@@ -107,130 +154,82 @@ std::size_t fru_read_field(const std::uint8_t *area, std::size_t position, char 
 }
 
 int fru_parse_board_area(BoardInfo *info, const std::uint8_t *area, std::size_t space) {
-    int r = check_area(area, space, "board", "Board");
-    if (r != 0) return r;
-    for (int i = 0; i < 3; ++i) info->b_mfg_date[i] = 3u + i < space ? area[3 + i] : 0;
-    FruString *fields[kBoardFields] = {&info->b_mfg_name, &info->b_product_name,
-                                       &info->b_serial_number, &info->b_part_number,
-                                       &info->b_fru_id};
-    std::size_t pos = 6;
-    for (FruString *f : fields) pos = read_field(area, space, pos, f);
-    fru_diag("L[FRU]: FRU Board area:\n");
-    fru_diag("L[FRU]: Board mfg:          \t%s\n", info->b_mfg_name.text);
-    fru_diag("L[FRU]: Board name:         \t%s\n", info->b_product_name.text);
-    fru_diag("L[FRU]: Board serial number:\t%s\n", info->b_serial_number.text);
-    fru_diag("L[FRU]: Board part number:  \t%s\n", info->b_part_number.text);
-    fru_diag("L[FRU]: Board fru id:       \t%s\n", info->b_fru_id.text);
-    return 0;
+    return kFruFailures[parse_area(info, area, space, 0, kBoard)].step;
 }
 
 int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_t space) {
-    int r = check_area(area, space, "product", "Product");
-    if (r != 0) return r;
-    FruString *fields[kProductFields] = {&info->p_product_mfg,     &info->p_product_name,
-                                         &info->p_part_model_number, &info->p_product_version,
-                                         &info->p_serial_number,   &info->p_fru_id};
-    std::size_t pos = 3;
-    for (FruString *f : fields) pos = read_field(area, space, pos, f);
-    fru_diag("L[FRU]: FRU Product area:\n");
-    fru_diag("L[FRU]: Product mfg:          \t%s\n", info->p_product_mfg.text);
-    fru_diag("L[FRU]: Product name:         \t%s\n", info->p_product_name.text);
-    fru_diag("L[FRU]: Product model number: \t%s\n", info->p_part_model_number.text);
-    fru_diag("L[FRU]: Product version:      \t%s\n", info->p_product_version.text);
-    fru_diag("L[FRU]: Product serial number:\t%s\n", info->p_serial_number.text);
-    fru_diag("L[FRU]: Product fru id:       \t%s\n", info->p_fru_id.text);
-    return 0;
+    return kFruFailures[parse_area(info, area, space, 0, kProduct)].step;
 }
 
-int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t space) {
-    if (space < kMrecHeader) {
-        fru_log("W[FRU]: FRU: no space in multirecord buffer, failed to parse header\n");
-        return FRU_MREC_NO_HEADER;
-    }
+namespace {
+
+FruFailure parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t space) {
+    if (space < kMrecHeader) return fail(FRU_FAIL_MREC_NO_HEADER);
     fru_diag("L[FRU]: FRU mrec header bin:\n");
     for (std::size_t i = 0; i < kMrecHeader; ++i) fru_diag("0x%02x[%c] ", record[i], shown(record[i]));
     fru_diag("\n");
-    if (fru_checksum(record, kMrecHeader) != 0) {
-        fru_log("W[FRU]: FRU: multirecord header checksum is invalid\n");
-        return FRU_MREC_HEADER_CHECKSUM;
-    }
+    if (fru_checksum(record, kMrecHeader) != 0) return fail(FRU_FAIL_MREC_HEADER_CHECKSUM);
     entry->type = record[0];
     entry->format = record[1] & 7;
-    if (entry->format != 2) {
-        fru_log("W[FRU]: FRU: multirecord format is unknown [%i]\n", entry->format);
-        return FRU_MREC_FORMAT;
-    }
+    if (entry->format != 2) return fail(FRU_FAIL_MREC_FORMAT, entry->format);
     entry->end_of_list = (record[1] & 0x80) != 0 ? 1 : 0;
     if (entry->end_of_list) fru_diag("FRU: last multirecord\n");
     entry->length = record[2];
     std::size_t len = record[2];
-    if (space - kMrecHeader < len) {
-        fru_log("W[FRU]: FRU: no space in multirecord buffer, failed check data\n");
-        return FRU_MREC_NO_DATA;
-    }
+    if (space - kMrecHeader < len) return fail(FRU_FAIL_MREC_NO_DATA);
     fru_diag("L[FRU]: FRU mrec bin:");
     dump_bytes(record, kMrecHeader + len);
     std::uint8_t s = static_cast<std::uint8_t>(fru_checksum(record + kMrecHeader, len) + record[3]);
-    if (s != 0) {
-        fru_log("W[FRU]: FRU: multirecord data checksum is invalid [0x%02x]\n", s);
-        return FRU_MREC_DATA_CHECKSUM;
-    }
+    if (s != 0) return fail(FRU_FAIL_MREC_DATA_CHECKSUM, s);
     entry->data = record + kMrecHeader;
-    return static_cast<int>(len + kMrecHeader);
+    return FRU_FAIL_NONE;
 }
 
-int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length) {
-    if (length < kHeaderSize) {
-        fru_log("W[FRU]: FRU buffer is too short\n");
-        return FRU_PARSE_SHORT;
-    }
+FruFailure parse(BoardInfo *info, const std::uint8_t *image, std::size_t length) {
+    if (length < kHeaderSize) return fail(FRU_FAIL_SHORT);
     fru_diag("FRU: Checking header [0x%02x 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x 0x%02x]\n",
              image[0], image[1], image[2], image[3], image[4], image[5], image[6], image[7]);
-    if (image[0] == 0xFF) {
-        fru_log("W[FRU]: FRU: Empty EEPROM detected\n");
-        return FRU_PARSE_EMPTY;
-    }
-    if (image[0] != 1) {
-        fru_log("W[FRU]: FRU: Header version is not valid\n");
-        return FRU_PARSE_HEADER_VERSION;
-    }
+    if (image[0] == 0xFF) return fail(FRU_FAIL_EMPTY);
+    if (image[0] != 1) return fail(FRU_FAIL_HEADER_VERSION);
     std::uint8_t sum = fru_checksum(image, kHeaderSize);
-    if (sum != 0) {
-        fru_log("W[FRU]: FRU: Bad header checksum: %i\n", sum);
-        return FRU_PARSE_HEADER_CHECKSUM;
-    }
+    if (sum != 0) return fail(FRU_FAIL_HEADER_CHECKSUM, sum);
     info->board_offset = image[3] * 8;
     info->product_offset = image[4] * 8;
     info->mrec_offset = image[5] * 8;
 
-    auto space_at = [length](std::int32_t off) {
-        return static_cast<std::size_t>(off) < length ? length - static_cast<std::size_t>(off) : 0;
-    };
-    const std::uint8_t *empty = image;  // never read with a space of 0
-    auto at = [image, length, empty](std::int32_t off) {
-        return static_cast<std::size_t>(off) < length ? image + off : empty;
-    };
-    if (fru_parse_board_area(info, at(info->board_offset), space_at(info->board_offset)) != 0)
-        return FRU_PARSE_BOARD_AREA;
-    if (fru_parse_product_area(info, at(info->product_offset), space_at(info->product_offset)) != 0)
-        return FRU_PARSE_PRODUCT_AREA;
+    FruFailure f = parse_area(info, image, length, info->board_offset, kBoard);
+    if (f == FRU_FAIL_NONE) f = parse_area(info, image, length, info->product_offset, kProduct);
+    if (f != FRU_FAIL_NONE) return f;
 
     info->mrec_count = 0;
     std::size_t pos = static_cast<std::size_t>(info->mrec_offset);
     while (info->mrec_count < FRU_MREC_MAX) {
         fru_diag("FRU: parsing multirecord %i\n", static_cast<int>(info->mrec_count));
         std::size_t space = pos < length ? length - pos : 0;
-        int r = fru_parse_mrec(&info->mrecs[info->mrec_count], space ? image + pos : image, space);
-        if (r < 1) {
+        MultiRecord &e = info->mrecs[info->mrec_count];
+        f = parse_mrec(&e, space ? image + pos : image, space);
+        if (f != FRU_FAIL_NONE) {
             fru_log("W[FRU]: FRU: Failed to parse multirecord\n");
-            return FRU_PARSE_MREC;
+            return f;
         }
-        bool last = info->mrecs[info->mrec_count].end_of_list != 0;
         ++info->mrec_count;
-        if (last) break;
-        pos += static_cast<std::size_t>(r);
+        if (e.end_of_list != 0) break;
+        pos += kMrecHeader + static_cast<std::size_t>(e.length);
     }
-    return FRU_PARSE_OK;
+    return FRU_FAIL_NONE;
+}
+
+}  // namespace
+
+int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t space) {
+    FruFailure f = parse_mrec(entry, record, space);
+    return f != FRU_FAIL_NONE ? kFruFailures[f].step : static_cast<int>(kMrecHeader) + entry->length;
+}
+
+int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length, FruFailure *why) {
+    FruFailure f = parse(info, image, length);
+    if (why != nullptr) *why = f;
+    return kFruFailures[f].parse;
 }
 
 int fru_pack_mrec(std::uint8_t *dest, std::size_t space, std::uint8_t type, bool last,
@@ -273,46 +272,31 @@ int fru_pack_mrec_area(const BoardInfo *info, std::uint8_t *dest, std::size_t sp
 
 namespace {
 
-// The refusals' reasons, by -code.
-constexpr const char *kRefusals[] = {
-    "",
-    "info area behind multirecord area",
-    "board area reaches into multirecord area",
-    "product area reaches into multirecord area",
-    "chassis area would be overwritten",
-    "internal use area behind multirecord area",
-    "more than 8 multirecords",
-};
-
-int refuse(int code) {
-    fru_log("E[FRU]: FRU: %s, refusing to save\n", kRefusals[-code]);
-    return code;
+FruFailure check_save(const BoardInfo *info, const std::uint8_t *image) {
+    auto m = static_cast<std::size_t>(info->mrec_offset);
+    auto board = static_cast<std::size_t>(info->board_offset);
+    auto product = static_cast<std::size_t>(info->product_offset);
+    if (board >= m || product >= m) return refuse(FRU_FAIL_SAVE_AREA_BEHIND);
+    if (board + area_extent(image, board, kBoard) > m) return refuse(FRU_FAIL_SAVE_BOARD_INTO);
+    if (product + area_extent(image, product, kProduct) > m) return refuse(FRU_FAIL_SAVE_PRODUCT_INTO);
+    std::size_t chassis = image[2] * std::size_t{8};
+    if (chassis != 0 && (chassis >= m || chassis + image[chassis + 1] * std::size_t{8} > m))
+        return refuse(FRU_FAIL_SAVE_CHASSIS);
+    // The internal use area has no length: it runs up to the next area, so
+    // in front of the records it is kept whole.
+    std::size_t internal = image[1] * std::size_t{8};
+    if (internal != 0 && internal >= m) return refuse(FRU_FAIL_SAVE_INTERNAL);
+    if (info->mrec_count >= FRU_MREC_MAX && info->mrecs[FRU_MREC_MAX - 1].end_of_list == 0)
+        return refuse(FRU_FAIL_SAVE_LIST_GOES_ON);
+    return FRU_FAIL_NONE;
 }
 
 }  // namespace
 
-const char *fru_save_refusal_text(int code) {
-    return code < 0 && -code < static_cast<int>(std::size(kRefusals)) ? kRefusals[-code] : "";
-}
-
-int fru_check_save(const BoardInfo *info, const std::uint8_t *image) {
-    auto m = static_cast<std::size_t>(info->mrec_offset);
-    auto board = static_cast<std::size_t>(info->board_offset);
-    auto product = static_cast<std::size_t>(info->product_offset);
-    if (board >= m || product >= m) return refuse(FRU_SAVE_AREA_BEHIND);
-    if (board + area_extent(image, board, 6, kBoardFields) > m) return refuse(FRU_SAVE_BOARD_INTO);
-    if (product + area_extent(image, product, 3, kProductFields) > m)
-        return refuse(FRU_SAVE_PRODUCT_INTO);
-    std::size_t chassis = image[2] * std::size_t{8};
-    if (chassis != 0 && (chassis >= m || chassis + image[chassis + 1] * std::size_t{8} > m))
-        return refuse(FRU_SAVE_CHASSIS);
-    // The internal use area has no length: it runs up to the next area, so
-    // in front of the records it is kept whole.
-    std::size_t internal = image[1] * std::size_t{8};
-    if (internal != 0 && internal >= m) return refuse(FRU_SAVE_INTERNAL);
-    if (info->mrec_count >= FRU_MREC_MAX && info->mrecs[FRU_MREC_MAX - 1].end_of_list == 0)
-        return refuse(FRU_SAVE_LIST_GOES_ON);
-    return FRU_SAVE_OK;
+int fru_check_save(const BoardInfo *info, const std::uint8_t *image, FruFailure *why) {
+    FruFailure f = check_save(info, image);
+    if (why != nullptr) *why = f;
+    return kFruFailures[f].step;
 }
 
 int fru_build_image(const BoardInfo *info, const std::uint8_t *image, std::uint8_t *out) {

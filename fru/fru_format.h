@@ -14,40 +14,96 @@ inline constexpr int FRU_IMAGE_SIZE = 4096;
 // 8-bit sum of count bytes (0 for none).
 std::uint8_t fru_checksum(const std::uint8_t *bytes, std::size_t count);
 
-// What fru_parse returns.
-enum FruParseResult {
-    FRU_PARSE_OK = 0,
-    FRU_PARSE_SHORT = -1,            // buffer shorter than the header
-    FRU_PARSE_EMPTY = -2,            // erased EEPROM
-    FRU_PARSE_HEADER_VERSION = -3,
-    FRU_PARSE_HEADER_CHECKSUM = -4,
-    FRU_PARSE_BOARD_AREA = -5,
-    FRU_PARSE_PRODUCT_AREA = -6,
-    FRU_PARSE_MREC = -7,             // a multirecord
+// Each way a parse or a save fails, one row of kFruFailures.
+enum FruFailure : std::uint8_t {
+    FRU_FAIL_NONE,
+    FRU_FAIL_SHORT,
+    FRU_FAIL_EMPTY,
+    FRU_FAIL_HEADER_VERSION,
+    FRU_FAIL_HEADER_CHECKSUM,
+    FRU_FAIL_BOARD_VERSION,  // an area's three: version, size, checksum
+    FRU_FAIL_BOARD_SIZE,
+    FRU_FAIL_BOARD_CHECKSUM,
+    FRU_FAIL_PRODUCT_VERSION,
+    FRU_FAIL_PRODUCT_SIZE,
+    FRU_FAIL_PRODUCT_CHECKSUM,
+    FRU_FAIL_MREC_NO_HEADER,
+    FRU_FAIL_MREC_HEADER_CHECKSUM,
+    FRU_FAIL_MREC_FORMAT,
+    FRU_FAIL_MREC_NO_DATA,
+    FRU_FAIL_MREC_DATA_CHECKSUM,
+    FRU_FAIL_SAVE_AREA_BEHIND,
+    FRU_FAIL_SAVE_BOARD_INTO,
+    FRU_FAIL_SAVE_PRODUCT_INTO,
+    FRU_FAIL_SAVE_CHASSIS,
+    FRU_FAIL_SAVE_INTERNAL,
+    FRU_FAIL_SAVE_LIST_GOES_ON,
 };
 
-// What the area parses return.
-enum FruAreaResult {
-    FRU_AREA_OK = 0,
-    FRU_AREA_VERSION = -1,
-    FRU_AREA_SIZE = -2,              // does not fit in the image
-    FRU_AREA_CHECKSUM = -3,
+struct FruFailureRow {
+    FruFailure code;
+    std::int8_t parse;  // what fru_parse returns for it; 0 for a save refusal
+    std::int8_t step;   // what its own step returns (area, record, save rules)
+    const char *log;    // its line, with the step's values: an area's name or numbers;
+                        // a refusal's takes the report text
+    const char *report; // what the image check reports
 };
 
-// What fru_parse_mrec returns when it fails (otherwise the record's size).
-enum FruMrecResult {
-    FRU_MREC_HEADER_CHECKSUM = -1,
-    FRU_MREC_FORMAT = -2,            // format is not 2
-    FRU_MREC_DATA_CHECKSUM = -3,
-    FRU_MREC_NO_HEADER = -4,         // no room for the header
-    FRU_MREC_NO_DATA = -5,           // no room for the data
+inline constexpr const char *kRefusing = "E[FRU]: FRU: %s, refusing to save\n";
+inline constexpr FruFailureRow kFruFailures[] = {
+    {FRU_FAIL_NONE, 0, 0, "", ""},
+    {FRU_FAIL_SHORT, -1, -1, "W[FRU]: FRU buffer is too short\n", "shorter than the header"},
+    {FRU_FAIL_EMPTY, -2, -2, "W[FRU]: FRU: Empty EEPROM detected\n", "empty (erased)"},
+    {FRU_FAIL_HEADER_VERSION, -3, -3, "W[FRU]: FRU: Header version is not valid\n",
+     "version is not valid"},
+    {FRU_FAIL_HEADER_CHECKSUM, -4, -4, "W[FRU]: FRU: Bad header checksum: %i\n", "bad checksum"},
+    {FRU_FAIL_BOARD_VERSION, -5, -1, "W[FRU]: FRU: %s area version is not valid\n",
+     "version is not valid"},
+    {FRU_FAIL_BOARD_SIZE, -5, -2, "W[FRU]: FRU: %s area size mismatch\n",
+     "does not fit in the image"},
+    {FRU_FAIL_BOARD_CHECKSUM, -5, -3, "W[FRU]: FRU: Bad board area checksum [0-%i]: %i\n",
+     "bad checksum"},
+    {FRU_FAIL_PRODUCT_VERSION, -6, -1, "W[FRU]: FRU: %s area version is not valid\n",
+     "version is not valid"},
+    {FRU_FAIL_PRODUCT_SIZE, -6, -2, "W[FRU]: FRU: %s area size mismatch\n",
+     "does not fit in the image"},
+    {FRU_FAIL_PRODUCT_CHECKSUM, -6, -3, "W[FRU]: FRU: Bad product area checksum\n",
+     "bad checksum"},
+    {FRU_FAIL_MREC_NO_HEADER, -7, -4,
+     "W[FRU]: FRU: no space in multirecord buffer, failed to parse header\n",
+     "header does not fit in the image"},
+    {FRU_FAIL_MREC_HEADER_CHECKSUM, -7, -1, "W[FRU]: FRU: multirecord header checksum is invalid\n",
+     "header checksum is invalid"},
+    {FRU_FAIL_MREC_FORMAT, -7, -2, "W[FRU]: FRU: multirecord format is unknown [%i]\n",
+     "format is not 2"},
+    {FRU_FAIL_MREC_NO_DATA, -7, -5,
+     "W[FRU]: FRU: no space in multirecord buffer, failed check data\n",
+     "data does not fit in the image"},
+    {FRU_FAIL_MREC_DATA_CHECKSUM, -7, -3,
+     "W[FRU]: FRU: multirecord data checksum is invalid [0x%02x]\n", "data checksum is invalid"},
+    {FRU_FAIL_SAVE_AREA_BEHIND, 0, -1, kRefusing, "info area behind multirecord area"},
+    {FRU_FAIL_SAVE_BOARD_INTO, 0, -2, kRefusing, "board area reaches into multirecord area"},
+    {FRU_FAIL_SAVE_PRODUCT_INTO, 0, -3, kRefusing, "product area reaches into multirecord area"},
+    {FRU_FAIL_SAVE_CHASSIS, 0, -4, kRefusing, "chassis area would be overwritten"},
+    {FRU_FAIL_SAVE_INTERNAL, 0, -5, kRefusing, "internal use area behind multirecord area"},
+    {FRU_FAIL_SAVE_LIST_GOES_ON, 0, -6, kRefusing, "more than 8 multirecords"},
 };
+static_assert([] {
+    int i = 0;
+    for (const FruFailureRow &row : kFruFailures)
+        if (row.code != i++) return false;
+    return true;
+}(), "a row's code is its place in the table");
 
-// A FruParseResult. info keeps what was filled before the failing step.
+// Whether the image parses: 0, or the row's parse value (-1..-4 the header,
+// -5 the board area, -6 the product area, -7 a record), with why set to the
+// row when given. info keeps what was filled before the failing step.
 // Table entries point into image.
-int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length);
+int fru_parse(BoardInfo *info, const std::uint8_t *image, std::size_t length,
+              FruFailure *why = nullptr);
 
-// space: image bytes from the area start to the image end. A FruAreaResult.
+// space: image bytes from the area start to the image end. 0, or -1 bad
+// version, -2 does not fit, -3 bad checksum.
 int fru_parse_board_area(BoardInfo *info, const std::uint8_t *area, std::size_t space);
 int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_t space);
 
@@ -57,7 +113,7 @@ int fru_parse_product_area(BoardInfo *info, const std::uint8_t *area, std::size_
 std::size_t fru_read_field(const std::uint8_t *area, std::size_t position, char text[32],
                            std::int32_t *length);
 
-// Size of the record (5 + data length), or a FruMrecResult.
+// Size of the record (5 + data length), or its failure's step value.
 int fru_parse_mrec(MultiRecord *entry, const std::uint8_t *record, std::size_t space);
 
 // Writes one record; its size, or -1 unless strictly more than that fits.
@@ -67,23 +123,13 @@ int fru_pack_mrec(std::uint8_t *dest, std::size_t space, std::uint8_t type, bool
 // Writes the whole table in order, the last flagged end of list. 0 or -1.
 int fru_pack_mrec_area(const BoardInfo *info, std::uint8_t *dest, std::size_t space);
 
-// Why a save of info over the image it was parsed from would lose bytes.
-enum FruSaveRefusal {
-    FRU_SAVE_OK = 0,
-    FRU_SAVE_AREA_BEHIND = -1,       // board or product area at or behind the records
-    FRU_SAVE_BOARD_INTO = -2,        // board area reaches into the records
-    FRU_SAVE_PRODUCT_INTO = -3,      // product area likewise
-    FRU_SAVE_CHASSIS = -4,           // chassis area at or behind, or reaching into, them
-    FRU_SAVE_INTERNAL = -5,          // internal use area at or behind them
-    FRU_SAVE_LIST_GOES_ON = -6,      // eight records and the eighth does not end the list
-};
+inline constexpr int FRU_SAVE_OK = 0;
 
 // A save keeps the image's bytes in front of the multirecord area and
-// rewrites the area from info's table: 0 when that keeps every area and
-// record the parse read; otherwise one "E[FRU]: FRU: ..." line and the reason.
-int fru_check_save(const BoardInfo *info, const std::uint8_t *image);
-// The reason of a refusal code, as that line gives it ("" for none).
-const char *fru_save_refusal_text(int code);
+// rewrites the area from info's table: FRU_SAVE_OK when that keeps every
+// area and record the parse read; otherwise the refusal's line, its step
+// value, and why set to it when given.
+int fru_check_save(const BoardInfo *info, const std::uint8_t *image, FruFailure *why = nullptr);
 
 // The image a save writes: image's bytes in front of the multirecord area,
 // info's table packed there, zeros behind. 0, or -1 when the table does not fit.

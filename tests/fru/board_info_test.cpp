@@ -186,6 +186,21 @@ TEST_F(Records, FullTableIsLeftAsItIs) {
     EXPECT_FALSE(log.has("creating"));
     EXPECT_EQ(b.mrec_count, 8u);
     EXPECT_EQ(std::memcmp(b.mrecs, before.mrecs, sizeof b.mrecs), 0);
+    // Each row keeps its own "not stored" flag: a MAC without a record is
+    // unstored, and room in the table clears a row's flag and no other's.
+    const std::uint8_t mac[6] = {};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(fru_set_mac(&b, mac, i), -1);
+    BoardInfo room{};
+    for (const FruRecord &r : kFruRecords) {
+        SCOPED_TRACE(r.id);
+        EXPECT_TRUE(fru_record_unstored(r));
+        if (r.kind == FRU_VALUE_MAC) continue;
+        if (r.kind == FRU_VALUE_TEXT) EXPECT_EQ(fru_set_record_text(&room, r, "v"), -1);
+        else EXPECT_EQ(fru_set_record_byte(&room, r, 7), -1);
+        EXPECT_FALSE(fru_record_unstored(r));
+        EXPECT_EQ(*fru_record_value(&room, r), r.kind == FRU_VALUE_TEXT ? 'v' : 7);
+        EXPECT_TRUE(fru_record_unstored(*fru_record(MREC_MAC)));
+    }
 }
 
 }  // namespace

@@ -122,7 +122,11 @@ TEST(Check, TheFirstPartThatFailsIsNamedAndTheRestNotChecked) {
         EXPECT_EQ(r.result, FRU_CHECK_NO_LOAD);
         BoardInfo info{};
         LogCapture quiet;
-        EXPECT_NE(fru_parse(&info, c.img.data(), c.img.size()), 0);  // the load agrees
+        FruFailure why = FRU_FAIL_NONE;
+        EXPECT_NE(fru_parse(&info, c.img.data(), c.img.size(), &why), 0);  // the load agrees
+        // The same row gives the parse its value and the report its words.
+        EXPECT_EQ(fru_parse(&info, c.img.data(), c.img.size()), kFruFailures[why].parse);
+        EXPECT_NE(c.text.find(kFruFailures[why].report), std::string::npos);
     }
 }
 

@@ -150,19 +150,19 @@ int call_setter(const FruRecord &r, const char *data) {
             return QUELLET_BAD_MAC;
         }
         // No record of the id to carry it: a MAC record is never created.
-        if (fru_set_mac(b, mac, r.mac_index) != 0) {
+        if (fru_set_record_mac(b, r, mac) != 0) {
             say("E[QUELLET]: No multirecord to update\n");
             return QUELLET_NOT_STORED;
         }
         return QUELLET_OK;
-    case FRU_VALUE_TEXT: result = r.set_text(b, data); break;
+    case FRU_VALUE_TEXT: result = fru_set_record_text(b, r, data); break;
     default:
         if (!quellet_parse_number(data, &v)) {
             std::snprintf(line, sizeof line, "E[QUELLET]: %s format not recognized\n", r.number);
             say(line);
             return QUELLET_BAD_NUMBER;
         }
-        result = r.set_number(b, v);
+        result = fru_set_record_byte(b, r, v);
         break;
     }
     // A full table (-2): the setter said so; nothing is written.

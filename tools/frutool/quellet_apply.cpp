@@ -31,12 +31,12 @@ bool quellet_apply(const QuelletDoc &doc, std::FILE *log) {
         char text[33] = {};
         int result;
         switch (r.kind) {
-        case FRU_VALUE_MAC: result = fru_set_mac(b, doc.mac[i], r.mac_index); break;
+        case FRU_VALUE_MAC: result = fru_set_record_mac(b, r, doc.mac[i]); break;
         case FRU_VALUE_TEXT:
             std::memcpy(text, doc.bootdevice.data(), doc.bootdevice.size());
-            result = r.set_text(b, text);
+            result = fru_set_record_text(b, r, text);
             break;
-        default: result = r.set_number(b, doc.number[i]); break;
+        default: result = fru_set_record_byte(b, r, doc.number[i]); break;
         }
         // A MAC record is never created; nothing is saved after a refusal.
         if (result == -2 || (r.kind == FRU_VALUE_MAC && result != 0))

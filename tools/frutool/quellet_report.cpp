@@ -102,9 +102,11 @@ void quellet_json() {
 void quellet_json_error(const std::uint8_t *image, long size) {
     // The reason in a word; --check tells the part and the fault.
     static BoardInfo scratch;
+    FruFailure why = FRU_FAIL_NONE;
+    if (size >= 0) fru_parse(&scratch, image, FRU_IMAGE_SIZE, &why);
     const char *what = size < 0 ? "eeprom could not be read"
-                       : fru_parse(&scratch, image, FRU_IMAGE_SIZE) == FRU_PARSE_EMPTY ? "eeprom is empty (erased)"
-                                                                                    : "eeprom does not load";
+                       : why == FRU_FAIL_EMPTY ? "eeprom is empty (erased)"
+                                               : "eeprom does not load";
     std::fputs("{\"format\": 1, \"error\": \"", stdout);
     std::fputs(what, stdout);
     std::fputs("\"}\n", stdout);
