@@ -780,23 +780,24 @@ TEST_F(Quellet, WriteThatFailsHalfWayIsUndone) {
     const Bytes before = eeprom();
     const std::string f = root_ + "/other.bin", failed = "E[FRU]: FRU: verify after write failed\n";
     write_file(f, sim::make_fru_image(long_records()));
-    for (auto args : {std::vector<std::string>{"-s", "c4", "-d", "2"}, {"--restore", f}}) {
-        shim("FAIL_EEPROM_WRITE=2048");
-        Outcome r = run(args);
-        EXPECT_EQ(r.status, 249);
-        EXPECT_NE(r.out.find(failed + "E[FRU]: FRU: eeprom restored to its previous content\n"),
-                  std::string::npos) << r.out;
-        EXPECT_EQ(eeprom(), before);
-    }
-    // The write-back fails as well: a status of its own tells a script to
-    // restore a backup.
-    for (auto args : {std::vector<std::string>{"-s", "c4", "-d", "2"}, {"--restore", f}}) {
-        shim("FAIL_EEPROM_WRITE=2048,always");
-        Outcome r = run(args);
-        EXPECT_EQ(r.status, 247);
-        EXPECT_NE(r.out.find(failed + "E[FRU]: FRU: eeprom may be damaged, restore a backup\n"),
-                  std::string::npos) << r.out;
-    }
+    // A write-back that fails as well has a status of its own: it tells a
+    // script to restore a backup.
+    const struct {
+        const char *fault;
+        int status;
+        const char *then;
+    } faults[] = {{"2048", 249, "E[FRU]: FRU: eeprom restored to its previous content\n"},
+                  {"2048,always", 247, "E[FRU]: FRU: eeprom may be damaged, restore a backup\n"}};
+    for (const auto &c : faults)
+        for (auto args : {std::vector<std::string>{"-s", "c4", "-d", "2"}, {"--restore", f}}) {
+            shim(std::string("FAIL_EEPROM_WRITE=") + c.fault);
+            Outcome r = run(args);
+            EXPECT_EQ(r.status, c.status);
+            EXPECT_NE(r.out.find(failed + c.then), std::string::npos) << r.out;
+            if (c.status == 249) {
+                EXPECT_EQ(eeprom(), before);
+            }
+        }
 }
 
 // A dropped line (SIGHUP), a timeout (SIGTERM) or a reader gone (a broken
