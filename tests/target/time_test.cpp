@@ -14,9 +14,8 @@
 
 #include "board/board.h"
 #if BOARD_SIM
-#include <filesystem>
-
 #include "sim/board_tree.h"
+#include "tests/support/temp_dir.h"
 #endif
 
 namespace {
@@ -119,10 +118,9 @@ TEST_F(UtcZone, MktimeNormalisesAcrossTheYear3000) {
 // The simulated board keeps its clock as an offset from the host's; a 2999
 // setting must not wrap on the way through the offset file.
 TEST(SimClock, SetTo2999AndBack) {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "target-clock-XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    sim::BoardTree tree = sim::build_board_tree(tmpl, sim::TreeOptions{});
-    setenv("BOARD_ROOT", tmpl.c_str(), 1);
+    // Removed, and BOARD_ROOT unset, however the test ends.
+    test_support::TempDir root("/tmp/target-clock-XXXXXX", test_support::Root::board);
+    sim::BoardTree tree = sim::build_board_tree(root, sim::TreeOptions{});
 
     const std::int64_t far = 32503679999LL;
     ASSERT_EQ(board::set_system_time(far), 0);
@@ -139,7 +137,5 @@ TEST(SimClock, SetTo2999AndBack) {
     std::string effects = tree.effects();
     EXPECT_NE(effects.find("clock_settime 32503679999"), std::string::npos) << effects;
 
-    unsetenv("BOARD_ROOT");
-    std::filesystem::remove_all(tmpl);
 }
 #endif
