@@ -225,6 +225,9 @@ void offer_key(int key) {
 // so nothing stays garbled.
 void draw_turn(bool resized) {
     if (resized) clearok(curscr, TRUE);
+    // Shown or hidden in the turn the keyboard changed hands, not at the
+    // next half-second timeout.
+    curs_set(top_menu_keyboard() != nullptr ? 1 : 0);
     update_panels();
     top_menu_place_cursor();
     doupdate();

@@ -234,7 +234,6 @@ PageKey page_form_key(int key, const FIELD *current) {
 bool page_form_drop_keyboard(PageForm &p) {
     if (!page_form_has_keyboard(p)) return false;
     top_menu_give_keyboard(nullptr);
-    curs_set(0);
     return true;
 }
 
@@ -314,15 +313,13 @@ int page_form_run_turn(PageForm &p, const PageMeanings &m, int key) {
     if (m.tick != nullptr) m.tick(key);
     if (m.own_turn != nullptr && m.own_turn(key)) return 0;
     if (!page_form_has_keyboard(p)) {
-        curs_set(0);
         // Down from the tab bar, to a form on the screen.
         if (key == KEY_DOWN && p.form_win != nullptr) {
             top_menu_give_keyboard(&p.panel);
             if (m.took_keyboard != nullptr) m.took_keyboard();
         }
-    } else {
-        curs_set(1);
-        if (!page_key_is_event(key)) form_key(p, m, key);
+    } else if (!page_key_is_event(key)) {
+        form_key(p, m, key);
     }
     if (m.turn_end != nullptr) m.turn_end(p);
     else page_form_turn_end(p);

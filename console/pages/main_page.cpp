@@ -466,7 +466,6 @@ void edit(int request) {
 // No form to hand the keyboard to: the tab bar keeps it.
 bool too_small_turn(int) {
     if (!page.too_small) return false;
-    curs_set(0);
     if (page.pf.panel.win != nullptr) wnoutrefresh(page.pf.panel.win);
     return true;
 }
