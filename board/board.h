@@ -82,8 +82,9 @@ int set_system_time(std::int64_t t);
 int set_rtc(const struct rtc_time &tm);
 
 // One second of a countdown: the EEPROM driver's and the disks' time to
-// settle before a power-off. The simulated board skips the wait when its
-// tree holds /sim/fast-countdown (tests that do not time the countdown).
+// settle before a power-off. The simulated board counts a second of its
+// own clock (a test moves it on), and skips the wait when its tree holds
+// /sim/fast-countdown (tests that do not look at the countdown).
 void countdown_second();
 
 // Append one line to the simulated board's effects log (no-op on the board).
