@@ -273,7 +273,7 @@ testing::AssertionResult Terminal::wait_for(const std::function<bool()> &pred, M
         // Nothing can change once the program is gone and its output read.
         if (now >= deadline || (exited_ && eof_)) break;
         auto left = std::chrono::duration_cast<Millis>(deadline - now);
-        pump(std::min<Millis>(left + 1ms, 20ms));
+        pump(std::min<Millis>(left + 1ms, 5ms));
     }
     if (pred()) return testing::AssertionSuccess();
     return testing::AssertionFailure()

@@ -84,12 +84,11 @@ unsigned long env_number(const char *name, unsigned long fallback) {
 
 class KeyMonkey : public screen::ConsoleTest {
 protected:
-    // Every key, dropped sequence and resize leaves a log line: wait for it,
-    // then for the screen to settle, so each step is judged on its own.
+    // Every key, dropped sequence and resize leaves a log line: wait for it
+    // (the wait takes in the frame that follows), so each step is judged on
+    // its own.
     testing::AssertionResult read_by_the_console(std::size_t log_size) {
-        auto r = term().wait_for([&] { return log().size() > log_size; }, 2000ms, "the key read");
-        if (!r) return r;
-        return term().wait_quiet(20ms);
+        return term().wait_for([&] { return log().size() > log_size; }, 2000ms, "the key read");
     }
     int clock_effects() const {
         int n = 0;
