@@ -185,14 +185,36 @@ void restore_pages(bool fru_read) {
     if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
 }
 
+// Every key goes to the tab bar, then to each page; hidden pages return at
+// once.
+void offer_key(int key) {
+    top_menu_handle_key(key);
+    for (const PageOps &page : kPages) page.handle_key(key);
+}
+
+// One turn's changes on the screen; after a resize everything is repainted
+// so nothing stays garbled.
+void draw_turn(bool resized) {
+    if (resized) clearok(curscr, TRUE);
+    // Shown or hidden in the turn the keyboard changed hands, not at the
+    // next half-second timeout.
+    curs_set(top_menu_keyboard() != nullptr ? 1 : 0);
+    update_panels();
+    top_menu_place_cursor();
+    doupdate();
+}
+
 // Drawn now: the first wgetch would otherwise repaint the untouched standard
 // screen as a blank one and the bar would only appear after the first
-// half-second timeout.
+// half-second timeout. Then the first turn at once, so the page on show has
+// its values (the Maintenance buttons) without that wait either.
 void draw_first_frame() {
     untouchwin(stdscr);
     top_menu_handle_key(ERR);
     update_panels();
     doupdate();
+    offer_key(ERR);
+    draw_turn(false);
 }
 
 // The next key as the pages take it: ERR on the half-second timeout.
@@ -214,24 +236,7 @@ void relayout_pages() {
     for (const PageOps &page : kPages) page.relayout();
 }
 
-// Every key goes to the tab bar, then to each page; hidden pages return at
-// once.
-void offer_key(int key) {
-    top_menu_handle_key(key);
-    for (const PageOps &page : kPages) page.handle_key(key);
-}
 
-// One turn's changes on the screen; after a resize everything is repainted
-// so nothing stays garbled.
-void draw_turn(bool resized) {
-    if (resized) clearok(curscr, TRUE);
-    // Shown or hidden in the turn the keyboard changed hands, not at the
-    // next half-second timeout.
-    curs_set(top_menu_keyboard() != nullptr ? 1 : 0);
-    update_panels();
-    top_menu_place_cursor();
-    doupdate();
-}
 
 // The page of tab `tab` on show, when it is not.
 void show_tab(int tab) {

@@ -381,13 +381,13 @@ TEST_F(SerialLine, AnIdleClockTickSendsAtMost32Bytes) {
         jump_clock(65 - now % 60);
         ASSERT_TRUE(start(line.rows, line.cols, {}, {std::string("TERM=") + line.type}));
         ASSERT_TRUE(term().wait_text("Board MFG date"));
-        ASSERT_TRUE(term().wait_quiet(200ms));
+        ASSERT_TRUE(term().wait_quiet(50ms));
         for (int tick = 0; tick < 3; ++tick) {
             std::size_t before = term().bytes_read();
             pass_clock(1);
             ASSERT_TRUE(term().wait_for([&] { return term().bytes_read() > before; }, 3000ms,
                                         "a clock tick"));
-            ASSERT_TRUE(term().wait_quiet(200ms));
+            ASSERT_TRUE(term().wait_quiet(50ms));
             EXPECT_LE(term().bytes_read() - before, 32u)
                 << "tick " << tick << ": "
                 << testing::PrintToString(term().output().substr(before));
