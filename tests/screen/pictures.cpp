@@ -7,8 +7,6 @@
 // "ip netns exec NS" so the Network page shows a documented eth0, not the
 // host's interfaces). The board clock is set to a fixed date, so the
 // pictures differ from run to run only in the seconds the clock shows.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +19,7 @@
 #include "sim/board_tree.h"
 #include "tests/screen/harness.h"
 #include "tests/screen/svg.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -74,9 +73,9 @@ int main(int argc, char **argv) {
     const std::vector<std::string> prefix(argv + 2, argv + argc);
     std::filesystem::create_directories(out);
 
-    char templ[] = "/tmp/tolvane-pictures-XXXXXX";
-    if (::mkdtemp(templ) == nullptr) fail("mkdtemp");
-    const std::string root = std::string(templ) + "/board";
+    test_support::TempDir dir("/tmp/tolvane-pictures-XXXXXX");
+    if (dir.path().empty()) fail("no folder for the board");
+    const std::string root = dir.path() + "/board";
     const sim::BoardTree tree = sim::build_board_tree(root);
 
     struct Page {
@@ -119,6 +118,5 @@ int main(int argc, char **argv) {
         if (!t.wait_quiet(300ms)) fail("the page never went quiet", &t);
         save(out, "clock-refused.svg", t, "tolvane: a refused hour on a vt100 line");
     }
-    std::filesystem::remove_all(templ);
     return 0;
 }
