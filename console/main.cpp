@@ -185,11 +185,12 @@ void restore_pages(bool fru_read) {
     if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
 }
 
-// Every key goes to the tab bar, then to each page; hidden pages return at
-// once.
+// Every key goes to the tab bar, then to the page on show once the bar has
+// taken it (after Left or Right, the page the bar just showed).
 void offer_key(int key) {
     top_menu_handle_key(key);
-    for (const PageOps &page : kPages) page.handle_key(key);
+    for (const PageOps &page : kPages)
+        if (!page.panel()->hidden) page.handle_key(key);
 }
 
 // One turn's changes on the screen; after a resize everything is repainted

@@ -309,7 +309,7 @@ void form_key(PageForm &p, const PageMeanings &m, int key) {
 }  // namespace
 
 int page_form_run_turn(PageForm &p, const PageMeanings &m, int key) {
-    if (p.panel.hidden) return 0;
+    if (p.panel.hidden) return 0;  // the core offers no key to a hidden page
     if (m.tick != nullptr) m.tick(key);
     if (m.own_turn != nullptr && m.own_turn(key)) return 0;
     if (!page_form_has_keyboard(p)) {

@@ -119,12 +119,11 @@ struct PageMeanings {
     void (*turn_end)(PageForm &p);
 };
 
-// The page's turn with `key` (ERR: a tick), as every page runs it. A hidden
-// page returns at once. Without the keyboard the cursor is hidden and Down
-// takes it, but only for a form on the screen; with it the cursor shows, a
-// code that is no key press is nobody's, Up and Down move (Up on the first
-// field gives the keyboard back) and the rest goes to the page's meanings.
-// Always 0.
+// The turn of the page on show with `key` (ERR: a tick), as every page runs
+// it; a hidden page does nothing. Without the keyboard Down takes it, but only for a form on the
+// screen; with it a code that is no key press is nobody's, Up and Down move
+// (Up on the first field gives the keyboard back) and the rest goes to the
+// page's meanings. The core shows the cursor where the keyboard is. Always 0.
 int page_form_run_turn(PageForm &p, const PageMeanings &m, int key);
 // The page's turn ends: without colours the field with the keyboard (none
 // while the tab bar has it) shows in reverse, and the window goes out.

@@ -11,7 +11,7 @@ struct PageOps {
     PagePanel *(*panel)();
     // The terminal has a new size: the page again for it.
     void (*relayout)();
-    // One key code or ERR; a hidden page returns at once. Always 0.
+    // One key code or ERR, to the page on show only. Always 0.
     int (*handle_key)(int key);
     // F10, before anything is stored or set: false when a typed value is
     // refused (the page's keyboard is then on the refused cell). Null: the
