@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/screen/harness.h"
+#include "tests/support/dates.h"
 
 namespace {
 
@@ -28,16 +29,7 @@ constexpr int kHour = col_of(23), kMinute = col_of(26), kSecond = col_of(29);
 constexpr int kTimeRow = row_of(6), kDateRow = row_of(8);
 constexpr int kYear = col_of(23), kMonth = col_of(28), kDay = col_of(31);
 
-long long utc(int y, int mo, int d, int h, int mi, int s) {
-    struct tm tm {};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    return static_cast<long long>(timegm(&tm));
-}
+using test_support::utc;
 
 class MainScreen : public ConsoleTest {
 protected:

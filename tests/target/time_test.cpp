@@ -13,6 +13,7 @@
 #include <string>
 
 #include "board/board.h"
+#include "tests/support/dates.h"
 #if BOARD_SIM
 #include "sim/board_tree.h"
 #include "tests/support/temp_dir.h"
@@ -40,18 +41,6 @@ private:
     std::string old_tz_;
 };
 
-std::tm make_tm(int year, int mon, int mday, int hour, int min, int sec) {
-    std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = mon - 1;
-    tm.tm_mday = mday;
-    tm.tm_hour = hour;
-    tm.tm_min = min;
-    tm.tm_sec = sec;
-    tm.tm_isdst = 0;
-    return tm;
-}
-
 }  // namespace
 
 TEST(TargetTypes, TimeAndOffsetsAreSixtyFourBits) {
@@ -78,7 +67,7 @@ TEST_F(UtcZone, DatesPast2038RoundTripThroughMktimeAndLocaltime) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.year);
-        std::tm tm = make_tm(c.year, c.mon, c.mday, c.hour, c.min, c.sec);
+        std::tm tm = test_support::civil(c.year, c.mon, c.mday, c.hour, c.min, c.sec);
         time_t t = std::mktime(&tm);
         ASSERT_NE(t, static_cast<time_t>(-1));
         EXPECT_EQ(static_cast<std::int64_t>(t), c.epoch);
@@ -105,7 +94,7 @@ TEST_F(UtcZone, DatesPast2038RoundTripThroughMktimeAndLocaltime) {
 
 TEST_F(UtcZone, MktimeNormalisesAcrossTheYear3000) {
     // One second past the clock page's range still converts, one day later.
-    std::tm tm = make_tm(2999, 12, 31, 23, 59, 60);
+    std::tm tm = test_support::civil(2999, 12, 31, 23, 59, 60);
     time_t t = std::mktime(&tm);
     ASSERT_NE(t, static_cast<time_t>(-1));
     EXPECT_EQ(static_cast<std::int64_t>(t), 32503680000LL);
