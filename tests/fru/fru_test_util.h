@@ -1,4 +1,5 @@
-// Helpers shared by the FRU unit tests: a log capture and image patching.
+// Helpers shared by the FRU and quellet tests: a log capture, image
+// patching and the layouts a save must refuse.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "fru/fru_log.h"
+#include "sim/fru_image.h"
 
 // Routes the FRU lines into a temporary file for the life of the object.
 class LogCapture {
@@ -65,4 +67,23 @@ inline std::vector<std::uint8_t> cat(std::initializer_list<std::vector<std::uint
     std::vector<std::uint8_t> out;
     for (const auto &p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
+}
+
+// The board area (or the product area) claims six 8-byte units of the record
+// area: the image loads, and a save would overwrite records.
+inline sim::FruImageContent overlapping(bool product = false) {
+    const std::vector<std::uint8_t> plain = sim::make_fru_image();
+    sim::FruImageContent l;
+    (product ? l.product_claim_units : l.board_claim_units) =
+        static_cast<std::uint8_t>(plain[5] - plain[product ? 4 : 3] + 6);
+    return l;
+}
+
+// A record table of n one-byte records 0xD0, 0xD1, ... holding 0, 1, ...
+inline sim::FruImageContent filler_records(int n) {
+    sim::FruImageContent l;
+    l.records.clear();
+    for (int i = 0; i < n; ++i)
+        l.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {static_cast<std::uint8_t>(i)}});
+    return l;
 }
