@@ -14,15 +14,16 @@
 #include <ctime>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/screen/harness.h"
+#include "tests/support/files.h"
 
 namespace {
 
 using screen::Key;
+using test_support::read_file;
 using screen::Millis;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -32,13 +33,6 @@ using Clock = std::chrono::steady_clock;
 Millis scenario_deadline() {
     const char *s = std::getenv("BOARD_VM_DEADLINE");
     return s != nullptr ? Millis(std::atol(s) * 1000) : Millis(150s);
-}
-
-std::string read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // Standard output of a host command.

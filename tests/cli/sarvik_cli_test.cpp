@@ -4,14 +4,13 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "sim/rom_image.h"
 #include "tests/cli/sarvik_run.h"
 #include "tests/rominfo/rom_expected.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -29,21 +28,13 @@ protected:
                       const char *name = "rom.bin", std::size_t tail = 0) {
         std::vector<std::uint8_t> img(at + block.size() + tail, 0xFF);
         std::copy(block.begin(), block.end(), img.begin() + static_cast<long>(at));
-        std::string p = dir_ + "/" + name;
-        std::ofstream(p, std::ios::binary)
-            .write(reinterpret_cast<const char *>(img.data()), static_cast<long>(img.size()));
-        return p;
+        return test_support::write_file(dir_ + "/" + name, img);
     }
     static std::string with_usage(const std::string &msg) { return msg + "\n" + kUsage; }
 
     test_support::TempDir tmp_{"/tmp/sarvik-cli-XXXXXX"};
     const std::string &dir_ = tmp_.path();
 };
-
-std::string slurp_file(const std::string &p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-}
 
 // The program as a shell runs it.
 std::string program() {
@@ -52,12 +43,6 @@ std::string program() {
 #else
     return "env -u BOARD_ROOT '" SARVIK_PATH "'";
 #endif
-}
-
-std::string line(const std::string &report, const std::string &label) {
-    auto at = report.find(label);
-    if (at == std::string::npos) return "<no " + label + ">";
-    return report.substr(at, report.find('\n', at) - at);
 }
 
 TEST_F(Sarvik, ValidBlockAtStart) {
@@ -85,7 +70,7 @@ TEST_F(Sarvik, OffsetFormsSelectTheSameBlock) {
                             program() + " -r - -o 0x1000 < '" + rom + "'"}) {
         cmd += " >'" + dir_ + "/out'";
         EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 0) << cmd;
-        EXPECT_EQ(slurp_file(dir_ + "/out"), kDefaultReport) << cmd;
+        EXPECT_EQ(test_support::read_file(dir_ + "/out"), kDefaultReport) << cmd;
     }
 }
 
@@ -96,36 +81,21 @@ TEST_F(Sarvik, TrailingCharactersOfTheOffsetIgnored) {
     expect(sarvik({"-r", rom, "-o", "16abc"}), 0, kDefaultReport);
 }
 
-TEST_F(Sarvik, BadOffsets) {
-    std::string rom = image(sim::make_rom_block());
-    for (const char *bad : {"0x", "abc", "", "-", "k12", "0xg"}) {
-        expect(sarvik({"-r", rom, "-o", bad}), 254,
-               with_usage(std::string("Error: Couldn't convert offset '") + bad +
-                          "' to integer\n"));
-    }
-}
-
-TEST_F(Sarvik, OffsetsBeyond32BitsRefusedNotCut) {
-    // 0x100000000 cut to 32 bits would read the valid block at 0
+// An offset with no number, or beyond 32 bits (0x100000000 cut to 32 bits
+// would read the valid block at 0), is refused; a negative one fails the
+// seek; the ends of the range are offsets.
+TEST_F(Sarvik, BadOffsetsAreRefusedAndNegativeOnesFailTheSeek) {
     std::string rom = image(sim::make_rom_block(), 0, "rom.bin", 8192);
-    for (const char *bad : {"0x100000000", "4294967296", "0x100001000", "2147483648",
-                            "0x80000000", "-2147483649", "99999999999999999999"}) {
+    for (const char *bad : {"0x", "abc", "", "-", "k12", "0xg", "0x100000000", "4294967296", "0x100001000",
+                            "2147483648", "0x80000000", "-2147483649", "99999999999999999999"}) {
         expect(sarvik({"-r", rom, "-o", bad}), 254,
-               with_usage(std::string("Error: Couldn't convert offset '") + bad +
-                          "' to integer\n"));
+               with_usage(std::string("Error: Couldn't convert offset '") + bad + "' to integer\n"));
     }
-    // the ends of the range are offsets
-    expect(sarvik({"-r", rom, "-o", "2147483647"}), 250,
-           "Error: Failed to read info block of size 2133\n");
+    expect(sarvik({"-r", rom, "-o", "2147483647"}), 250, "Error: Failed to read info block of size 2133\n");
     expect(sarvik({"-r", rom, "-o", "-2147483648"}), 252,
            "Error: Could't set offset -2147483648 in file '" + rom + "'\n");
-}
-
-TEST_F(Sarvik, NegativeOffsetFailsTheSeek) {
-    std::string rom = image(sim::make_rom_block());
     expect(sarvik({"-r", rom, "-o", "-1"}), 252, "Error: Could't set offset -1 in file '" + rom + "'\n");
-    expect(sarvik({"-r", rom, "--offset=-0x10"}), 252,
-           "Error: Could't set offset -16 in file '" + rom + "'\n");
+    expect(sarvik({"-r", rom, "--offset=-0x10"}), 252, "Error: Could't set offset -16 in file '" + rom + "'\n");
 }
 
 TEST_F(Sarvik, OptionErrors) {
@@ -166,7 +136,7 @@ TEST_F(Sarvik, OutputThatCannotBeWrittenEndsWith248) {
         std::string cmd = prog + " " + args + " >/dev/full 2>'" + err + "'";
         int st = std::system(cmd.c_str());
         EXPECT_EQ(WEXITSTATUS(st), 248) << args;
-        EXPECT_EQ(slurp_file(err), "sarvik: standard output could not be written\n");
+        EXPECT_EQ(test_support::read_file(err), "sarvik: standard output could not be written\n");
     }
     std::string cmd = prog + " -r '" + dir_ + "/missing' >/dev/full 2>/dev/null";
     EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 253);
@@ -216,18 +186,18 @@ TEST_F(Sarvik, ReportFields) {
     layout.env_size = 1536;
     auto r = sarvik({"-r", image(sim::make_rom_block(layout))});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(line(r.out, "Fitimage"),
+    EXPECT_EQ(report_line(r.out, "Fitimage"),
               "Fitimage section:    offset 0x00100000, size 15360KB (15728640), unsigned");
-    EXPECT_EQ(line(r.out, "Bootloader"), "Bootloader section:  offset 0x00000000, size 1KB (1536)");
-    EXPECT_EQ(line(r.out, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
+    EXPECT_EQ(report_line(r.out, "Bootloader"), "Bootloader section:  offset 0x00000000, size 1KB (1536)");
+    EXPECT_EQ(report_line(r.out, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
 
     layout.fit_signed = 1;
     r = sarvik({"-r", image(sim::make_rom_block(layout), 0, "signed.bin")});
-    EXPECT_EQ(line(r.out, "Fitimage"),
+    EXPECT_EQ(report_line(r.out, "Fitimage"),
               "Fitimage section:    offset 0x00100000, size 15360KB (15728640), signed");
     layout.hostname = "\x1b[2Jclear\t\x7f\xff";  // a crafted image drives no terminal
     r = sarvik({"-r", image(sim::make_rom_block(layout), 0, "crafted.bin")});
-    EXPECT_EQ(line(r.out, "Hostname"), "Hostname:            \\x1b[2Jclear\\x09\\x7f\\xff");
+    EXPECT_EQ(report_line(r.out, "Hostname"), "Hostname:            \\x1b[2Jclear\\x09\\x7f\\xff");
 }
 
 TEST_F(Sarvik, BuildDateInTheCLocaleWhateverTheEnvironment) {
@@ -235,7 +205,7 @@ TEST_F(Sarvik, BuildDateInTheCLocaleWhateverTheEnvironment) {
     for (const char *lang : {"LANG=C", "LC_ALL=C.UTF-8", "LC_ALL=de_DE.UTF-8", "TZ=Asia/Tokyo"}) {
         auto r = sarvik({"-r", rom}, {lang});
         EXPECT_EQ(r.status, 0) << lang;
-        EXPECT_EQ(line(r.out, "Build date"), "Build date:          Tue Mar  5 14:02:03 2019") << lang;
+        EXPECT_EQ(report_line(r.out, "Build date"), "Build date:          Tue Mar  5 14:02:03 2019") << lang;
     }
 }
 

@@ -1,5 +1,8 @@
-// The report of the default simulated block, as the board prints it.
+// The report of the default simulated block, as the board prints it, and
+// the usage text.
 #pragma once
+
+#include <string>
 
 inline constexpr const char *kDefaultReport =
     "Distribution:        Vellan 4.2 for board nv7400\n"
@@ -31,3 +34,10 @@ inline constexpr const char *kUsage =
     " -v, --version         Output version information and exit\n"
     "\n"
     "For mor information see sarvik(1)\n";
+
+// The report's line that holds label, from the label on, without its line end.
+inline std::string report_line(const std::string &report, const std::string &label) {
+    auto at = report.find(label);
+    if (at == std::string::npos) return "<no " + label + ">";
+    return report.substr(at, report.find('\n', at) - at);
+}

@@ -17,12 +17,6 @@ std::string print(const std::vector<std::uint8_t> &b) {
     return capture([&](std::FILE *f) { rom_print_info(f, RomBlock(b.data(), kRomInfoSize)); });
 }
 
-std::string line(const std::string &report, const std::string &label) {
-    auto at = report.find(label);
-    if (at == std::string::npos) return "<no " + label + ">";
-    return report.substr(at, report.find('\n', at) - at);
-}
-
 std::string date_of(const std::string &field) {
     sim::RomBlockContent layout;
     layout.build_date = field;
@@ -37,22 +31,22 @@ TEST(RomPrint, DefaultBlockReport) { EXPECT_EQ(print(sim::make_rom_block()), kDe
 TEST(RomPrint, FitSignedAndSizes) {
     sim::RomBlockContent layout;
     layout.fit_signed = 0;
-    EXPECT_EQ(line(print(sim::make_rom_block(layout)), "Fitimage"),
+    EXPECT_EQ(report_line(print(sim::make_rom_block(layout)), "Fitimage"),
               "Fitimage section:    offset 0x00100000, size 15360KB (15728640), unsigned");
     layout.fit_signed = 0x80;  // any value but 0 is signed
     layout.fit_size = 1023;
     layout.fit_offset = 0xFFFFFFFF;
-    EXPECT_EQ(line(print(sim::make_rom_block(layout)), "Fitimage"),
+    EXPECT_EQ(report_line(print(sim::make_rom_block(layout)), "Fitimage"),
               "Fitimage section:    offset 0xffffffff, size 0KB (1023), signed");
 
     layout.env_size = 1536;
     layout.info_size = 0xFFFFFFFF;  // unsigned, not -1
     layout.flash_size = 2047;
     auto r = print(sim::make_rom_block(layout));
-    EXPECT_EQ(line(r, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
-    EXPECT_EQ(line(r, "Information"),
+    EXPECT_EQ(report_line(r, "Environment"), "Environment section: offset 0x000e0000, size 1KB (1536)");
+    EXPECT_EQ(report_line(r, "Information"),
               "Information section: offset 0x000f0000, size 4194303KB (4294967295)");
-    EXPECT_EQ(line(r, "SPI-flash"), "SPI-flash info:      address 0x1c000000, size 1KB (2047)");
+    EXPECT_EQ(report_line(r, "SPI-flash"), "SPI-flash info:      address 0x1c000000, size 1KB (2047)");
 }
 
 TEST(RomPrint, TextsAreBoundedByTheirFields) {
@@ -63,11 +57,11 @@ TEST(RomPrint, TextsAreBoundedByTheirFields) {
     layout.distro_version = std::string(40, 'v');  // longer than its field of 16
     layout.extra_linguas = std::string(128, 'l');  // runs up to the CRC
     auto r = print(sim::make_rom_block(layout));
-    EXPECT_EQ(line(r, "Hostname"), "Hostname:            " + std::string(64, 'h'));
-    EXPECT_EQ(line(r, "Core"), "Core systems:        u-boot " + std::string(16, 'u') + ", kernel ");
-    EXPECT_EQ(line(r, "Distribution"),
+    EXPECT_EQ(report_line(r, "Hostname"), "Hostname:            " + std::string(64, 'h'));
+    EXPECT_EQ(report_line(r, "Core"), "Core systems:        u-boot " + std::string(16, 'u') + ", kernel ");
+    EXPECT_EQ(report_line(r, "Distribution"),
               "Distribution:        Vellan " + std::string(16, 'v') + " for board nv7400");
-    EXPECT_EQ(line(r, "Extra linguas"), "Extra linguas:       " + std::string(128, 'l'));
+    EXPECT_EQ(report_line(r, "Extra linguas"), "Extra linguas:       " + std::string(128, 'l'));
 }
 
 TEST(RomPrint, BuildDate) {

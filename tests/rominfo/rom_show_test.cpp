@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "sim/rom_image.h"
 #include "tests/rominfo/rom_capture.h"
 #include "tests/rominfo/rom_expected.h"
+#include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -34,10 +34,7 @@ protected:
         EXPECT_TRUE(tmp_.remove());
     }
     std::string image(const std::vector<std::uint8_t> &bytes, const char *name = "rom.bin") {
-        std::string p = dir_ + "/" + name;
-        std::ofstream(p, std::ios::binary)
-            .write(reinterpret_cast<const char *>(bytes.data()), static_cast<long>(bytes.size()));
-        return p;
+        return test_support::write_file(dir_ + "/" + name, bytes);
     }
     std::string run(const std::string &path, std::int32_t offset, RomAlloc alloc = nullptr) {
         return capture([&](std::FILE *f) {
