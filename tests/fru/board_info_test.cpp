@@ -171,10 +171,7 @@ TEST_F(Records, ByteSettersAndTheirLines) {
 }
 
 TEST_F(Records, FullTableIsLeftAsItIs) {
-    sim::FruImageContent layout;
-    layout.records.clear();
-    for (int i = 0; i < 8; ++i) layout.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
-    load(layout);
+    load(filler_records(8));
     BoardInfo before = b;
     LogCapture log;
     EXPECT_EQ(fru_set_power_policy(&b, 1), -2);

@@ -37,21 +37,6 @@ Report check(const Bytes &img, std::size_t size = FRU_IMAGE_SIZE) {
     return {r, s};
 }
 
-// Records from byte 2040 on: seven of 255 data bytes, then one with the
-// given data length that ends the list (231 ends it exactly at the end).
-Bytes records_to_the_end(Bytes b, std::uint8_t last) {
-    b[5] = 2040 / 8;
-    b[7] = 0;
-    b[7] = zero_sum(b, 0, 8);
-    Bytes recs;
-    for (int i = 0; i < 7; ++i) recs = cat({recs, raw_mrec(0xD0, 0x02, Bytes(255, 7))});
-    Bytes r = raw_mrec(0xD1, 0x82, Bytes(last, 1));
-    recs = cat({recs, r});
-    recs.resize(FRU_IMAGE_SIZE - 2040);
-    std::copy(recs.begin(), recs.end(), b.begin() + 2040);
-    return b;
-}
-
 std::string lines(const char *header, const char *board, const char *product, const char *records,
                   const char *save) {
     return std::string("header: ") + header + "\nboard area: " + board + "\nproduct area: " +
@@ -139,25 +124,17 @@ TEST(Check, ASaveTheRulesRefuseIsNamed) {
         std::size_t size;
         const char *records, *save;
     };
-    std::vector<Case> cases;
     const Bytes good = sim::make_fru_image();
-    sim::FruImageContent l;
-    l.board_claim_units = static_cast<std::uint8_t>((mrec_at(good) - good[3] * 8u) / 8 + 6);
-    cases.push_back({"overlap", sim::make_fru_image(l), 4096, "4",
-                     "refused: board area reaches into multirecord area"});
-    l = {};
-    l.chassis_at = 1024;
-    cases.push_back({"chassis", sim::make_fru_image(l), 4096, "4",
-                     "refused: chassis area would be overwritten"});
-    l = {};
-    l.records.clear();
-    for (int i = 0; i < 9; ++i) l.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {1}});
-    cases.push_back({"nine records", sim::make_fru_image(l), 4096, "8",
-                     "refused: more than 8 multirecords"});
-    cases.push_back({"records to the very end", records_to_the_end(good, 231), 4096, "8",
-                     "refused: records do not fit"});
-    cases.push_back({"short", good, 4095, "4", "refused: not 4096 bytes"});
-    cases.push_back({"long", good, 4097, "4", "refused: not 4096 bytes"});
+    sim::FruImageContent chassis;
+    chassis.chassis_at = 1024;
+    const Case cases[] = {
+        {"overlap", sim::make_fru_image(overlapping()), 4096, "4", "refused: board area reaches into multirecord area"},
+        {"chassis", sim::make_fru_image(chassis), 4096, "4", "refused: chassis area would be overwritten"},
+        {"nine records", sim::make_fru_image(filler_records(9)), 4096, "8", "refused: more than 8 multirecords"},
+        {"records to the very end", records_to_the_end(good, 231), 4096, "8", "refused: records do not fit"},
+        {"short", good, 4095, "4", "refused: not 4096 bytes"},
+        {"long", good, 4097, "4", "refused: not 4096 bytes"},
+    };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Report r = check(c.img, c.size);

@@ -116,11 +116,7 @@ TEST_F(Store, SaveWithoutChangesRewritesRecordsAndZerosTheRest) {
 }
 
 TEST_F(Store, EightRecordsWithTheEndBitStillSave) {
-    sim::FruImageContent layout;
-    layout.records.clear();
-    for (int i = 0; i < 8; ++i)
-        layout.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {static_cast<std::uint8_t>(i)}});
-    tree(layout);
+    tree(filler_records(8));
     Bytes img = eeprom();
     ASSERT_EQ(fru_load(), 0);
     ASSERT_EQ(fru_save(), 0);
@@ -130,48 +126,23 @@ TEST_F(Store, EightRecordsWithTheEndBitStillSave) {
 // Images whose rewrite would drop bytes the load read: the save refuses,
 // names the reason, and the EEPROM keeps every byte.
 TEST_F(Store, SaveRefusesToDropWhatItDidNotRead) {
-    struct Case {
+    sim::FruImageContent chassis, internal;
+    chassis.chassis_at = internal.internal_at = 1024;
+    const struct {
         const char *what;
         sim::FruImageContent layout;
         const char *line;
+    } cases[] = {
+        {"board area reaching into the records", overlapping(),
+         "E[FRU]: FRU: board area reaches into multirecord area, refusing to save\n"},
+        {"product area reaching into the records", overlapping(true),
+         "E[FRU]: FRU: product area reaches into multirecord area, refusing to save\n"},
+        {"chassis area behind the records", chassis, "E[FRU]: FRU: chassis area would be overwritten, refusing to save\n"},
+        {"internal use area behind the records", internal,
+         "E[FRU]: FRU: internal use area behind multirecord area, refusing to save\n"},
+        {"ten records", filler_records(10), "E[FRU]: FRU: more than 8 multirecords, refusing to save\n"},
     };
-    std::vector<Case> cases;
-    sim::FruImageContent plain;
-    Bytes img = sim::make_fru_image(plain);
-    std::size_t board = img[3] * 8u, product = img[4] * 8u, m = mrec_at(img);
-    {
-        sim::FruImageContent l;
-        l.board_claim_units = static_cast<std::uint8_t>((m - board) / 8 + 6);
-        cases.push_back({"board area reaching into the records", l,
-                         "E[FRU]: FRU: board area reaches into multirecord area, refusing to save\n"});
-    }
-    {
-        sim::FruImageContent l;
-        l.product_claim_units = static_cast<std::uint8_t>((m - product) / 8 + 6);
-        cases.push_back({"product area reaching into the records", l,
-                         "E[FRU]: FRU: product area reaches into multirecord area, refusing to save\n"});
-    }
-    {
-        sim::FruImageContent l;
-        l.chassis_at = 1024;
-        cases.push_back({"chassis area behind the records", l,
-                         "E[FRU]: FRU: chassis area would be overwritten, refusing to save\n"});
-    }
-    {
-        sim::FruImageContent l;
-        l.internal_at = 1024;
-        cases.push_back({"internal use area behind the records", l,
-                         "E[FRU]: FRU: internal use area behind multirecord area, refusing to save\n"});
-    }
-    {
-        sim::FruImageContent l;
-        l.records.clear();
-        for (int i = 0; i < 10; ++i)
-            l.records.push_back({static_cast<std::uint8_t>(0xD0 + i), {static_cast<std::uint8_t>(i)}});
-        cases.push_back({"ten records", l,
-                         "E[FRU]: FRU: more than 8 multirecords, refusing to save\n"});
-    }
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         tree(c.layout);
         board_info = BoardInfo{};
@@ -268,22 +239,8 @@ TEST_F(Store, WriteFailuresAreReported) {
 
 TEST_F(Store, TableThatFillsTheImageExactlyDoesNotPack) {
     // Records ending right at byte 4096 load, but packing needs one byte more.
-    Bytes img = sim::make_fru_image();
-    img[5] = 255;  // records at 2040
-    img[7] = zero_sum(img, 0, 7);
-    std::size_t m = mrec_at(img);
-    std::size_t left = 4096 - m;
-    Bytes recs;
-    while (left > 260 + 5) {
-        Bytes r = raw_mrec(0xD0, 0x02, Bytes(255, 1));
-        recs.insert(recs.end(), r.begin(), r.end());
-        left -= 260;
-    }
-    Bytes r = raw_mrec(0xD1, 0x82, Bytes(left - 5, 2));
-    recs.insert(recs.end(), r.begin(), r.end());
-    ASSERT_EQ(m + recs.size(), 4096u);
-    ASSERT_LE(recs.size() / 260 + 1, 8u);
-    put_records(img, recs);
+    const Bytes img = records_to_the_end(sim::make_fru_image(), 231);
+    ASSERT_EQ(img[4095], 1);  // the last record's last byte
     tree();
     put(img);
     ASSERT_EQ(fru_load(), 0);

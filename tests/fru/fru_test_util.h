@@ -69,6 +69,20 @@ inline std::vector<std::uint8_t> cat(std::initializer_list<std::vector<std::uint
     return out;
 }
 
+// Records from byte 2040 on: seven of 255 data bytes, then one with the
+// given data length that ends the list (231 ends it exactly at the end).
+inline std::vector<std::uint8_t> records_to_the_end(std::vector<std::uint8_t> b, std::uint8_t last) {
+    b[5] = 2040 / 8;
+    b[7] = 0;
+    b[7] = zero_sum(b, 0, 8);
+    std::vector<std::uint8_t> recs;
+    for (int i = 0; i < 7; ++i) recs = cat({recs, raw_mrec(0xD0, 0x02, std::vector<std::uint8_t>(255, 7))});
+    recs = cat({recs, raw_mrec(0xD1, 0x82, std::vector<std::uint8_t>(last, 1))});
+    recs.resize(4096 - 2040);
+    std::copy(recs.begin(), recs.end(), b.begin() + 2040);
+    return b;
+}
+
 // The board area (or the product area) claims six 8-byte units of the record
 // area: the image loads, and a save would overwrite records.
 inline sim::FruImageContent overlapping(bool product = false) {
