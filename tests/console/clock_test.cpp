@@ -16,7 +16,7 @@
 #include "console/log.h"
 #include "console/pages/clock.h"
 #include "sim/board_tree.h"
-#include "tests/console/null_screen.h"
+#include "tests/console/boot_curses.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -37,7 +37,6 @@ protected:
     }
     void SetUp() override {
         tree_ = sim::build_board_tree(root_);
-        log_file = std::tmpfile();
         hour_ = cell(2, "[0-2][0-9]");
         minute_ = cell(2, "[0-6][0-9]");
         second_ = cell(2, "[0-6][0-9]");
@@ -49,8 +48,6 @@ protected:
     void TearDown() override {
         clock_use_cells({});
         for (FIELD *f : {hour_, minute_, second_, year_, month_, day_}) free_field(f);
-        std::fclose(log_file);
-        log_file = nullptr;
     }
     static FIELD *cell(int width, const char *re) {
         FIELD *f = mk_input(width, 0, 0, "", re, COLOR_PAIR(3), true, true, 0, true);
@@ -68,18 +65,14 @@ protected:
         set_field_buffer(minute_, 0, mi);
         set_field_buffer(second_, 0, s);
     }
-    std::string log() const {
-        std::string s;
-        std::rewind(log_file);
-        for (int c; (c = std::fgetc(log_file)) != EOF;) s += static_cast<char>(c);
-        return s;
-    }
+    std::string log() const { return log_.text(); }
     static std::string text(FIELD *f) { return field_buffer(f, 0); }
     static chtype colour(FIELD *f) {
         EXPECT_EQ(field_fore(f), field_back(f));
         return field_fore(f);
     }
     test_support::TempDir tmp_{"/tmp/clock-test-XXXXXX", test_support::Root::board};
+    boot_test::LogCapture log_;
     const std::string &root_ = tmp_.path();
     sim::BoardTree tree_{""};
     FIELD *hour_, *minute_, *second_, *year_, *month_, *day_;
@@ -138,8 +131,7 @@ TEST_F(Clock, ParseChecksInOrderAndColoursOnlyWhatItChecked) {
             set_field_fore(f, kUntouched);
             set_field_back(f, kUntouched);
         }
-        std::fclose(log_file);
-        log_file = std::tmpfile();
+        log_.clear();
         type(c.y, c.mo, c.d, c.h, c.mi, c.s);
         struct tm tm {};
         EXPECT_EQ(clock_parse(&tm), c.result);
@@ -162,8 +154,7 @@ TEST_F(Clock, ParseStoresAcceptedValuesAndLogsBuffersAndNumbers) {
         struct tm tm {};
         EXPECT_EQ(clock_parse(&tm), 0) << ym_d;
     }
-    std::fclose(log_file);
-    log_file = std::tmpfile();
+    log_.clear();
     type("2999", "12", "31", "23", "59", "60");
     struct tm tm {};
     ASSERT_EQ(clock_parse(&tm), 0);

@@ -9,7 +9,7 @@
 
 #include "console/field_utils.h"
 #include "console/log.h"
-#include "tests/console/null_screen.h"
+#include "tests/console/boot_curses.h"
 
 namespace {
 
@@ -21,17 +21,7 @@ protected:
     static void TearDownTestSuite() {
         screen.close();
     }
-    void SetUp() override { log_file = std::tmpfile(); }
-    void TearDown() override {
-        std::fclose(log_file);
-        log_file = nullptr;
-    }
-    std::string log() const {
-        std::string s;
-        std::rewind(log_file);
-        for (int c; (c = std::fgetc(log_file)) != EOF;) s += static_cast<char>(c);
-        return s;
-    }
+    std::string log() const { return log_.text(); }
     static std::string buffer(FIELD *f) {
         std::string s = field_buffer(f, 0);
         return s.substr(0, s.find_last_not_of(' ') + 1);
@@ -46,6 +36,7 @@ protected:
         free_field(f);
         return o;
     }
+    boot_test::LogCapture log_;
     static inline test_screen::NullScreen screen;
 };
 
