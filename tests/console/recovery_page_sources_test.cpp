@@ -100,9 +100,8 @@ TEST_F(RecoverySources, ArchivePathIsTakenAsStoredAndFailsWithLineEnd) {
     write_ext_source(tree(), std::string(kExtTar) + "\n");
     create();
     refresh();
-    EXPECT_NE(log.text().find("Recovery tar is reported at: /media/usb0/recovery.tar\n, checking\n"
-                              "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"),
-              std::string::npos)
+    EXPECT_TRUE(log.has("Recovery tar is reported at: /media/usb0/recovery.tar\n, checking\n"
+                        "Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"))
         << log.text();
     EXPECT_EQ(field_text(0), kNotFoundCell);
     EXPECT_EQ(log.text().find("External recovery seems to be present"), std::string::npos);
@@ -148,8 +147,7 @@ TEST_F(RecoverySources, InternalSourceNeedsItsLineFileAndIsCheckedAtCreation) {
 
     tree().remove("/var/run/tolvane/int/line");
     refresh();
-    EXPECT_NE(log.text().find("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"),
-              std::string::npos);
+    EXPECT_TRUE(log.has("Failed to stat /var/run/tolvane/int/line: -1, errno: No such file or directory\n"));
     focus_field(1);  // field 3, "Restore backup"
     press(10);
     EXPECT_EQ(ExitAction, 0);
@@ -177,8 +175,7 @@ TEST_F(RecoverySources, LongMarkerTextsKeepAtMost255Bytes) {
         EXPECT_EQ(std::strlen(ext_recovery_dev), 255u);
         EXPECT_EQ(ext_recovery_tar[255], '\0');
         EXPECT_EQ(std::string(ext_recovery_dev), std::string(255, 'd'));
-        EXPECT_NE(log.text().find("Recovery tar is reported at: " + std::string(255, 'a') + ", checking\n"),
-                  std::string::npos);
+        EXPECT_TRUE(log.has("Recovery tar is reported at: " + std::string(255, 'a') + ", checking\n"));
     }
     // A long line text that passes shows what fits on the button.
     tree().write("/media/x.tar", "archive");
@@ -239,7 +236,6 @@ TEST_F(RecoverySources, MarkerThatIsNoRegularFileCountsAsMissing) {
 
 // ROM images.
 
-
 TEST_F(RecoverySources, RomOfWrongSizeIsRejected) {
     tree().write(kUsbRomMarker, "/media/usb0/rom.bin\n");
     create();
@@ -247,12 +243,9 @@ TEST_F(RecoverySources, RomOfWrongSizeIsRejected) {
         tree().write_sparse("/media/usb0/rom.bin", size);
         log.clear();
         refresh();
-        std::string l = log.text();
-        EXPECT_NE(l.find("L[RECOVERY_PAGE]: ROM update found, checking size\n"
-                         "E[RECOVERY_PAGE]: ROM size is wrong: " +
-                         std::to_string(size) + " instead of 16777216\n"),
-                  std::string::npos)
-            << l;
+        EXPECT_TRUE(log.has("L[RECOVERY_PAGE]: ROM update found, checking size\nE[RECOVERY_PAGE]: ROM size is wrong: " +
+                            std::to_string(size) + " instead of 16777216\n"))
+            << log.text();
         EXPECT_EQ(field_text(4), kNotFoundCell);
     }
     focus_field(2);
@@ -272,9 +265,8 @@ TEST_F(RecoverySources, UsbWinsTheSameRefreshAndWebTakesOverWhenUsbGoes) {
     tree().remove(kUsbRomMarker);
     log.clear();
     refresh();
-    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/update-rom-path: -1, errno: "
-                              "No such file or directory\n"),
-              std::string::npos);
+    EXPECT_TRUE(log.has("L[RECOVERY_PAGE]: Failed to stat /var/run/tolvane/update-rom-path: -1, errno: "
+                        "No such file or directory\n"));
     EXPECT_EQ(field_text(4), "     Start from WEB     ");
     EXPECT_STREQ(rom_image_path, "/tmp/web-rom.bin");
 
@@ -309,8 +301,7 @@ TEST_F(RecoverySources, BothRomSourcesGoneLeavesNotFoundAndNoAction) {
     focus_field(2);
     press(10);
     EXPECT_EQ(ExitAction, 0);
-    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: ROM is not considered valid\n"),
-              std::string::npos);
+    EXPECT_TRUE(log.has("L[RECOVERY_PAGE]: enter pressed\nL[RECOVERY_PAGE]: ROM is not considered valid\n"));
 }
 
 // A path of n characters naming a real file, built from folders of at most
@@ -337,8 +328,7 @@ TEST_F(RecoverySources, EnterInTheTurnOfAChangingRefreshStartsNothing) {
     press(10);
     EXPECT_EQ(ExitAction, 0);
     EXPECT_EQ(field_text(4), "     Start from WEB     ");
-    EXPECT_NE(log.text().find("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n"),
-              std::string::npos);
+    EXPECT_TRUE(log.has("L[RECOVERY_PAGE]: Sources changed as Enter came, nothing is started\n"));
     press(10);  // pressed again on what is on show now
     press(10);
     EXPECT_EQ(ExitAction, 3);
