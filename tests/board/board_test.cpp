@@ -22,8 +22,6 @@ namespace {
 
 class BoardSeam : public ::testing::Test {
 protected:
-    void TearDown() override {
-    }
     test_support::TempDir tmp_{"/tmp/board-test-XXXXXX", test_support::Root::board};
     const std::string &root_ = tmp_.path();
 };

@@ -152,10 +152,8 @@ TEST_F(FieldUtils, EachFactoryGivesItsOptionsColoursAndPlace) {
     FieldDesc bad{};
     bad.kind = 4;
     EXPECT_EQ(mk_field(bad), nullptr);
-    FieldDesc lab{.kind = FIELD_LABEL, .col = 1, .row = 2, .width = 3, .text = "ab",
-                  .regexp = nullptr, .colour = COLOR_PAIR(2), .back = COLOR_PAIR(7),
-                  .fixed_size = false, .max = 0, .autoskip = false, .active = false,
-                  .spin_index = 0};
+    FieldDesc lab = field_label(2, 1, 3, "ab");
+    lab.back = COLOR_PAIR(7);
     FIELD *m = mk_field(lab);
     EXPECT_EQ(field_back(m), static_cast<chtype>(COLOR_PAIR(7)));
     EXPECT_EQ(field_opts(m), def & ~(O_EDIT | O_ACTIVE));
@@ -186,23 +184,10 @@ TEST_F(FieldUtils, GrowingInputTakesUpToItsLimitAndScrolls) {
 }
 
 TEST_F(FieldUtils, HighlightPaintsOnlyInputs) {
-    const FieldDesc table[] = {
-        {.kind = FIELD_LABEL, .col = 0, .row = 0, .width = 4, .text = "L", .regexp = nullptr,
-         .colour = COLOR_PAIR(2), .back = COLOR_PAIR(2), .fixed_size = false, .max = 0,
-         .autoskip = false, .active = false, .spin_index = 0},
-        {.kind = FIELD_INPUT, .col = 5, .row = 0, .width = 2, .text = "00", .regexp = ".*",
-         .colour = COLOR_PAIR(7), .back = 0, .fixed_size = true, .max = 0, .autoskip = true,
-         .active = true, .spin_index = 0},
-        {.kind = FIELD_INPUT, .col = 8, .row = 0, .width = 2, .text = "00", .regexp = ".*",
-         .colour = COLOR_PAIR(5), .back = 0, .fixed_size = true, .max = 0, .autoskip = true,
-         .active = false, .spin_index = 0},
-        {.kind = FIELD_SPINNER, .col = 11, .row = 0, .width = 4, .text = "a\0b\0;",
-         .regexp = nullptr, .colour = COLOR_PAIR(6), .back = 0, .fixed_size = false, .max = 0,
-         .autoskip = false, .active = false, .spin_index = 0},
-        {.kind = FIELD_VALUE, .col = 16, .row = 0, .width = 4, .text = "v", .regexp = nullptr,
-         .colour = COLOR_PAIR(6), .back = 0, .fixed_size = false, .max = 0, .autoskip = false,
-         .active = false, .spin_index = 0},
-    };
+    FieldDesc inactive = field_cell(0, 8, 2, "00", ".*", true, 5);
+    inactive.active = false;
+    const FieldDesc table[] = {field_label(0, 0, 4, "L"), field_cell(0, 5, 2, "00", ".*", true, 7), inactive,
+                               field_spinner(0, 11, 4, "a\0b\0;", 6), field_row(FIELD_VALUE, 0, 16, 4, "v", 6)};
     FIELD *f[6] = {};
     for (int i = 0; i < 5; ++i) f[i] = mk_field(table[i]);
     const auto pair = [](int n) { return static_cast<chtype>(COLOR_PAIR(n)); };
