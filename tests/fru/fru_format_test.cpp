@@ -135,28 +135,22 @@ TEST(FruField, LengthByteIsTakenWholeAndTextCappedAt31) {
     Bytes area(400, 'x');
     char text[32];
     std::int32_t len = -1;
-
-    area[10] = 5;
-    EXPECT_EQ(fru_read_field(area.data(), 10, text, &len), 16u);
-    EXPECT_EQ(len, 5);
-    EXPECT_EQ(std::strlen(text), 5u);
-
-    area[10] = 0xC5;  // ASCII type bits: read as a length of 197
-    EXPECT_EQ(fru_read_field(area.data(), 10, text, &len), 10u + 198u);
-    EXPECT_EQ(len, 31);
-    EXPECT_EQ(std::strlen(text), 31u);
-    EXPECT_EQ(text[31], '\0');
-
-    area[10] = 40;
-    EXPECT_EQ(fru_read_field(area.data(), 10, text, &len), 51u);
-    EXPECT_EQ(len, 31);
-
-    area[10] = 0;
-    std::memset(text, 'q', sizeof text);
-    EXPECT_EQ(fru_read_field(area.data(), 10, text, &len), 11u);
-    EXPECT_EQ(len, 0);
-    EXPECT_EQ(text[0], '\0');
-    EXPECT_EQ(text[31], '\0');  // zero-filled first
+    // The length byte at 10, where the next field starts, the text's length.
+    // 0xC5 has the ASCII type bits: it reads as a length of 197.
+    const struct {
+        std::uint8_t byte;
+        std::size_t next;
+        std::int32_t len;
+    } rows[] = {{5, 16, 5}, {0xC5, 10 + 198, 31}, {40, 51, 31}, {0, 11, 0}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.byte);
+        area[10] = r.byte;
+        std::memset(text, 'q', sizeof text);
+        EXPECT_EQ(fru_read_field(area.data(), 10, text, &len), r.next);
+        EXPECT_EQ(len, r.len);
+        EXPECT_EQ(std::strlen(text), static_cast<std::size_t>(r.len));
+        EXPECT_EQ(text[31], '\0');  // zero-filled first
+    }
 }
 
 TEST(FruArea, ImageTextsAndLongFieldsAreSkippedWhole) {
@@ -316,21 +310,15 @@ TEST(FruPack, EmptyTableWritesNothingAndLengthIsLow8Bits) {
 }
 
 TEST(FruLog, ConsoleGetsDiagnosticsToolDoesNot) {
-    Bytes img = sim::make_fru_image();
-    std::string console, tool;
-    {
-        LogCapture log(true);
+    const Bytes img = sim::make_fru_image();
+    auto logged = [&](bool diagnostics) {
+        LogCapture log(diagnostics);
         BoardInfo info{};
-        ASSERT_EQ(fru_parse(&info, img.data(), img.size()), 0);
-        console = log.text();
-    }
-    {
-        LogCapture log(false);
-        BoardInfo info{};
-        ASSERT_EQ(fru_parse(&info, img.data(), img.size()), 0);
-        tool = log.text();
-    }
-    EXPECT_EQ(tool, "");
+        EXPECT_EQ(fru_parse(&info, img.data(), img.size()), 0);
+        return log.text();
+    };
+    const std::string console = logged(true);
+    EXPECT_EQ(logged(false), "");
     EXPECT_NE(console.find("FRU: Checking header [0x01 0x00 0x00 0x01 "), std::string::npos);
     // Header checksum: running sums, eight to a line.
     EXPECT_NE(console.find("CS:\n0x01 0x01 0x01 0x02 "), std::string::npos);
