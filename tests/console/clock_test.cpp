@@ -25,15 +25,13 @@ const auto kBlue = static_cast<chtype>(COLOR_PAIR(3));
 const auto kRed = static_cast<chtype>(COLOR_PAIR(7));
 const auto kUntouched = static_cast<chtype>(COLOR_PAIR(8));
 
+testing::Environment *const curses_env = testing::AddGlobalTestEnvironment(new boot_test::Curses);
+
 class Clock : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        screen.open();
         setenv("TZ", "UTC", 1);
         tzset();
-    }
-    static void TearDownTestSuite() {
-        screen.close();
     }
     void SetUp() override {
         tree_ = sim::build_board_tree(root_);
@@ -76,7 +74,6 @@ protected:
     const std::string &root_ = tmp_.path();
     sim::BoardTree tree_{""};
     FIELD *hour_, *minute_, *second_, *year_, *month_, *day_;
-    static inline test_screen::NullScreen screen;
 };
 
 TEST_F(Clock, ShowWritesTheLocalTimeIntoTheCells) {

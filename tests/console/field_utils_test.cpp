@@ -13,14 +13,10 @@
 
 namespace {
 
+testing::Environment *const curses_env = testing::AddGlobalTestEnvironment(new boot_test::Curses);
+
 class FieldUtils : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        screen.open();
-    }
-    static void TearDownTestSuite() {
-        screen.close();
-    }
     std::string log() const { return log_.text(); }
     static std::string buffer(FIELD *f) {
         std::string s = field_buffer(f, 0);
@@ -37,7 +33,6 @@ protected:
         return o;
     }
     boot_test::LogCapture log_;
-    static inline test_screen::NullScreen screen;
 };
 
 const auto kPair3 = static_cast<chtype>(COLOR_PAIR(3));
