@@ -844,10 +844,8 @@ TEST_F(Quellet, JsonOfAnEepromThatDoesNotLoadIsAnErrorLine) {
         {Bytes{}, "eeprom could not be read"},
     };
     for (const auto &[img, why] : cases) {
-        if (img.empty())
-            std::filesystem::remove(root_ + kEeprom);
-        else
-            put(img);
+        put(img);
+        if (img.empty()) std::filesystem::remove(root_ + kEeprom);
         Outcome r = run({"--json"});
         expect(r, 255, "{\"format\": 1, \"error\": \"" + why + "\"}\n");
         EXPECT_NE(r.err.find("E[QUELLET]: Failed to load data from EEPROM\n"), std::string::npos);

@@ -34,20 +34,15 @@ TEST(QuelletValues, MacNeedsSixColonSeparatedHexBytes) {
 
 TEST(QuelletValues, NumbersTakeAnyIntegerBaseAndKeepTheLow8BitsOfAnInt) {
     std::uint8_t v = 0;
-    EXPECT_TRUE(quellet_parse_number("0x102", &v));
-    EXPECT_EQ(v, 2);
-    EXPECT_TRUE(quellet_parse_number("010", &v));
-    EXPECT_EQ(v, 8);
-    EXPECT_TRUE(quellet_parse_number("-1", &v));
-    EXPECT_EQ(v, 255);
-    EXPECT_TRUE(quellet_parse_number("7x", &v));
-    EXPECT_EQ(v, 7);
-    EXPECT_FALSE(quellet_parse_number("abc", &v));
-    EXPECT_FALSE(quellet_parse_number("", &v));
+    const std::pair<const char *, int> numbers[] = {{"0x102", 2}, {"010", 8}, {"-1", 255}, {"7x", 7}};
+    for (const auto &[text, value] : numbers) {
+        EXPECT_TRUE(quellet_parse_number(text, &v)) << text;
+        EXPECT_EQ(v, value) << text;
+    }
     // The ends of an int are numbers; beyond them nothing is, on every CPU.
     EXPECT_TRUE(quellet_parse_number("2147483647", &v) && quellet_parse_number("-2147483648", &v));
-    for (const char *big : {"4294967298", "2147483648", "-2147483649", "99999999999999999999"})
-        EXPECT_FALSE(quellet_parse_number(big, &v)) << big;
+    for (const char *bad : {"abc", "", "4294967298", "2147483648", "-2147483649", "99999999999999999999"})
+        EXPECT_FALSE(quellet_parse_number(bad, &v)) << bad;
 }
 
 // What the reader refuses, and where it says the fault is.

@@ -6,10 +6,11 @@
 #include <cstdlib>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "sim/rom_image.h"
+#include "tests/support/files.h"
+#include "tests/support/temp_dir.h"
 #include "tools/rominfo/rom_block.h"
 
 namespace {
@@ -39,19 +40,14 @@ bool have_cksum() { return std::system("cksum </dev/null >/dev/null 2>&1") == 0;
 
 // What the host's cksum prints for a file of these bytes.
 std::uint32_t system_cksum(const std::vector<std::uint8_t> &bytes) {
-    char path[] = "/tmp/rominfo-crc-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0) return 0;
-    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-    std::string cmd = std::string("cksum <") + path;
+    test_support::TempDir dir("/tmp/rominfo-crc-XXXXXX");
+    const std::string cmd = "cksum <'" + test_support::write_file(dir.path() + "/bytes", bytes) + "'";
     std::FILE *p = popen(cmd.c_str(), "r");
     unsigned long crc = 0, len = 0;
     if (p != nullptr) {
         EXPECT_EQ(std::fscanf(p, "%lu %lu", &crc, &len), 2);
         pclose(p);
     }
-    unlink(path);
     EXPECT_EQ(len, bytes.size());
     return static_cast<std::uint32_t>(crc);
 }
