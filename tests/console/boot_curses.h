@@ -1,4 +1,4 @@
-// Shared by the page unit tests: a curses screen on /dev/null (the form
+// Shared by the console's unit tests: a curses screen on /dev/null (the form
 // library keeps field buffers only once a screen exists), the console's
 // colour pairs, a captured log, a page built and destroyed per case, and
 // readers of what a page window holds.
