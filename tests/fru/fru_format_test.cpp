@@ -143,7 +143,7 @@ TEST(FruField, LengthByteIsTakenWholeAndTextCappedAt31) {
         std::int32_t len;
     } rows[] = {{5, 16, 5}, {0xC5, 10 + 198, 31}, {40, 51, 31}, {0, 11, 0}};
     for (const auto &r : rows) {
-        SCOPED_TRACE(r.byte);
+        SCOPED_TRACE(static_cast<int>(r.byte));
         area[10] = r.byte;
         std::memset(text, 'q', sizeof text);
         EXPECT_EQ(fru_read_field(area.data(), 10, text, &len), r.next);
