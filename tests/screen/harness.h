@@ -14,7 +14,7 @@
 //       term().key(screen::Key::Enter);
 //       ASSERT_TRUE(term().wait_text("sata0:1"));
 //       EXPECT_EQ(term().cell(4, 25).bg, 7);     // palette index; -1 is the default colour
-//       ASSERT_TRUE(term().wait_quiet());        // before asserting that nothing changed
+//       ASSERT_TRUE(term().wait_idle());         // before asserting that nothing changed
 //       term().fkey(6);
 //       ASSERT_TRUE(wait_exit());                // the stand-in poweroff exits 0
 //       EXPECT_NE(effects().find("exec /sbin/poweroff \"poweroff\""), std::string::npos);
@@ -137,7 +137,7 @@ public:
     // Wait until the program waits for its next key with everything sent
     // read and its output taken in; where that cannot be told (another
     // program, or one busy without a word), until no output for `quiet`.
-    testing::AssertionResult wait_idle(Millis quiet = 10ms, Millis timeout = kDefaultTimeout);
+    testing::AssertionResult wait_idle(Millis quiet = 100ms, Millis timeout = kDefaultTimeout);
     // Whether the program sits in its key wait (a poll of the line longer
     // than an escape sequence's tail) with nothing unread on the line.
     bool waits_for_key() const;

@@ -151,7 +151,7 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
         } else if (c.then == kSaves) {
             ASSERT_TRUE(term().wait_text("Saving"));
         } else {
-            ASSERT_TRUE(term().wait_quiet());
+            ASSERT_TRUE(term().wait_idle());
             EXPECT_TRUE(term().running());
             if (c.then == kDraws) {
                 term().key(Key::Right);
@@ -244,7 +244,7 @@ TEST_F(SerialLine, APasteIsTextNeverKeys) {
         term().send_raw(c.bytes);
         ASSERT_TRUE(wait_log(" dropped\n"));
         ASSERT_TRUE(c.typed == nullptr || term().wait_text(c.typed));
-        ASSERT_TRUE(term().wait_quiet(300ms));
+        ASSERT_TRUE(term().wait_idle(300ms));
         EXPECT_EQ(effects().substr(effects_before), "");
         for (int key : {int{'\n'}, int{'\t'}, kBackTab, kUp, kDown, kF6, kF27})
             EXPECT_EQ(log_count(ch_line(key)), key == kDown ? c.downs : 0) << key << "\n" << log();
@@ -348,7 +348,7 @@ TEST_F(SerialLine, CtrlLOnASizelessLineAsksForTheSizeAgain) {
     ASSERT_TRUE(term().wait_row(0, "                                        Norvane Service Mode"));
     // The same size again is only a repaint.
     term().ctrl('l');
-    ASSERT_TRUE(term().wait_quiet(200ms));
+    ASSERT_TRUE(term().wait_idle(200ms));
     EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 100x30"), 1);
     ASSERT_TRUE(leave());
 }
