@@ -127,7 +127,7 @@ TEST(Harness, ResizeReachesTheProgram) {
 TEST(Harness, SizelessLineAnswersThePositionRequestOrNot) {
     const std::string script =
         "stty size; stty raw -echo; printf '\\033[999;999H\\033[6n'; "
-        "r=$(timeout --foreground 1 dd bs=1 count=9 2>/dev/null | tr '\\033' E); printf '\\033[2;1H<%s>' \"$r\"";
+        "r=$(timeout --foreground 0.5 dd bs=1 count=9 2>/dev/null | tr '\\033' E); printf '\\033[2;1H<%s>' \"$r\"";
     for (bool answers : {true, false}) {
         SCOPED_TRACE(answers ? "answers" : "silent");
         Terminal t(30, 100);
