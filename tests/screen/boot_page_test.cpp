@@ -121,18 +121,18 @@ TEST_F(BootScreen, KeysWhileHiddenOrWithoutTheKeyboardChangeNothing) {
     term().key(Key::Down);
     term().key(Key::Enter);
     term().key(Key::Up);
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     ASSERT_TRUE(to_boot_tab());
     ASSERT_TRUE(term().wait_row(kPortRow, "sata0:0"));
     // The tab bar holds the keyboard: Enter does nothing here.
     term().key(Key::Enter);
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(cell_text(kPortRow, kValueCol, 7), "sata0:0");
     // Down gives the page the keyboard; Left and Right then change no tab.
     term().key(Key::Down);
     term().key(Key::Left);
     term().key(Key::Right);
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(log_count_prefix("L[TOP_MENU]: Show panel"), 2);
     EXPECT_EQ(cell_text(kPortRow, kValueCol, 7), "sata0:0");
     // Up on the port gives the keyboard back: Right moves to Network.

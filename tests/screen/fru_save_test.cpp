@@ -63,7 +63,7 @@ TEST_F(SaveScreen, MacCellsLeftAsStoredAreNoChangeForF10) {
     ASSERT_TRUE(start(24, 80));
     // The Network tab; the spinner, Start, the first MAC byte; a cursor walk.
     for (Key k : {Key::Right, Key::Right, Key::Down, Key::Down, Key::Down, Key::Right, Key::Left}) term().key(k);
-    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 2\n") && term().wait_quiet());
+    ASSERT_TRUE(wait_log("L[TOP_MENU]: Show panel 2\n") && term().wait_idle());
     ASSERT_TRUE(save_and_wait());
     for (const char *said : {"Saving failed", "MAC address cannot be stored"})
         EXPECT_EQ(term_output().find(said), std::string::npos) << term_output();
@@ -110,7 +110,7 @@ TEST_F(SaveScreen, PendingEditsAreUnsavedChanges) {
     const int keys = log_count_prefix("L[MAIN]: CH: ");
     term().text("02");  // the stored first byte
     ASSERT_TRUE(term().wait_for([&] { return log_count_prefix("L[MAIN]: CH: ") == keys + 2; }));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_FALSE(term().contains("(unsaved changes)"));
     term().text("ff");
     ASSERT_TRUE(term().wait_row(23, "(unsaved changes)"));
@@ -149,7 +149,7 @@ TEST_F(SaveScreen, UnreadableEepromIsToldAtStartAndByF10) {
     term().key(Key::Down);
     term().key(Key::Enter);  // a boot port that cannot be saved
     ASSERT_TRUE(wait_log("L[BOOT_PAGE]: Obtained buffer: [sata0:1]\n"));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_FALSE(term().contains("unsaved")) << term().dump();
     term().key(Key::Up);
     // Too narrow for the page: the size notice stands in, under the note.

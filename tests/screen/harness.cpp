@@ -4,8 +4,10 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -229,9 +231,14 @@ void Terminal::reap(bool block) {
 void Terminal::pump(Millis wait) {
     if (master_ < 0) return;
     if (!eof_) {
-        struct pollfd pfd = {master_, POLLIN, 0};
-        int r = ::poll(&pfd, 1, static_cast<int>(wait.count()));
-        if (r > 0) {
+        struct pollfd pfd[2] = {{master_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+        int r = ::poll(pfd, wake_fd_ >= 0 ? 2 : 1, static_cast<int>(wait.count()));
+        if (r > 0 && wake_fd_ >= 0 && (pfd[1].revents & POLLIN) != 0) {
+            char events[4096];
+            while (::read(wake_fd_, events, sizeof events) > 0) {
+            }
+        }
+        if (r > 0 && pfd[0].revents != 0) {
             char buf[65536];
             for (;;) {
                 ssize_t n = ::read(master_, buf, sizeof buf);
@@ -254,19 +261,12 @@ void Terminal::pump(Millis wait) {
 testing::AssertionResult Terminal::wait_for(const std::function<bool()> &pred, Millis timeout,
                                              std::string_view what) {
     const auto deadline = Clock::now() + timeout;
-    // A frame arrives in several reads: once the condition holds, take in
-    // what follows it closely, so the checks after a wait see whole frames.
-    auto settle = [&] {
-        for (int i = 0; i < 20; ++i) {
-            std::size_t before = total_bytes_;
-            pump(10ms);
-            if (total_bytes_ == before) break;
-        }
-    };
     for (;;) {
         pump(0ms);
         if (pred()) {
-            settle();
+            // A frame arrives in several reads: once the condition holds,
+            // take in the rest, so the checks after a wait see whole frames.
+            (void)wait_idle(10ms, 200ms);
             return testing::AssertionSuccess();
         }
         auto now = Clock::now();
@@ -310,6 +310,65 @@ testing::AssertionResult Terminal::wait_quiet(Millis quiet, Millis timeout) {
     }
     return testing::AssertionFailure() << "output never quiet for " << quiet.count() << " ms within "
                                        << timeout.count() << " ms\n"
+                                       << dump();
+}
+
+bool Terminal::waits_for_key() const {
+    if (!running() || master_ < 0) return false;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%d/syscall", static_cast<int>(pid_));
+    FILE *f = std::fopen(path, "r");
+    if (f == nullptr) return false;
+    long nr = -1;
+    unsigned long fds = 0, nfds = 0, timeout = 0;
+    int got = std::fscanf(f, "%ld %lx %lx %lx", &nr, &fds, &nfds, &timeout);
+    std::fclose(f);
+#ifdef SYS_poll
+    const bool in_poll = nr == SYS_poll;
+#else
+    const bool in_poll = false;
+#endif
+    // ncurses waits for a key in poll(); 500 ms in the console, an escape
+    // sequence's tail only ESCDELAY (25 ms), a look-ahead 0.
+    const int ms = static_cast<int>(static_cast<unsigned int>(timeout));
+    return got == 4 && in_poll && nfds == 1 && (ms < 0 || ms >= 100) && unread() == 0;
+}
+
+int Terminal::unread() const {
+    const char *slave = master_ >= 0 ? ::ptsname(master_) : nullptr;
+    int fd = slave != nullptr ? ::open(slave, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (fd < 0) return 0;
+    int n = 0;
+    if (::ioctl(fd, FIONREAD, &n) != 0) n = 0;
+    ::close(fd);
+    return n;
+}
+
+testing::AssertionResult Terminal::wait_idle(Millis quiet, Millis timeout) {
+    // Bytes written just before the wait, or keys just sent, may still be
+    // passing through the pseudo-terminal: the wait must hold that long with
+    // nothing arriving.
+    constexpr Millis kInFlight = 3ms;
+    const auto since = Clock::now();
+    const auto deadline = since + timeout;
+    auto pump_until = [&](Clock::time_point t) {
+        for (auto now = Clock::now(); now < t && !(exited_ && eof_); now = Clock::now())
+            pump(std::chrono::duration_cast<Millis>(t - now) + 1ms);
+    };
+    for (auto now = since; now < deadline; now = Clock::now()) {
+        pump(0ms);
+        if (exited_ && eof_) return testing::AssertionSuccess();
+        if (waits_for_key()) {
+            const std::size_t before = total_bytes_;
+            pump_until(Clock::now() + kInFlight);
+            if (total_bytes_ == before && waits_for_key()) return testing::AssertionSuccess();
+            continue;
+        }
+        if (Clock::now() - std::max(last_output_, since) >= quiet) return testing::AssertionSuccess();
+        pump(1ms);
+    }
+    return testing::AssertionFailure() << "the program never waited for a key within " << timeout.count()
+                                       << " ms\n"
                                        << dump();
 }
 
@@ -437,16 +496,8 @@ void Terminal::pace() {
     // The console takes an Enter or Tab that follows the byte before it
     // within a few ms for part of a paste: wait until the program has read
     // what was sent, then as long again as a quick hand would.
-    const char *slave = master_ >= 0 ? ::ptsname(master_) : nullptr;
     const auto give_up = Clock::now() + 2000ms;
-    while (slave != nullptr && Clock::now() < give_up) {
-        int fd = ::open(slave, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        int unread = 0;
-        bool read_all = fd < 0 || ::ioctl(fd, FIONREAD, &unread) != 0 || unread == 0;
-        if (fd >= 0) ::close(fd);
-        if (read_all) break;
-        pump(1ms);
-    }
+    while (unread() > 0 && Clock::now() < give_up) pump(1ms);
     const auto until = Clock::now() + 30ms;
     while (Clock::now() < until) pump(std::chrono::duration_cast<Millis>(until - Clock::now()) + 1ms);
 }
@@ -472,7 +523,12 @@ void Terminal::ctrl(char c) {
     vterm_keyboard_unichar(vt_, static_cast<uint32_t>(static_cast<unsigned char>(c)), VTERM_MOD_CTRL);
 }
 
-void Terminal::send_raw(std::string_view bytes) { write_out(bytes.data(), bytes.size()); }
+void Terminal::send_raw(std::string_view bytes) {
+    if (bytes.starts_with('\r') || bytes.starts_with('\n') || bytes.starts_with('\t') ||
+        bytes.starts_with("\033[Z"))
+        pace();
+    write_out(bytes.data(), bytes.size());
+}
 
 void Terminal::noise(std::string_view bytes) {
     bool answers = answers_;
@@ -556,6 +612,8 @@ void ConsoleTest::TearDown() {
     }
     term_storage_.reset();
     term_ = nullptr;
+    if (watch_fd_ >= 0) ::close(watch_fd_);
+    watch_fd_ = -1;
     if (!root_.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
@@ -570,9 +628,17 @@ sim::BoardTree &ConsoleTest::board() {
 bool ConsoleTest::spawn(int rows, int cols, const std::vector<std::string> &prefix,
                         const std::vector<std::string> &env) {
     board();
+    if (watch_fd_ < 0) {
+        // A wait on the log or the effects ends the moment they are written.
+        watch_fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        for (const char *dir : {"/var/log", "/sim"})
+            if (watch_fd_ >= 0)
+                ::inotify_add_watch(watch_fd_, (root_ + dir).c_str(), IN_MODIFY | IN_CREATE | IN_MOVED_TO);
+    }
     term_storage_.reset();
     term_storage_.emplace(rows, cols);
     term_ = &*term_storage_;
+    term_->wake_on(watch_fd_);
     if (serial.sizeless) term_->set_sizeless(serial.answers);
     std::vector<std::string> argv = prefix;
     argv.push_back(tolvane_path());
@@ -584,11 +650,11 @@ bool ConsoleTest::spawn(int rows, int cols, const std::vector<std::string> &pref
 testing::AssertionResult ConsoleTest::start(int rows, int cols, const std::vector<std::string> &prefix,
                                             const std::vector<std::string> &env) {
     if (!spawn(rows, cols, prefix, env)) return testing::AssertionFailure() << "could not start tolvane";
-    // The first frame: the tab bar drawn, then nothing more for a moment.
+    // The first frame: the tab bar drawn, then the console waits for a key.
     auto r = term_->wait_for([&] { return term_->row_text(1).find("Main") != std::string::npos; },
                              kDefaultTimeout, "the tab bar");
     if (!r) return r;
-    return term_->wait_quiet(50ms);
+    return term_->wait_idle(50ms);
 }
 
 testing::AssertionResult ConsoleTest::wait_exit(Millis timeout) {

@@ -14,7 +14,7 @@
 //       term().key(screen::Key::Enter);
 //       ASSERT_TRUE(term().wait_text("sata0:1"));
 //       EXPECT_EQ(term().cell(4, 25).bg, 7);     // palette index; -1 is the default colour
-//       ASSERT_TRUE(term().wait_quiet());        // before asserting that nothing changed
+//       ASSERT_TRUE(term().wait_idle());         // before asserting that nothing changed
 //       term().fkey(6);
 //       ASSERT_TRUE(wait_exit());                // the stand-in poweroff exits 0
 //       EXPECT_NE(effects().find("exec /sbin/poweroff \"poweroff\""), std::string::npos);
@@ -114,7 +114,9 @@ public:
     void keypad(int digit);                     // the numeric keypad's 0..9
     void text(std::string_view utf8);           // typed characters
     void ctrl(char c);                          // Ctrl+letter
-    void send_raw(std::string_view bytes);      // straight to the program
+    // Straight to the program in one write; one that starts with Enter or
+    // Tab is paced as key() paces them.
+    void send_raw(std::string_view bytes);
     // Bytes that reach the screen past the program, as a kernel message or
     // line noise on a serial console does.
     void noise(std::string_view bytes);
@@ -132,6 +134,16 @@ public:
     testing::AssertionResult wait_gone(std::string_view s, Millis timeout = kDefaultTimeout);
     // Wait until no output has arrived for `quiet`.
     testing::AssertionResult wait_quiet(Millis quiet = 100ms, Millis timeout = kDefaultTimeout);
+    // Wait until the program waits for its next key with everything sent
+    // read and its output taken in; where that cannot be told (another
+    // program, or one busy without a word), until no output for `quiet`.
+    testing::AssertionResult wait_idle(Millis quiet = 100ms, Millis timeout = kDefaultTimeout);
+    // Whether the program sits in its key wait (a poll of the line longer
+    // than an escape sequence's tail) with nothing unread on the line.
+    bool waits_for_key() const;
+    // A descriptor that also ends a pump when readable (drained by it), such
+    // as an inotify on the folders of the files a test waits on; -1 for none.
+    void wake_on(int fd) { wake_fd_ = fd; }
     // Wait for the program to end (its output drained); then exit_status()
     // and term_signal() tell how.
     testing::AssertionResult wait_exit(Millis timeout = kDefaultTimeout);
@@ -171,6 +183,7 @@ public:
 
 private:
     void pace();
+    int unread() const;  // bytes sent the program has not read yet
     void feed(const char *p, std::size_t n);
     void write_out(const char *p, std::size_t n);
     void reap(bool block);
@@ -181,6 +194,7 @@ private:
     VTerm *vt_ = nullptr;
     VTermScreen *vs_ = nullptr;
     int master_ = -1;
+    int wake_fd_ = -1;
     pid_t pid_ = -1;
     bool exited_ = false;
     bool eof_ = false;
@@ -260,6 +274,7 @@ private:
     std::optional<sim::BoardTree> tree_;
     std::optional<Terminal> term_storage_;
     Terminal *term_ = nullptr;
+    int watch_fd_ = -1;   // inotify on the log's and the effects' folders
 };
 
 }  // namespace screen

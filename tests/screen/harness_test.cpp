@@ -127,7 +127,7 @@ TEST(Harness, ResizeReachesTheProgram) {
 TEST(Harness, SizelessLineAnswersThePositionRequestOrNot) {
     const std::string script =
         "stty size; stty raw -echo; printf '\\033[999;999H\\033[6n'; "
-        "r=$(timeout --foreground 1 dd bs=1 count=9 2>/dev/null | tr '\\033' E); printf '\\033[2;1H<%s>' \"$r\"";
+        "r=$(timeout --foreground 0.5 dd bs=1 count=9 2>/dev/null | tr '\\033' E); printf '\\033[2;1H<%s>' \"$r\"";
     for (bool answers : {true, false}) {
         SCOPED_TRACE(answers ? "answers" : "silent");
         Terminal t(30, 100);
@@ -145,6 +145,22 @@ TEST(Harness, SizelessLineAnswersThePositionRequestOrNot) {
     t.resize(30, 100);
     EXPECT_EQ(t.cols(), 100);
     EXPECT_EQ(t.pty_size(), std::make_pair(0, 0));
+}
+
+// The end of a frame is told by the key wait: the console between keys is
+// in it; a program that sleeps never is, and a wait for it to be idle falls
+// back on silence.
+class HarnessOnTheConsole : public screen::ConsoleTest {};
+TEST_F(HarnessOnTheConsole, TellsTheKeyWaitFromSleep) {
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(term().waits_for_key());
+    Terminal t(5, 40);
+    ASSERT_TRUE(t.start(sh("printf ready; exec sleep 5")));
+    ASSERT_TRUE(t.wait_text("ready"));
+    EXPECT_FALSE(t.waits_for_key());
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(t.wait_idle(50ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - before, 50ms);
 }
 
 TEST(Harness, AProgramStillRunningIsEndedWithItsTerminal) {

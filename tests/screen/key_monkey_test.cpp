@@ -155,7 +155,7 @@ TEST_F(KeyMonkey, NoStrayKeyLeavesStartsOrSaves) {
                     const std::size_t before = log().size();
                     term().resize(rows, cols);
                     // A sizeless line learns nothing of it: only the screen changed.
-                    if (line.sizeless) ASSERT_TRUE(term().wait_quiet(20ms));
+                    if (line.sizeless) ASSERT_TRUE(term().wait_idle(20ms));
                     else ASSERT_TRUE(read_by_the_console(before)) << trace;
                     continue;
                 }
@@ -182,7 +182,7 @@ TEST_F(KeyMonkey, NoStrayKeyLeavesStartsOrSaves) {
                 clocks = now_clocks;
             }
         }
-        ASSERT_TRUE(term().wait_quiet(200ms));
+        ASSERT_TRUE(term().wait_idle(200ms));
         ASSERT_TRUE(term().running()) << trace;
         EXPECT_EQ(eeprom(), eeprom_before) << trace;
         ASSERT_TRUE(leave()) << trace;

@@ -181,7 +181,7 @@ TEST_F(Layout, ResizeKeepsTheTypedDigitTheCellAndTheKeyboard) {
     ASSERT_TRUE(term().wait_for(
         [&] { return term().cell(10, 32).text != " " && term().cell(10, 31).bg == 4; }));
     for (Key k : {Key::Down, Key::Up}) term().key(k);
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(effects().find("rtc_set_time "), effects().rfind("rtc_set_time ")) << effects();
     ASSERT_TRUE(leave());
 }
@@ -266,7 +266,7 @@ TEST_F(Layout, TinySizesAndBackLeaveEveryPageWhole) {
         term().key(Key::Down);
         for (Size s : {Size{3, 20}, Size{2, 10}, Size{1, 1}, Size{5, 30}}) {
             term().resize(s.rows, s.cols);
-            ASSERT_TRUE(term().wait_quiet(150ms));
+            ASSERT_TRUE(term().wait_idle(150ms));
             ASSERT_TRUE(term().running());
         }
         term().resize(30, 100);

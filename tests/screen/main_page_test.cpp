@@ -166,7 +166,7 @@ TEST_F(MainScreen, FruIdentityAndManufacturingDate) {
     opts.fru.mfg_minutes = 0xA1D420;  // stored 0x20 0xD4 0xA1
     opts.fru.records = {{0xC3, {0x02}}};
     ASSERT_TRUE(start(30, 100));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(cell_text(2, 72, 25), "Norvane Systems");
     EXPECT_EQ(cell_text(0, 72, 25), "2016-03-01");
     EXPECT_EQ(log_count("L[MAIN_PAGE]: offset: 0x00a1d420"), 1);
@@ -179,7 +179,7 @@ TEST_F(MainScreen, FruIdentityAndManufacturingDate) {
 TEST_F(MainScreen, UnknownTestResultIsBlue) {
     opts.fru.records = {{0xC3, {0x07}}};
     ASSERT_TRUE(start(30, 100));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(log_count("L[MAIN_PAGE]: Test ok: 7"), 1);
     EXPECT_EQ(cell_text(2, 23, 22), "UNKNOWN");
     expect_colours(row_of(2), col_of(23), kBlue, kWhite);
@@ -370,7 +370,7 @@ TEST_F(MainScreen, RefusedKeysAreNoEdits) {
         term().key(k);
     for (char c : {'a', 'l', 'g', 'k'}) term().ctrl(c);
     term().send_raw("\xe9\xff\x80");  // bytes above 127: no text on the board's C locale
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     board().set_clock_offset(utc(2031, 7, 4, 13, 0, 0) - static_cast<long long>(std::time(nullptr)));
     ASSERT_TRUE(shows(8, 23, 10, "2031-07-04"));
     ASSERT_TRUE(shows(6, 23, 2, "13"));

@@ -124,7 +124,7 @@ TEST_F(RecoveryScreen, LineEndAfterTheArchivePathMeansNotFound) {
     write_ext_source(board(), std::string(kExtTar) + "\n", "should not show");
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_log("Failed to stat /media/usb0/recovery.tar\n: -1, errno: No such file or directory\n"));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(button(kExtRow), std::string(kNotFound) + "       ");
     EXPECT_FALSE(term().contains("should not show"));
     ASSERT_TRUE(leave());
@@ -164,7 +164,7 @@ TEST_F(RecoveryScreen, RomOneByteShortIsNotFound) {
     write_usb_rom(board(), kRomSize - 1);
     ASSERT_TRUE(start_on_page());
     ASSERT_TRUE(wait_log("E[RECOVERY_PAGE]: ROM size is wrong: 16777215 instead of 16777216\n"));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(button(kRomRow, 17), kNotFound);
     ASSERT_TRUE(leave());
 }
@@ -200,7 +200,7 @@ TEST_F(RecoveryScreen, UpdateRomAfterBothImagesVanishedStaysOnThePage) {
     ASSERT_TRUE(wait_button(kRomRow, kNotFound));
     enter_on(3);
     ASSERT_TRUE(wait_log("L[RECOVERY_PAGE]: ROM is not considered valid\n"));
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_TRUE(term().running());
     ASSERT_TRUE(leave());
     EXPECT_EQ(effects().find("btflash"), std::string::npos);
@@ -216,11 +216,11 @@ protected:
         ASSERT_TRUE(start_on_page());
         ASSERT_TRUE(wait_button(kRomRow, "     Start from WEB"));
         down(3);
-        ASSERT_TRUE(term().wait_quiet());
+        ASSERT_TRUE(term().wait_idle());
         write_usb_rom(board());
         fail_web();
         ASSERT_TRUE(refreshed(failure));
-        ASSERT_TRUE(term().wait_quiet(50ms));
+        ASSERT_TRUE(term().wait_idle(50ms));
         EXPECT_EQ(button(kRomRow, 19), "     Start from USB");
         term().key(Key::Enter);
         ASSERT_TRUE(asks("Update ROM from USB: image /media/usb0/rom.bin"));
@@ -277,7 +277,7 @@ TEST_F(EnterRecheck, RomImageFailedSinceTheRefreshStartsNoFlash) {
             EXPECT_GE(log_count("E[RECOVERY_PAGE]: ROM size is wrong: 4096 instead of 16777216"), 1);
         }
         ASSERT_TRUE(wait_button(kRomRow, c.button));
-        ASSERT_TRUE(term().wait_quiet(300ms));
+        ASSERT_TRUE(term().wait_idle(300ms));
         EXPECT_TRUE(term().running());
         ASSERT_TRUE(leave());
         EXPECT_EQ(effects().find("btflash"), std::string::npos) << effects();
@@ -355,7 +355,7 @@ TEST_F(RecoveryScreen, JobsAskFirstAndStartOnlyOnAnEnterAfterTheQuestion) {
         EXPECT_EQ(term().cursor().row, kExtRow + 2 * (j.button - 1));
         term().send_raw("\r\r");
         ASSERT_TRUE(asks(j.asks));
-        ASSERT_TRUE(term().wait_quiet(300ms));
+        ASSERT_TRUE(term().wait_idle(300ms));
         EXPECT_TRUE(term().running());
         board().write(j.marker, j.changed);
         jump_clock(10);
@@ -493,7 +493,7 @@ TEST_F(RecoveryScreen, SmallAndResizedTerminalsKeepThePageAlive) {
     term().key(Key::Right);
     term().key(Key::Up);
     term().key(Key::Down);
-    ASSERT_TRUE(term().wait_quiet());
+    ASSERT_TRUE(term().wait_idle());
     ASSERT_TRUE(term().running());
     ASSERT_TRUE(leave());
 }

@@ -6,7 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/screen/harness.h"
 
@@ -151,7 +156,7 @@ TEST_F(SerialLine, KeySequencesOfTheTerminalsInUse) {
         } else if (c.then == kSaves) {
             ASSERT_TRUE(term().wait_text("Saving"));
         } else {
-            ASSERT_TRUE(term().wait_quiet());
+            ASSERT_TRUE(term().wait_idle());
             EXPECT_TRUE(term().running());
             if (c.then == kDraws) {
                 term().key(Key::Right);
@@ -244,7 +249,7 @@ TEST_F(SerialLine, APasteIsTextNeverKeys) {
         term().send_raw(c.bytes);
         ASSERT_TRUE(wait_log(" dropped\n"));
         ASSERT_TRUE(c.typed == nullptr || term().wait_text(c.typed));
-        ASSERT_TRUE(term().wait_quiet(300ms));
+        ASSERT_TRUE(term().wait_idle(300ms));
         EXPECT_EQ(effects().substr(effects_before), "");
         for (int key : {int{'\n'}, int{'\t'}, kBackTab, kUp, kDown, kF6, kF27})
             EXPECT_EQ(log_count(ch_line(key)), key == kDown ? c.downs : 0) << key << "\n" << log();
@@ -311,7 +316,10 @@ TEST_F(SerialLine, CtrlLRepaintsAGarbledScreenAndEditsNothing) {
     ASSERT_TRUE(start(30, 100));
     term().noise("\033[2J\033[5;10Hkernel: eth0 link down");
     // The clock ticks on, but only its own cells are drawn again.
-    ASSERT_TRUE(term().wait_quiet(700ms));
+    const std::size_t before = term().bytes_read();
+    pass_clock(1);
+    ASSERT_TRUE(term().wait_for([&] { return term().bytes_read() > before; }, 3000ms, "a clock tick"));
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_FALSE(term().contains("Norvane Service Mode"));
     term().ctrl('l');
     ASSERT_TRUE(term().wait_text("Norvane Service Mode"));
@@ -348,7 +356,7 @@ TEST_F(SerialLine, CtrlLOnASizelessLineAsksForTheSizeAgain) {
     ASSERT_TRUE(term().wait_row(0, "                                        Norvane Service Mode"));
     // The same size again is only a repaint.
     term().ctrl('l');
-    ASSERT_TRUE(term().wait_quiet(200ms));
+    ASSERT_TRUE(term().wait_idle(200ms));
     EXPECT_EQ(log_count_prefix("L[TERMINAL]: Size 100x30"), 1);
     ASSERT_TRUE(leave());
 }
@@ -368,31 +376,77 @@ TEST_F(SerialLine, CtrlLOnASilentLineRepaintsAtTheTerminfoSize) {
 
 // A serial line at 9600 baud carries under 1000 bytes a second: an idle
 // console must cost it little, a tick at a time.
+// The three lines run side by side, each on a board of its own, so their
+// ticks fall in the same half-seconds; each is pumped as it comes, so a
+// tick's bytes are those that follow its first within 50 ms.
 TEST_F(SerialLine, AnIdleClockTickSendsAtMost32Bytes) {
     const struct {
         const char *type;
         int rows, cols;
     } lines[] = {{"xterm-256color", 30, 100}, {"vt100", 30, 100}, {"vt100", 24, 80}};
+    constexpr std::size_t kLines = std::size(lines);
+    // Ticks within one minute: the boards' clocks start at second 5 and are
+    // moved a second on for each, so the next timeout draws it.
+    long long offset = 65 - std::time(nullptr) % 60;
+    std::vector<sim::BoardTree> boards;
+    std::vector<std::unique_ptr<screen::Terminal>> terms;
     for (const auto &line : lines) {
-        SCOPED_TRACE(std::string(line.type) + " " + std::to_string(line.cols));
-        // Ticks within one minute: the board's clock starts at second 5 and
-        // is moved a second on for each, so the next timeout draws it.
-        std::time_t now = std::time(nullptr);
-        jump_clock(65 - now % 60);
-        ASSERT_TRUE(start(line.rows, line.cols, {}, {std::string("TERM=") + line.type}));
-        ASSERT_TRUE(term().wait_text("Board MFG date"));
-        ASSERT_TRUE(term().wait_quiet(50ms));
-        for (int tick = 0; tick < 3; ++tick) {
-            std::size_t before = term().bytes_read();
-            pass_clock(1);
-            ASSERT_TRUE(term().wait_for([&] { return term().bytes_read() > before; }, 3000ms,
-                                        "a clock tick"));
-            ASSERT_TRUE(term().wait_quiet(50ms));
-            EXPECT_LE(term().bytes_read() - before, 32u)
-                << "tick " << tick << ": "
-                << testing::PrintToString(term().output().substr(before));
+        boards.push_back(sim::build_board_tree(root() + "/line" + std::to_string(boards.size()), opts));
+        boards.back().set_clock_offset(offset);
+        terms.push_back(std::make_unique<screen::Terminal>(line.rows, line.cols));
+        ASSERT_TRUE(terms.back()->start({tolvane_path()},
+                                        {"BOARD_ROOT=" + boards.back().root(), std::string("TERM=") + line.type}));
+    }
+    for (auto &t : terms) ASSERT_TRUE(t->wait_text("Board MFG date"));
+    // The bytes of the first draw after chunk `from`, once 50 ms of silence ended it.
+    const auto tick = [](const screen::Terminal &t, std::size_t from) -> std::optional<std::size_t> {
+        const auto &c = t.chunks();
+        if (c.size() <= from) return std::nullopt;
+        std::size_t bytes = c[from].bytes.size();
+        auto last = c[from].at;
+        for (std::size_t i = from + 1; i < c.size() && c[i].at - last < 50ms; ++i) {
+            bytes += c[i].bytes.size();
+            last = c[i].at;
         }
-        ASSERT_TRUE(leave());
+        if (std::chrono::steady_clock::now() - last < 50ms) return std::nullopt;
+        return bytes;
+    };
+    const auto pump_until = [&](const std::function<bool()> &done) {
+        for (const auto until = std::chrono::steady_clock::now() + 3000ms;
+             !done() && std::chrono::steady_clock::now() < until;) {
+            for (auto &t : terms) t->pump(0ms);
+            std::this_thread::sleep_for(1ms);
+        }
+        return done();
+    };
+    const auto all_quiet = [&] {
+        for (auto &t : terms)
+            if (std::chrono::steady_clock::now() - t->chunks().back().at < 50ms) return false;
+        return true;
+    };
+    ASSERT_TRUE(pump_until(all_quiet));
+    for (int n = 0; n < 3; ++n) {
+        std::vector<std::size_t> from;
+        for (auto &t : terms) from.push_back(t->chunks().size());
+        ++offset;
+        for (auto &b : boards) b.set_clock_offset(offset);
+        ASSERT_TRUE(pump_until([&] {
+            for (std::size_t i = 0; i < kLines; ++i)
+                if (!tick(*terms[i], from[i])) return false;
+            return true;
+        })) << "tick " << n;
+        for (std::size_t i = 0; i < kLines; ++i) {
+            SCOPED_TRACE(std::string(lines[i].type) + " " + std::to_string(lines[i].cols));
+            std::string sent;
+            for (std::size_t c = from[i]; c < terms[i]->chunks().size(); ++c) sent += terms[i]->chunks()[c].bytes;
+            EXPECT_LE(*tick(*terms[i], from[i]), 32u) << "tick " << n << ": " << testing::PrintToString(sent);
+        }
+        ASSERT_TRUE(pump_until(all_quiet));
+    }
+    for (auto &t : terms) {
+        t->fkey(6);
+        ASSERT_TRUE(t->wait_exit());
+        EXPECT_EQ(t->exit_status(), 0);
     }
 }
 

@@ -295,7 +295,7 @@ TEST_F(Spine, RightFourTimesWalksEveryTabAndBackWithOneShowAndThreeHides) {
         term().key(Key::Right);
         ASSERT_TRUE(term().wait_for([&] { return panel_lines().size() >= before + 4; }, 5000ms,
                                     "four panel lines"));
-        ASSERT_TRUE(term().wait_quiet(50ms));
+        ASSERT_TRUE(term().wait_idle(50ms));
         auto lines = panel_lines();
         EXPECT_EQ(lines.size(), before + 4) << "step " << step;
         EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(before), lines.end()),
@@ -313,7 +313,7 @@ TEST_F(Spine, LeftAndRightDoNothingToTheTabsWhileThePageHasTheKeyboard) {
     ASSERT_TRUE(start(30, 100));
     term().key(Key::Down);  // the Main page's form takes the keyboard
     ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x00000102\n"));
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     std::size_t panels = panel_lines().size();
     term().key(Key::Right);
     term().key(Key::Left);
@@ -321,7 +321,7 @@ TEST_F(Spine, LeftAndRightDoNothingToTheTabsWhileThePageHasTheKeyboard) {
     ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x00000104\n"));
     ASSERT_TRUE(term().wait_for([&] { return log_count("L[MAIN]: CH: 0x00000105") == 2; }, 5000ms,
                                 "both Rights logged"));
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(panel_lines().size(), panels);
     EXPECT_EQ(selected_tab(), 0);
     ASSERT_TRUE(leave());
@@ -346,7 +346,7 @@ TEST_F(Spine, EscapeIsLoggedOnceAndChangesNothing) {
     std::size_t panels_before = panel_lines().size();
     term().key(Key::Escape);
     ASSERT_TRUE(wait_log("L[MAIN]: CH: 0x0000001b\n"));
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_EQ(log_count("L[MAIN]: CH: 0x0000001b"), 1);
     EXPECT_EQ(ch_lines(), 1);
     EXPECT_EQ(panel_lines().size(), panels_before);
@@ -441,10 +441,10 @@ TEST_F(Spine, F10SavesThenCountsTenSecondsThenPowersOff) {
 TEST_F(Spine, ResizingDoesNotEndTheConsoleAndTheBarFollows) {
     ASSERT_TRUE(start(24, 80));
     term().resize(12, 40);
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_TRUE(term().running());
     term().resize(30, 100);
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_TRUE(term().running());
     // The tab bar still works after the resizes.
     term().key(Key::Right);
@@ -456,7 +456,7 @@ TEST_F(Spine, ResizingDoesNotEndTheConsoleAndTheBarFollows) {
 TEST_F(Spine, TinyTerminalStartsAndLeaves) {
     ASSERT_TRUE(spawn(5, 20));
     ASSERT_TRUE(wait_log("L[MAIN]: Available screen space: 20x5\n"));
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     EXPECT_TRUE(term().running());
     ASSERT_TRUE(leave());
     EXPECT_EQ(effects(), std::string(kPoweroff) + "\n");

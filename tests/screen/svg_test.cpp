@@ -86,7 +86,7 @@ class SvgConsole : public screen::ConsoleTest {};
 TEST_F(SvgConsole, MainPageRendersWellFormedWithTitleAndTabs) {
     ASSERT_TRUE(start(30, 100));
     ASSERT_TRUE(term().wait_text("Boot status"));
-    ASSERT_TRUE(term().wait_quiet(100ms));
+    ASSERT_TRUE(term().wait_idle());
     const Parsed p = parse_back(screen::to_svg(term(), "Main page"));
     ASSERT_EQ(p.status, 0) << p.out;
     for (const char *s : {"Norvane Service Mode", "|Main", "Boot", "Network", "Maintenance", "Boot status",
