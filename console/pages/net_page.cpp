@@ -375,7 +375,10 @@ int net_page_save_mac() {
     if (refused_mac_cell(mac) >= 0) return -1;
     console_log("L[NET_PAGE]: Save MAC: [%02x:%02x:%02x:%02x:%02x:%02x]\n", mac[0], mac[1], mac[2],
                 mac[3], mac[4], mac[5]);
-    if (fru_set_mac(&board_info, mac, 0) != 0)
+    // Cells that spell the stored address change nothing: after a walk
+    // through them or an edited octet there is no failure to tell of.
+    const bool changed = std::memcmp(mac, board_info.mac, sizeof mac) != 0;
+    if (fru_set_mac(&board_info, mac, 0) != 0 && changed)
         top_menu_message("MAC address cannot be stored: the EEPROM has no MAC record");
     return 0;
 }

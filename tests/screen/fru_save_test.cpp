@@ -70,6 +70,23 @@ TEST_F(SaveScreen, MacCellsLeftAsStoredAreNoChangeForF10) {
     EXPECT_EQ(log_count("Save MAC"), 0) << log();
 }
 
+// Down after the same walk, or after an edited IP octet, stores the MAC as
+// always; unchanged, its missing record is no failure to tell the operator.
+TEST_F(SaveScreen, UnchangedMacOnBoardWithoutRecordSaysNothingOnDown) {
+    opts.fru.records = {{0xC4, {0}}};
+    ASSERT_TRUE(start(24, 80));
+    for (Key k : {Key::Right, Key::Right, Key::Down, Key::Down, Key::Down, Key::Right, Key::Left, Key::Down})
+        term().key(k);
+    ASSERT_TRUE(wait_log("L[NET_PAGE]: Save MAC: [00:00:00:00:00:00]\n") && term().wait_idle());
+    for (Key k : {Key::Up, Key::Up, Key::Up, Key::Enter, Key::Down}) term().key(k);
+    term().text("10");
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_for([&] { return log_count_prefix("L[NET_PAGE]: Save MAC") == 2; }));
+    ASSERT_TRUE(term().wait_idle());
+    EXPECT_FALSE(term().contains("MAC address cannot be stored")) << term().dump();
+    ASSERT_TRUE(leave());
+}
+
 // A MAC byte failing its pattern (a pasted address puts ":1" into the
 // second) stores nothing: white on red, a warning naming it. F10 then stays
 // in the console with the keyboard on that byte, and stores nothing else
