@@ -274,17 +274,45 @@ void on_enter(FIELD *current) {
     }
 }
 
+bool is_octet(const FIELD *f) {
+    for (int first : kQuadRows)
+        for (int i = 0; i < 4; ++i)
+            if (f != nullptr && f == field(first + 2 * i)) return true;
+    return false;
+}
+
+// The key of this turn and the field the keyboard was in before it.
+int turn_key = ERR;
+FIELD *turn_field;
+
+void note_turn(int key) {
+    turn_key = key;
+    turn_field = page_form_has_keyboard(page.pf) && page.pf.form != nullptr ? current_field(page.pf.form) : nullptr;
+}
+
+// Up or Down that left the cursor in an octet: the form refused the cell's
+// number. Said on the help line and the cell marked, as a refused MAC byte
+// is; the operator would otherwise see only a cursor that does not move.
+void turn_end(PageForm &pf) {
+    if ((turn_key == KEY_UP || turn_key == KEY_DOWN) && is_octet(turn_field) &&
+        page_form_has_keyboard(pf) && pf.form != nullptr && current_field(pf.form) == turn_field) {
+        field_paint(turn_field, 7);
+        top_menu_message("Address numbers must be 0-255");
+    }
+    page_form_turn_end(pf);
+}
+
 // Left and Right in a MAC cell count as an edit of the address: leaving
 // the cells stores what they spell.
 constexpr PageMeanings kMeanings = {
-    .tick = nullptr,
+    .tick = note_turn,
     .own_turn = nullptr,
     .took_keyboard = nullptr,
     .leave_edit = [](PageForm &) { leave_field_step(); },
     .enter = on_enter,
     .edit = page_form_type,
     .cursor_edits = true,
-    .turn_end = nullptr,
+    .turn_end = turn_end,
 };
 
 }  // namespace

@@ -196,6 +196,22 @@ TEST_F(NetScreen, TwoEntersBringBackAutomatic) {
     ASSERT_TRUE(leave());
 }
 
+// An octet out of range keeps the cursor, as the form's integer type wants;
+// the operator is told why, and the cell shows which.
+TEST_F(NetScreen, RefusedOctetIsMarkedAndExplained) {
+    ASSERT_TRUE(start(24, 80));
+    ASSERT_TRUE(to_net_tab());
+    ASSERT_TRUE(to_manual());
+    term().key(Key::Down);
+    ASSERT_TRUE(cursor_at(kIpRow, kValueCol));
+    term().text("999");
+    term().key(Key::Down);
+    ASSERT_TRUE(term().wait_row(23, "Address numbers must be 0-255"));
+    EXPECT_EQ(term().cell(kIpRow, kValueCol).bg, 1);
+    EXPECT_TRUE(cursor_at(kIpRow, kValueCol + 2));  // still in the cell
+    ASSERT_TRUE(leave());
+}
+
 // The MAC needs no namespace: it comes from the EEPROM. A byte stored by
 // Down and one typed just before F10 both reach it.
 TEST_F(NetScreen, TypedMacIsSavedByF10AndShownInLowerCase) {
