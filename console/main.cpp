@@ -57,17 +57,35 @@ void start_colours() {
 // The records as the EEPROM held them at start.
 BoardInfo at_start;
 
+// The first record of `id` in `info`, or null.
+const MultiRecord *record_of(const BoardInfo &info, std::uint8_t id) {
+    const std::uint32_t count = info.mrec_count < FRU_MREC_MAX ? info.mrec_count : FRU_MREC_MAX;
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (info.mrecs[i].type == id) return &info.mrecs[i];
+    return nullptr;
+}
+
 // F10 would store what this session changed, or set a typed clock: the
 // operator is told F6 would drop it. A setting the EEPROM cannot take (no
 // record for it, a full table) is no change F10 could save, nor is anything
 // when the EEPROM was not read. The power state only follows a policy.
+// Records are compared as F10 writes them: a value a page corrected in
+// BoardInfo alone (a policy code the page cannot show) leaves its record
+// as loaded, and F10 would write it back unchanged.
 bool unsaved_changes(bool fru_read) {
     for (const PageOps &page : kPages)
         if (page.has_pending != nullptr && page.has_pending()) return true;
     if (!fru_read) return false;
     for (const FruRecord &r : kFruRecords) {
         if (r.kind == FRU_VALUE_FLAG || fru_record_unstored(r)) continue;
-        if (std::memcmp(fru_record_value(&board_info, r), fru_record_value(&at_start, r), r.size) != 0)
+        const MultiRecord *now = record_of(board_info, r.id);
+        const MultiRecord *then = record_of(at_start, r.id);
+        if (now == nullptr || then == nullptr) {
+            if (now != then) return true;
+            continue;
+        }
+        if (now->length != then->length) return true;
+        if (now->length > 0 && std::memcmp(now->data, then->data, static_cast<std::size_t>(now->length)) != 0)
             return true;
     }
     return false;

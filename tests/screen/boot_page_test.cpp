@@ -91,6 +91,9 @@ TEST_F(BootScreen, PolicyNineShowsOffAndASaveLeavesItsRecord) {
     ASSERT_TRUE(to_boot_tab());
     ASSERT_TRUE(term().wait_row(kPolicyRow, "always off"));
     EXPECT_EQ(cell_text(kPortRow, kValueCol, 7), "sata0:1");
+    // F10 would write the record back as loaded: nothing is unsaved.
+    ASSERT_TRUE(term().wait_idle());
+    EXPECT_FALSE(term().contains("unsaved changes")) << term().dump();
     ASSERT_TRUE(save_and_wait());
     auto r = saved();
     EXPECT_EQ(r[0xC4], (Bytes{0x09}));
