@@ -27,6 +27,7 @@ constexpr std::array<const char *, 4> kLegends = {
     "F6, F10 (save): power off%s",
 };
 constexpr const char *kUnsavedNote = " (unsaved changes)";
+constexpr const char *kUnsavedShortNote = " (unsaved)";
 constexpr const char *kUnsavedTitle = "unsaved changes";
 constexpr long long kMessageMs = 5000;
 
@@ -101,10 +102,17 @@ void draw_help() {
         put_centred(help_win, 0, kHelp);
         return;
     }
+    // The full note with the longest legend that takes it, else the short
+    // one: cut to the width, the note would end in the middle of a word.
     char line[128];
-    for (const char *legend : kLegends) {
-        std::snprintf(line, sizeof line, legend, unsaved ? kUnsavedNote : "");
-        if (static_cast<int>(std::strlen(line)) <= COLS) break;
+    for (const char *note : {kUnsavedNote, kUnsavedShortNote}) {
+        for (const char *legend : kLegends) {
+            std::snprintf(line, sizeof line, legend, unsaved ? note : "");
+            if (static_cast<int>(std::strlen(line)) <= COLS) {
+                put_centred(help_win, 0, line);
+                return;
+            }
+        }
     }
     put_centred(help_win, 0, line);
 }

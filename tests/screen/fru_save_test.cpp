@@ -201,6 +201,10 @@ TEST_F(SaveScreen, UnsavedChangesAreShownUntilTheyMatchTheEepromAgain) {
         term().key(Key::Enter);  // back to "always off"
         ASSERT_TRUE(term().wait_row(kPolicyRow, "always off"));
         ASSERT_TRUE(term().wait_gone("unsaved changes"));
+        // Narrower than the shortest legend with the note: the short note, whole.
+        term().key(Key::Enter);
+        term().resize(24, 40);
+        ASSERT_TRUE(term().wait_row(23, "F6, F10 (save): power off (unsaved)"));
         ASSERT_TRUE(leave());
     }
 }
