@@ -73,6 +73,12 @@ bool lines_only = false;
 // longer file is seen.
 std::uint8_t image[FRU_IMAGE_SIZE + 1];
 
+// Where the tool's lines go now: nowhere when quiet.
+std::FILE *lines() { return quiet ? nullptr : log_out; }
+
+// The FRU code's lines go with the tool's.
+void fru_lines() { fru_log_set_sink(lines(), false); }
+
 void say(const char *line) {
     if (!quiet) {
         std::fputs(line, log_out);
@@ -179,7 +185,7 @@ int not_written(int write_result) {
 int store() {
     fru_log_set_sink(nullptr, false);  // the packing lines belong to the save
     bool change = fru_save_would_change();
-    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    fru_lines();
     if (!change) {
         say("L[QUELLET]: Nothing to change\n");
         return QUELLET_OK;
@@ -399,7 +405,7 @@ int check(const char *file) {
     // The report alone: the parse's own lines would repeat it.
     fru_log_set_sink(nullptr, false);
     int r = fru_check_image(image, static_cast<std::size_t>(n), quiet ? nullptr : stdout);
-    fru_log_set_sink(quiet ? nullptr : stdout, false);
+    fru_lines();
     return r == FRU_CHECK_OK ? QUELLET_OK : r == FRU_CHECK_NO_LOAD ? QUELLET_LOAD : QUELLET_NOT_STORED;
 }
 
@@ -409,7 +415,7 @@ bool keeps_identity() {
     fru_log_set_sink(nullptr, false);
     BoardInfo incoming{};
     bool loads = fru_load() == 0 && fru_parse(&incoming, image, FRU_IMAGE_SIZE) == 0;
-    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    fru_lines();
     const char *have = board_info.b_serial_number.text, *want = incoming.b_serial_number.text;
     if (!loads || have[0] == '\0' || std::strcmp(have, want) == 0) return true;
     char a[4 * 32 + 1], b[4 * 32 + 1];
@@ -442,7 +448,7 @@ int build(const char *file) {
         return QUELLET_OPTION;
     }
     QuelletDoc doc;
-    std::FILE *log = quiet ? nullptr : log_out;
+    std::FILE *log = lines();
     int r = read_document(file, &doc, log);
     if (r == QUELLET_OK) r = quellet_build_image(doc, image, log);
     if (r != QUELLET_OK) return r == -1 ? QUELLET_NOT_STORED : r;
@@ -457,7 +463,7 @@ int build(const char *file) {
 // Every record a JSON document gives, in one load and one write.
 int apply(const char *file) {
     QuelletDoc doc;
-    std::FILE *log = quiet ? nullptr : log_out;
+    std::FILE *log = lines();
     int r = read_document(file, &doc, log);
     if (r != QUELLET_OK) return r;
     if (fru_load() != 0) {
@@ -535,7 +541,7 @@ void start_output(const Options &o) {
     log_out = out_taken ? stderr : stdout;
     lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE || o.action == OPT_APPLY ||
                  (o.action == 0 && !o.show && o.set_id != nullptr);
-    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    fru_lines();
     say("L[QUELLET]: Started\n");
     if (!quiet) std::fprintf(log_out, "L[QUELLET]: quellet %s\n", kVersion);
 }
