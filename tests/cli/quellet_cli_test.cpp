@@ -1085,10 +1085,11 @@ TEST_F(Quellet, ApplySetsManyRecordsInOneWriteAndNothingUnchangedIsWritten) {
     };
     const Bytes before = eeprom();
     const std::string stamp = mtime();
-    // What the EEPROM holds already: no write, no wait.
+    // What the EEPROM holds already: no write, no wait; a restore of it too.
     std::ofstream(f) << line;
+    const std::string same = write_file(root_ + "/same.bin", before);
     for (auto args : {std::vector<std::string>{"--apply", f}, {"-s", "c4", "-d", "0"}, {"-s", "c1", "-d", "sata0:0"},
-                      {"-s", "c0", "-d", "02:00:5E:10:20:30"}}) {
+                      {"-s", "c0", "-d", "02:00:5E:10:20:30"}, {"--restore", same}}) {
         SCOPED_TRACE(args[1]);
         Outcome r = run(args);
         EXPECT_EQ(r.status, 0);

@@ -434,8 +434,12 @@ int restore(const char *file, bool force) {
     }
     if (!force && !keeps_identity()) return QUELLET_NOT_STORED;
     say("L[QUELLET]: Writing image to EEPROM\n");
-    if (int written = fru_write_image(image, nullptr); written != FRU_WRITE_OK)
-        return not_written(written);
+    int written = fru_write_image(image, nullptr);
+    if (written < FRU_WRITE_OK) return not_written(written);
+    if (written == FRU_WRITE_SAME) {
+        say("L[QUELLET]: Nothing to change\n");
+        return QUELLET_OK;
+    }
     sync();
     say("L[QUELLET]: EEPROM restored\n");
     return QUELLET_OK;
