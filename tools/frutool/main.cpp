@@ -28,7 +28,8 @@
 
 namespace {
 
-constexpr const char *kVersion = "1.0";
+// The first two lines of a run, the tool's version (1.0) in the second.
+constexpr const char *kStarted = "L[QUELLET]: Started\nL[QUELLET]: quellet 1.0\n";
 
 // Exit results; a negative one reaches the shell modulo 256.
 enum : int {
@@ -546,8 +547,7 @@ void start_output(const Options &o) {
     lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE || o.action == OPT_APPLY ||
                  (o.action == 0 && !o.show && o.set_id != nullptr);
     fru_lines();
-    say("L[QUELLET]: Started\n");
-    if (!quiet) std::fprintf(log_out, "L[QUELLET]: quellet %s\n", kVersion);
+    say(kStarted);
 }
 
 // The one action asked for; the record actions on the loaded EEPROM.
