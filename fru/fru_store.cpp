@@ -159,6 +159,11 @@ int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
         fru_log("E[FRU]: FRU: eeprom changed since it was loaded, refusing to save\n");
         return FRU_WRITE_UNCHANGED;
     }
+    // A restore does not spend the EEPROM's write endurance on bytes it
+    // holds already. (A save writes whatever it finds: the console's F10
+    // rewrites the records as loaded.)
+    if (expected == nullptr && whole && std::memcmp(prior, image, sizeof prior) == 0)
+        return FRU_WRITE_SAME;
     if (write_and_verify(fd.get(), image)) return FRU_WRITE_OK;
     fru_log("E[FRU]: FRU: verify after write failed\n");
     // Bytes may have reached the EEPROM: a mix of two images does not load.

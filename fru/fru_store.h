@@ -24,6 +24,7 @@ enum FruWriteResult {
     FRU_WRITE_OK = 0,
     FRU_WRITE_UNCHANGED = -1,  // failed, and the EEPROM holds what it held before
     FRU_WRITE_DAMAGED = -2,    // failed half-way and could not be put back
+    FRU_WRITE_SAME = 1,        // fru_write_image without expected: the EEPROM held the image already
 };
 
 // FRU_WRITE_OK when all 4096 bytes reached the EEPROM and read back the
@@ -38,7 +39,9 @@ bool fru_save_would_change();
 // Writes a 4096-byte image to the EEPROM under an exclusive lock and reads
 // it back. With expected set, the EEPROM must hold those bytes first (else
 // nothing is written); an EEPROM whose image cannot be read is not written
-// either. A FruWriteResult, with its "E[FRU]: FRU: ..." lines on failure.
+// either. Without expected (a restore), an EEPROM that holds the image
+// already is not written: FRU_WRITE_SAME. A FruWriteResult, with its
+// "E[FRU]: FRU: ..." lines on failure.
 // When the write or its read-back fails ("verify after write failed"), the
 // image the EEPROM held under the lock is written back once and read back:
 // then "eeprom restored to its previous content" (FRU_WRITE_UNCHANGED), or

@@ -5,6 +5,7 @@
 // standard output becomes a pipe whose reader is gone, as a real one would).
 // FAIL_EEPROM_READ=N: reads of the EEPROM fail (EIO) from offset N on.
 // FSYNC_LOG=FILE: the path of each descriptor synced is appended to FILE.
+// FSYNC_SIGNAL=S: signal S comes right after the first fsync.
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -55,9 +56,12 @@ extern "C" ssize_t pread(int fd, void *buf, size_t count, off_t off) {
 }
 
 extern "C" int fsync(int fd) {
+    static bool first = true;
     char path[4096];
-    const char *log = std::getenv("FSYNC_LOG");
+    const char *log = std::getenv("FSYNC_LOG"), *sig = std::getenv("FSYNC_SIGNAL");
     if (std::FILE *f = log ? std::fopen(log, "a") : nullptr)
         std::fprintf(f, "%s\n", path_of(fd, path)), std::fclose(f);
-    return reinterpret_cast<decltype(&fsync)>(dlsym(RTLD_NEXT, "fsync"))(fd);
+    int r = reinterpret_cast<decltype(&fsync)>(dlsym(RTLD_NEXT, "fsync"))(fd);
+    if (sig && std::exchange(first, false)) raise(std::atoi(sig));
+    return r;
 }

@@ -485,8 +485,16 @@ TEST_F(Quellet, BackupFailuresLeaveNothingBehindAndEndNonzero) {
     EXPECT_EQ(r.out, "");
     EXPECT_TRUE(std::filesystem::is_empty(ro));
 
-    // An EEPROM that cannot be read whole: the old backup stays as it was.
+    // A timeout's signal while the new file is synced waits for its rename:
+    // the backup is whole, and no new file is left beside it.
     const std::string f = root_ + "/b.bin";
+    shim("FSYNC_SIGNAL=15");
+    EXPECT_EQ(run({"-q", "--backup", f}).status, 128 + 15);
+    env_.clear();
+    std::filesystem::remove(root_ + "/fault-shim.so");
+    EXPECT_EQ(read_bytes(f), eeprom());
+
+    // An EEPROM that cannot be read whole: the old backup stays as it was.
     write_file(f, {'o', 'l', 'd'});
     put(resized(eeprom(), 2048));
     expect(run({"--backup", f}), 255,
@@ -1085,10 +1093,11 @@ TEST_F(Quellet, ApplySetsManyRecordsInOneWriteAndNothingUnchangedIsWritten) {
     };
     const Bytes before = eeprom();
     const std::string stamp = mtime();
-    // What the EEPROM holds already: no write, no wait.
+    // What the EEPROM holds already: no write, no wait; a restore of it too.
     std::ofstream(f) << line;
+    const std::string same = write_file(root_ + "/same.bin", before);
     for (auto args : {std::vector<std::string>{"--apply", f}, {"-s", "c4", "-d", "0"}, {"-s", "c1", "-d", "sata0:0"},
-                      {"-s", "c0", "-d", "02:00:5E:10:20:30"}}) {
+                      {"-s", "c0", "-d", "02:00:5E:10:20:30"}, {"--restore", same}}) {
         SCOPED_TRACE(args[1]);
         Outcome r = run(args);
         EXPECT_EQ(r.status, 0);

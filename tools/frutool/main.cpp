@@ -28,7 +28,8 @@
 
 namespace {
 
-constexpr const char *kVersion = "1.0";
+// The first two lines of a run, the tool's version (1.0) in the second.
+constexpr const char *kStarted = "L[QUELLET]: Started\nL[QUELLET]: quellet 1.0\n";
 
 // Exit results; a negative one reaches the shell modulo 256.
 enum : int {
@@ -72,6 +73,12 @@ bool lines_only = false;
 // An image to check or restore, one byte longer than an image so that a
 // longer file is seen.
 std::uint8_t image[FRU_IMAGE_SIZE + 1];
+
+// Where the tool's lines go now: nowhere when quiet.
+std::FILE *lines() { return quiet ? nullptr : log_out; }
+
+// The FRU code's lines go with the tool's.
+void fru_lines() { fru_log_set_sink(lines(), false); }
 
 void say(const char *line) {
     if (!quiet) {
@@ -179,7 +186,7 @@ int not_written(int write_result) {
 int store() {
     fru_log_set_sink(nullptr, false);  // the packing lines belong to the save
     bool change = fru_save_would_change();
-    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    fru_lines();
     if (!change) {
         say("L[QUELLET]: Nothing to change\n");
         return QUELLET_OK;
@@ -329,6 +336,18 @@ bool link_target(const char *file, char (&out)[PATH_MAX]) {
 // 0600: the image holds the passwd line) takes the bytes and then its name,
 // and the folder is synced so that the name lasts too.
 bool replace_file(const char *file) {
+    // A hang-up, Ctrl-C or timeout between the new file and its rename
+    // would leave the new file behind: such a signal waits for the rename.
+    struct Held {
+        sigset_t before;
+        Held() {
+            sigset_t held;
+            sigemptyset(&held);
+            for (int s : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&held, s);
+            sigprocmask(SIG_BLOCK, &held, &before);
+        }
+        ~Held() { sigprocmask(SIG_SETMASK, &before, nullptr); }
+    } held;
     char tmp[PATH_MAX + 8];
     std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", file);
     board::Fd fd(mkostemp(tmp, O_CLOEXEC));
@@ -399,7 +418,7 @@ int check(const char *file) {
     // The report alone: the parse's own lines would repeat it.
     fru_log_set_sink(nullptr, false);
     int r = fru_check_image(image, static_cast<std::size_t>(n), quiet ? nullptr : stdout);
-    fru_log_set_sink(quiet ? nullptr : stdout, false);
+    fru_lines();
     return r == FRU_CHECK_OK ? QUELLET_OK : r == FRU_CHECK_NO_LOAD ? QUELLET_LOAD : QUELLET_NOT_STORED;
 }
 
@@ -409,7 +428,7 @@ bool keeps_identity() {
     fru_log_set_sink(nullptr, false);
     BoardInfo incoming{};
     bool loads = fru_load() == 0 && fru_parse(&incoming, image, FRU_IMAGE_SIZE) == 0;
-    fru_log_set_sink(quiet ? nullptr : log_out, false);
+    fru_lines();
     const char *have = board_info.b_serial_number.text, *want = incoming.b_serial_number.text;
     if (!loads || have[0] == '\0' || std::strcmp(have, want) == 0) return true;
     char a[4 * 32 + 1], b[4 * 32 + 1];
@@ -428,8 +447,12 @@ int restore(const char *file, bool force) {
     }
     if (!force && !keeps_identity()) return QUELLET_NOT_STORED;
     say("L[QUELLET]: Writing image to EEPROM\n");
-    if (int written = fru_write_image(image, nullptr); written != FRU_WRITE_OK)
-        return not_written(written);
+    int written = fru_write_image(image, nullptr);
+    if (written < FRU_WRITE_OK) return not_written(written);
+    if (written == FRU_WRITE_SAME) {
+        say("L[QUELLET]: Nothing to change\n");
+        return QUELLET_OK;
+    }
     sync();
     say("L[QUELLET]: EEPROM restored\n");
     return QUELLET_OK;
@@ -442,7 +465,7 @@ int build(const char *file) {
         return QUELLET_OPTION;
     }
     QuelletDoc doc;
-    std::FILE *log = quiet ? nullptr : log_out;
+    std::FILE *log = lines();
     int r = read_document(file, &doc, log);
     if (r == QUELLET_OK) r = quellet_build_image(doc, image, log);
     if (r != QUELLET_OK) return r == -1 ? QUELLET_NOT_STORED : r;
@@ -457,7 +480,7 @@ int build(const char *file) {
 // Every record a JSON document gives, in one load and one write.
 int apply(const char *file) {
     QuelletDoc doc;
-    std::FILE *log = quiet ? nullptr : log_out;
+    std::FILE *log = lines();
     int r = read_document(file, &doc, log);
     if (r != QUELLET_OK) return r;
     if (fru_load() != 0) {
@@ -535,9 +558,8 @@ void start_output(const Options &o) {
     log_out = out_taken ? stderr : stdout;
     lines_only = o.action == OPT_BACKUP || o.action == OPT_RESTORE || o.action == OPT_APPLY ||
                  (o.action == 0 && !o.show && o.set_id != nullptr);
-    fru_log_set_sink(quiet ? nullptr : log_out, false);
-    say("L[QUELLET]: Started\n");
-    if (!quiet) std::fprintf(log_out, "L[QUELLET]: quellet %s\n", kVersion);
+    fru_lines();
+    say(kStarted);
 }
 
 // The one action asked for; the record actions on the loaded EEPROM.
