@@ -81,4 +81,13 @@ long read_bytes(const char *board_path, void *buf, std::size_t n) {
     return static_cast<long>(std::fread(buf, 1, n, f.get()));
 }
 
+HeldSignals::HeldSignals() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int s : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE}) sigaddset(&held, s);
+    sigprocmask(SIG_BLOCK, &held, &before_);
+}
+
+HeldSignals::~HeldSignals() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+
 }  // namespace board

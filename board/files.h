@@ -2,6 +2,7 @@
 // path and resolves it through board::path().
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
 #include <sys/stat.h>
@@ -73,5 +74,20 @@ File open_shared(const char *board_path, const char *mode);
 // Read at most n bytes of a board file into buf in one fread. Returns the
 // count read, or -1 when the file cannot be opened. buf is not terminated.
 long read_bytes(const char *board_path, void *buf, std::size_t n);
+
+// A dropped ssh line, Ctrl-C, Ctrl-\, a timeout or a closed pipe waits
+// while this lives, so a program never ends between a file's first byte and
+// its last step (the EEPROM's verify or write-back, a backup's rename); the
+// signal that came takes effect when it goes.
+class HeldSignals {
+public:
+    HeldSignals();
+    ~HeldSignals();
+    HeldSignals(const HeldSignals &) = delete;
+    HeldSignals &operator=(const HeldSignals &) = delete;
+
+private:
+    sigset_t before_;
+};
 
 }  // namespace board

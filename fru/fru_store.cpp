@@ -1,7 +1,6 @@
 #include "fru/fru_store.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -34,27 +33,6 @@ bool write_and_verify(int fd, const std::uint8_t *image) {
     return written && fru_read_at_start(fd, readback, sizeof readback) == FRU_IMAGE_SIZE &&
            std::memcmp(readback, image, sizeof readback) == 0;
 }
-
-// A dropped ssh line, Ctrl-C, a timeout or a closed pipe must not end the
-// program between the first byte written and the verify (or the write-back):
-// those signals wait, and the one that came takes effect when this goes.
-class HeldSignals {
-    static constexpr int kHeld[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE};
-
-public:
-    HeldSignals() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int s : kHeld) sigaddset(&held, s);
-        sigprocmask(SIG_BLOCK, &held, &before_);
-    }
-    ~HeldSignals() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
-    HeldSignals(const HeldSignals &) = delete;
-    HeldSignals &operator=(const HeldSignals &) = delete;
-
-private:
-    sigset_t before_;
-};
 
 }  // namespace
 
@@ -145,7 +123,7 @@ int fru_write_image(const std::uint8_t *image, const std::uint8_t *expected) {
     }
     // From here to the verify or the write-back; a writer waiting for the
     // lock above could still be stopped.
-    HeldSignals held;
+    const board::HeldSignals held;
     // What the EEPROM holds under the lock: compared with what the caller
     // expects, and written back should the write fail half-way. An EEPROM
     // that cannot be read could not be put back: it is not written.

@@ -338,16 +338,7 @@ bool link_target(const char *file, char (&out)[PATH_MAX]) {
 bool replace_file(const char *file) {
     // A hang-up, Ctrl-C or timeout between the new file and its rename
     // would leave the new file behind: such a signal waits for the rename.
-    struct Held {
-        sigset_t before;
-        Held() {
-            sigset_t held;
-            sigemptyset(&held);
-            for (int s : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) sigaddset(&held, s);
-            sigprocmask(SIG_BLOCK, &held, &before);
-        }
-        ~Held() { sigprocmask(SIG_SETMASK, &before, nullptr); }
-    } held;
+    const board::HeldSignals held;
     char tmp[PATH_MAX + 8];
     std::snprintf(tmp, sizeof tmp, "%s.XXXXXX", file);
     board::Fd fd(mkostemp(tmp, O_CLOEXEC));
