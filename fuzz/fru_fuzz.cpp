@@ -268,8 +268,10 @@ void check_restore(const std::uint8_t *image) {
         expect_eeprom(image);
         return;
     }
-    // Restored over whatever the EEPROM held: the image reads back whole.
-    if (fru_write_image(image, nullptr) != 0) std::abort();
+    // Restored over whatever the EEPROM held (or found there already): the
+    // image reads back whole.
+    const int written = fru_write_image(image, nullptr);
+    if (written != FRU_WRITE_OK && written != FRU_WRITE_SAME) std::abort();
     expect_eeprom(image);
     board_info = BoardInfo{};
     if (fru_load() != 0) std::abort();
