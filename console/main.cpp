@@ -203,12 +203,17 @@ void restore_pages(bool fru_read) {
     if (!fru_read) top_menu_notice("FRU EEPROM could not be read: values shown are not stored on the board");
 }
 
+// The turn of the page on show.
+void page_turn(int key) {
+    for (const PageOps &page : kPages)
+        if (!page.panel()->hidden) page.handle_key(key);
+}
+
 // Every key goes to the tab bar, then to the page on show once the bar has
 // taken it (after Left or Right, the page the bar just showed).
 void offer_key(int key) {
     top_menu_handle_key(key);
-    for (const PageOps &page : kPages)
-        if (!page.panel()->hidden) page.handle_key(key);
+    page_turn(key);
 }
 
 // One turn's changes on the screen; after a resize everything is repainted
@@ -232,7 +237,7 @@ void draw_first_frame() {
     top_menu_handle_key(ERR);
     update_panels();
     doupdate();
-    offer_key(ERR);
+    page_turn(ERR);
     draw_turn(false);
 }
 
